@@ -1,0 +1,134 @@
+// The world: the lattice of cells laid over the drawing area, one population
+// of agents, the drawing image they paint on, and the simulation step.
+// Everything runs on the caller's thread; nothing here locks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "StepResult.h"
+#include "TCanvas.h"
+#include "TCellGrid.h"
+#include "agenten.h"
+
+namespace dla {
+
+class TWorld {
+ public:
+  // Replaces the seed before a series of draws. The program uses
+  // SeedFromClock; tests and the batch runner set a seed of their choice.
+  using Seeder = std::function<void()>;
+
+  // The model half of the window's creation: the lattice from a drawing area
+  // of drawingWidth x drawingHeight pixels (GridColumns = width / 3 and
+  // GridRows = height / 3, to the nearest integer), an empty agent list, the
+  // drawing image, CreateCells (which ends with ResetCells). StepCount is 0.
+  // Throws std::invalid_argument for an area below 3 x 3 pixels or one whose
+  // pixel count does not fit in memory terms (more than 2^28 pixels).
+  explicit TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight,
+                  Seeder seeder = SeedFromClock);
+
+  TWorld(const TWorld&) = delete;
+  TWorld& operator=(const TWorld&) = delete;
+  TWorld(TWorld&&) = default;
+  TWorld& operator=(TWorld&&) = default;
+
+  std::int32_t GridColumns() const noexcept { return gridColumns_; }
+  std::int32_t GridRows() const noexcept { return gridRows_; }
+  // Wrap limits in pixels: 3 * GridColumns and 3 * GridRows.
+  std::int32_t FieldWidth() const noexcept { return fieldWidth_; }
+  std::int32_t FieldHeight() const noexcept { return fieldHeight_; }
+  // Completed steps since the last setup.
+  std::int32_t StepCount() const noexcept { return stepCount_; }
+
+  // The population, in list order; an agent's position is its index. Agents
+  // may be changed between steps (the tests place them by hand); RunStep
+  // throws std::out_of_range, before it changes anything, for an agent whose
+  // position maps to no cell.
+  std::vector<TAgent>& Agents() noexcept { return agents_; }
+  const std::vector<TAgent>& Agents() const noexcept { return agents_; }
+
+  // Cells[column][row]. Read-only: only the world's operations change cells,
+  // which lets the step repaint just what changed.
+  const TCellGrid& Cells() const noexcept { return cells_; }
+
+  // The drawing image, drawingWidth x drawingHeight pixels.
+  const TCanvas& Canvas() const noexcept { return canvas_; }
+
+  // Reseeds; every cell open with State 0 (AgentIndexes emptied and
+  // NeighbourSum 0 too), the whole picture repainted cell by cell.
+  void ResetCells();
+  // Appends count new agents (none if count <= 0), then PlaceAgents.
+  void CreateAgents(std::int32_t count);
+  // Reseeds; gives every agent, in list order, a random cell centre (column
+  // draw, row draw) and heading 45 * (draw below 8), Radius 1, Moving 1,
+  // and paints it.
+  void PlaceAgents();
+  // A new setup: StepCount 0, the population discarded, ResetCells,
+  // CreateAgents(count).
+  void NewSetup(std::int32_t count);
+
+  // One step with the given threshold: cells cleared, every free agent
+  // turned, moved and wrapped, every agent registered and painted with its
+  // cell, open cells that hold an agent and whose neighbourhood sum exceeds
+  // the threshold aggregated (their agents stopped), StepCount advanced.
+  // Paints exactly the pixels of a step that repaints every cell in order
+  // and then every agent with its cell. Throws std::overflow_error, before
+  // changing anything, when StepCount is already 2^31 - 1.
+  StepResult RunStep(std::uint16_t threshold);
+
+  // Adds the State of the 3 x 3 block round Cells[column][row] (the lattice
+  // closed into a torus, a cell counted again where the lattice is narrower
+  // than 3) to its NeighbourSum, saturating at 2^31 - 1.
+  void SumNeighbourhood(std::int32_t column, std::int32_t row);
+
+  // The seed that the last PlaceAgents seeding left, before its first draw:
+  // the number that repeats the run.
+  std::uint32_t PlacementSeed() const noexcept { return placementSeed_; }
+  // Cells aggregated since the last setup.
+  std::int32_t AggregatedCells() const noexcept { return aggregatedCells_; }
+  // Agents whose Moving is 0.
+  std::int32_t StuckAgents() const noexcept;
+
+ private:
+  struct CellRef {
+    std::int32_t Column;
+    std::int32_t Row;
+  };
+
+  void CreateCells();
+  void PaintAllCells();
+  // Repaints a cell's square as a full pass in order would leave it.
+  void RestoreSquare(CellRef cell);
+  void CheckAgentPositions() const;
+  std::uint32_t CellPixel(std::int32_t column, std::int32_t row) const noexcept;
+  TCell& CellAt(CellRef cell) noexcept { return cells_[cell.Column][cell.Row]; }
+
+  Seeder seeder_;
+  std::int32_t gridColumns_;
+  std::int32_t gridRows_;
+  std::int32_t fieldWidth_;
+  std::int32_t fieldHeight_;
+  std::int32_t stepCount_ = 0;
+  std::vector<TAgent> agents_;
+  TCellGrid cells_;
+  TCanvas canvas_;
+
+  // Wrapped neighbour of each column and row.
+  std::vector<std::int32_t> previousColumn_, nextColumn_, previousRow_, nextRow_;
+  // Cells registered in during the last step (each once): the ones whose
+  // per-step values the next step clears.
+  std::vector<CellRef> occupied_;
+  // Cells whose squares were painted out of the full-pass order since the
+  // last full pass; the next step repaints them as a full pass would.
+  std::vector<CellRef> dirty_;
+  // Set when something was painted outside the cells' squares (an agent
+  // with a radius other than 1): the next step repaints every cell.
+  bool repaintAll_ = false;
+  std::uint32_t placementSeed_ = 0;
+  std::int32_t aggregatedCells_ = 0;
+};
+
+}  // namespace dla

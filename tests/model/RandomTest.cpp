@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "Random.h"
+
+namespace dla {
+namespace {
+
+TEST(Random, SeedUpdatesFromZero) {
+  SetSeed(0);
+  const std::vector<std::uint32_t> expected = {1u, 134775814u, 3698175007u, 870078620u, 1172187917u};
+  for (const std::uint32_t value : expected) {
+    UniformReal();
+    EXPECT_EQ(Seed(), value);
+  }
+}
+
+TEST(Random, UniformBelowEightFromZero) {
+  SetSeed(0);
+  for (const std::int32_t value : {0, 0, 6, 1, 2}) EXPECT_EQ(UniformBelow(8), value);
+}
+
+TEST(Random, UniformRealIsTheSeedOverTwoToThe32) {
+  SetSeed(0);
+  EXPECT_EQ(UniformReal(), std::ldexp(1.0L, -32));
+  // 649090867 updates to 0: u is exactly 0 and every UniformBelow is 0.
+  SetSeed(649090867u);
+  EXPECT_EQ(UniformReal(), 0.0L);
+  for (const std::int32_t n : {1, 8, 135, 1 << 30}) {
+    SetSeed(649090867u);
+    EXPECT_EQ(UniformBelow(n), 0) << n;
+  }
+}
+
+TEST(Random, UniformBelowOneStillAdvances) {
+  SetSeed(0);
+  EXPECT_EQ(UniformBelow(1), 0);
+  EXPECT_EQ(Seed(), 1u);
+}
+
+TEST(Random, UniformBelowTakesTheTopBits) {
+  // The seed 0xFFFFFFFF comes from 0x00FFFFFF... whatever precedes it; the
+  // largest seed must give n - 1 for every n.
+  for (const std::uint32_t seed : {0u, 1u, 12345u, 0xDEADBEEFu}) {
+    for (const std::int32_t n : {2, 7, 135, 500, 65536}) {
+      SetSeed(seed);
+      const std::uint32_t next = NextSeed(seed);
+      EXPECT_EQ(UniformBelow(n), static_cast<std::int32_t>((std::uint64_t{next} * n) >> 32));
+    }
+  }
+}
+
+TEST(Random, RoundHalfEven) {
+  const struct {
+    long double x;
+    std::int64_t expected;
+  } cases[] = {{0.5L, 0},  {1.5L, 2},   {2.5L, 2},       {-0.5L, 0},         {-1.5L, -2},
+               {-2.5L, -2}, {404.0L / 3, 135}, {-1.0L / 3, 0}, {2.4999999L, 2},
+               {3e18L, 3000000000000000000LL}};
+  for (const auto& c : cases) EXPECT_EQ(RoundHalfEven(c.x), c.expected) << static_cast<double>(c.x);
+}
+
+TEST(Random, RoundHalfEvenRefusesWhatHasNoInteger) {
+  for (const long double x : {std::numeric_limits<long double>::quiet_NaN(),
+                              std::numeric_limits<long double>::infinity(), 1e19L, -1e19L}) {
+    EXPECT_THROW(RoundHalfEven(x), std::range_error);
+  }
+  EXPECT_EQ(RoundHalfEven(-9223372036854775808.0L), std::numeric_limits<std::int64_t>::min());
+}
+
+TEST(Random, Low32KeepsTheLowBits) {
+  EXPECT_EQ(Low32(0x1'0000'0005LL), 5);
+  EXPECT_EQ(Low32(0xFFFF'FFFFLL), -1);
+  EXPECT_EQ(Low32(-1), -1);
+}
+
+TEST(Random, RoundedSineAndCosineMatchTheFunctions) {
+  // Headings near multiples of 45, the extremes, and a long pseudo-random
+  // sample over the whole 32-bit range.
+  std::vector<std::int32_t> headings;
+  for (std::int32_t k = -2000; k <= 2000; ++k) headings.push_back(45 * k);
+  for (std::int32_t h = -100000; h <= 100000; ++h) headings.push_back(h);
+  headings.push_back(std::numeric_limits<std::int32_t>::min());
+  headings.push_back(std::numeric_limits<std::int32_t>::max());
+  headings.push_back(2147483610);
+  headings.push_back(-2147483641);
+  std::uint32_t s = 99;
+  for (int i = 0; i < 300000; ++i) {
+    s = NextSeed(s);
+    headings.push_back(static_cast<std::int32_t>(s));
+  }
+  for (const std::int32_t h : headings) {
+    ASSERT_EQ(RoundedSine(h), Low32(RoundHalfEven(Sine(h)))) << h;
+    ASSERT_EQ(RoundedCosine(h), Low32(RoundHalfEven(Cosine(h)))) << h;
+  }
+}
+
+TEST(Random, SeedFromClockReadsAFineClock) {
+  SetSeed(0);
+  SeedFromClock();
+  const std::uint32_t first = Seed();
+  std::this_thread::sleep_for(std::chrono::microseconds(50));
+  SeedFromClock();
+  EXPECT_NE(Seed(), first);
+}
+
+TEST(Random, EachThreadHasItsOwnSeed) {
+  SetSeed(7);
+  std::uint32_t other = 0;
+  std::thread([&other] {
+    SetSeed(1000);
+    UniformReal();
+    other = Seed();
+  }).join();
+  EXPECT_EQ(Seed(), 7u);
+  EXPECT_EQ(other, NextSeed(1000));
+}
+
+}  // namespace
+}  // namespace dla

@@ -1,0 +1,26 @@
+// Seeds chosen so that the next draw sees a given value.
+#pragma once
+
+#include <cstdint>
+
+#include "Random.h"
+
+namespace dla::test {
+
+// The seed whose update gives `next`.
+constexpr std::uint32_t SeedBefore(std::uint32_t next) {
+  std::uint32_t inverse = SeedMultiplier;  // Newton's iteration for 1/M mod 2^32
+  for (int i = 0; i < 5; ++i) inverse *= 2u - SeedMultiplier * inverse;
+  return (next - 1u) * inverse;
+}
+static_assert(NextSeed(SeedBefore(0x80000000u)) == 0x80000000u);
+
+// A seed whose next UniformReal gives a turn of `units` (-2 ... 3) in
+// ChangeHeading(2): u in the middle of that outcome's interval.
+constexpr std::uint32_t SeedForTurn(int units) {
+  const double u = (units + 2) / 5.0;  // 0.0, 0.2, ... 1.0: the interval's centre
+  const double centre = units == 3 ? 0.95 : units == -2 ? 0.05 : u;
+  return SeedBefore(static_cast<std::uint32_t>(centre * 4294967296.0));
+}
+
+}  // namespace dla::test

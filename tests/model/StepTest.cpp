@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ReferenceStep.h"
+#include "SeedHelpers.h"
+#include "TWorld.h"
+
+namespace dla {
+namespace {
+
+using test::SeedBefore;
+
+TWorld::Seeder FixedSeed(std::uint32_t seed) {
+  return [seed] { SetSeed(seed); };
+}
+
+// An agent standing at the centre of a cell: "Moving" 2 is neither free nor
+// stuck, so it neither moves nor counts, but it registers and is stopped
+// (Moving 0) when its cell aggregates.
+TAgent Standing(std::int32_t column, std::int32_t row) {
+  TAgent agent;
+  agent.SetX(3 * column + 2);
+  agent.SetY(3 * row + 2);
+  agent.SetRadius(1);
+  agent.Moving = 2;
+  return agent;
+}
+
+struct Placement {
+  std::int32_t column, row, agents;
+};
+
+TWorld WorldWith(const std::vector<Placement>& placements) {
+  TWorld world(404, 404, FixedSeed(3));
+  for (const auto& p : placements) {
+    for (int i = 0; i < p.agents; ++i) world.Agents().push_back(Standing(p.column, p.row));
+  }
+  return world;
+}
+
+TEST(Step, AggregationNeedsMoreThanTheThreshold) {
+  const struct {
+    const char* name;
+    std::vector<Placement> agents;
+    std::vector<std::pair<std::int32_t, std::int32_t>> aggregated;
+    std::vector<std::int32_t> sums;  // NeighbourSum of each placed cell, in order
+  } cases[] = {
+      {"seven in one cell", {{10, 10, 7}}, {{10, 10}}, {7}},
+      {"six in a block", {{10, 10, 2}, {11, 11, 2}, {9, 9, 2}}, {}, {6, 4, 4}},
+      {"one, three, three", {{10, 10, 1}, {11, 10, 3}, {12, 10, 3}}, {{11, 10}}, {4, 7, 6}},
+  };
+  for (const auto& c : cases) {
+    TWorld world = WorldWith(c.agents);
+    world.RunStep(6);
+    std::int32_t aggregated = 0;
+    for (std::size_t i = 0; i < c.agents.size(); ++i) {
+      const TCell& cell = world.Cells()[c.agents[i].column][c.agents[i].row];
+      EXPECT_EQ(cell.NeighbourSum, c.sums[i]) << c.name << " cell " << i;
+    }
+    for (std::int32_t r = 0; r < world.GridRows(); ++r) {
+      for (std::int32_t col = 0; col < world.GridColumns(); ++col) {
+        aggregated += world.Cells()[col][r].Shade == 255;
+      }
+    }
+    EXPECT_EQ(aggregated, static_cast<std::int32_t>(c.aggregated.size())) << c.name;
+    EXPECT_EQ(world.AggregatedCells(), aggregated);
+    for (const auto& [col, row] : c.aggregated) {
+      EXPECT_EQ(world.Cells()[col][row].Shade, 255) << c.name;
+      for (const TAgent& agent : world.Agents()) {
+        const bool inside = agent.X == 3 * col + 2 && agent.Y == 3 * row + 2;
+        EXPECT_EQ(agent.Moving, inside ? 0 : 2) << c.name;
+      }
+    }
+  }
+}
+
+TEST(Step, AggregatedCellsKeepCountingAndCatchNeighbours) {
+  TWorld world = WorldWith({{10, 10, 7}});
+  for (const std::int32_t expected : {7, 14, 21}) {
+    world.RunStep(6);
+    EXPECT_EQ(world.Cells()[10][10].State(), expected);
+    // Only the step's own registrations are kept, however long the run.
+    EXPECT_EQ(world.Cells()[10][10].AgentIndexes.size(), 7u);
+  }
+  // One agent next to the aggregate: its block sum is 28 + 1 > 6.
+  world.Agents().push_back(Standing(11, 10));
+  world.RunStep(6);
+  EXPECT_EQ(world.Cells()[11][10].NeighbourSum, 29);
+  EXPECT_EQ(world.Cells()[11][10].Shade, 255);
+  EXPECT_EQ(world.Agents().back().Moving, 0);
+}
+
+TEST(Step, NeighbourhoodWrapsRoundTheTorus) {
+  std::vector<Placement> block;
+  for (const std::int32_t row : {134, 0, 1}) {
+    for (const std::int32_t column : {134, 0, 1}) block.push_back({column, row, 1});
+  }
+  block.push_back({2, 0, 5});
+  block.push_back({0, 2, 5});
+  TWorld world = WorldWith(block);
+  world.RunStep(65535);
+  EXPECT_EQ(world.Cells()[0][0].NeighbourSum, 9);
+  EXPECT_EQ(world.Cells()[134][134].NeighbourSum, 4);
+}
+
+TEST(Step, NarrowLatticesCountCellsMoreThanOnce) {
+  // 1x1, 1x3 and 2x2 lattices; on the last, one more agent in the other
+  // column and row, which the block of (0, 0) holds four times.
+  const struct {
+    std::int32_t width, height, expected;
+    bool diagonal;
+  } cases[] = {{4, 4, 9, false}, {4, 10, 3, false}, {6, 6, 5, true}};
+  for (const auto& c : cases) {
+    TWorld world(c.width, c.height, FixedSeed(1));
+    world.Agents().push_back(Standing(0, 0));
+    if (c.diagonal) world.Agents().push_back(Standing(1, 1));
+    world.RunStep(65535);
+    EXPECT_EQ(world.Cells()[0][0].NeighbourSum, c.expected) << c.width << "x" << c.height;
+  }
+}
+
+TEST(Step, AgentsWrapAtEveryEdge) {
+  // Headings 90, 225, 0 and 135 point right, left, down and up; a draw of
+  // exactly one half keeps the heading.
+  const struct {
+    std::int32_t x, y, heading, newX, newY, column, row;
+  } cases[] = {
+      {2, 200, 225, 403, 200, 134, 66}, {404, 200, 90, 1, 200, 0, 66},
+      {1, 200, 225, 403, 200, 134, 66}, {403, 200, 90, 1, 200, 0, 66},
+      {200, 2, 135, 200, 403, 66, 134}, {200, 404, 0, 200, 1, 66, 0},
+      {200, 1, 135, 200, 403, 66, 134}, {200, 403, 0, 200, 1, 66, 0},
+      {5, 200, 225, 2, 200, 0, 66},
+  };
+  for (const auto& c : cases) {
+    TWorld world(404, 404, FixedSeed(3));
+    TAgent agent;
+    agent.SetX(c.x);
+    agent.SetY(c.y);
+    agent.SetHeading(c.heading);
+    agent.SetRadius(1);
+    agent.Moving = 1;
+    world.Agents().push_back(agent);
+    SetSeed(SeedBefore(0x80000000u));
+    const StepResult result = world.RunStep(6);
+    EXPECT_EQ(result.FreeAgents, 1);
+    EXPECT_EQ(world.Agents()[0].X, c.newX) << c.x << "," << c.y;
+    EXPECT_EQ(world.Agents()[0].Y, c.newY) << c.x << "," << c.y;
+    EXPECT_EQ(world.Cells()[c.column][c.row].AgentIndexes, std::vector<std::int32_t>{0});
+  }
+}
+
+TEST(Step, RunOutcomes) {
+  const struct {
+    const char* name;
+    std::int32_t agents;
+    std::uint16_t threshold;
+    std::vector<std::int32_t> freeAgents;  // per step
+  } cases[] = {
+      {"first step moves everyone", 2000, 6, {2000}},
+      {"empty population ends at once", 0, 6, {0, 0}},
+      {"threshold 0 stops all in step 1", 500, 0, {500, 0, 0}},
+      {"a lone agent never aggregates", 1, 6, std::vector<std::int32_t>(50, 1)},
+  };
+  for (const auto& c : cases) {
+    TWorld world(404, 404, FixedSeed(11));
+    world.CreateAgents(c.agents);
+    for (std::size_t i = 0; i < c.freeAgents.size(); ++i) {
+      const StepResult r = world.RunStep(c.threshold);
+      EXPECT_EQ(r.FreeAgents, c.freeAgents[i]) << c.name << " step " << i + 1;
+      EXPECT_EQ(r.AnyFree, c.freeAgents[i] > 0) << c.name;
+      EXPECT_EQ(r.StepNumber, static_cast<std::int32_t>(i + 1)) << c.name;
+    }
+  }
+}
+
+TEST(Step, AgentOffTheLatticeIsRefusedBeforeAnythingChanges) {
+  TWorld world(404, 404, FixedSeed(2));
+  world.CreateAgents(10);
+  const std::vector<std::uint32_t> before(world.Canvas().Bits(),
+                                          world.Canvas().Bits() + 404 * world.Canvas().Stride());
+  for (const auto& [x, moving] : {std::pair{0, 1}, {405, 1}, {3, 1}, {406, 0}, {-7, 0}}) {
+    TAgent& agent = world.Agents()[5];
+    const TAgent saved = agent;
+    agent.SetX(x);
+    agent.Moving = moving;
+    EXPECT_THROW(world.RunStep(6), std::out_of_range) << x;
+    EXPECT_EQ(world.StepCount(), 0);
+    agent = saved;
+  }
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), world.Canvas().Bits()));
+  EXPECT_NO_THROW(world.RunStep(6));
+}
+
+// The fast step against the literal one: results, agents, cells and every
+// pixel, step by step, over lattices of every shape and both ends of a run.
+TEST(Step, MatchesTheLiteralStepBitForBit) {
+  const struct {
+    std::int32_t width, height, agents;
+    std::uint16_t threshold;
+    std::uint32_t seed;
+    int steps;
+  } cases[] = {
+      {404, 404, 2000, 6, 12345, 40},  {404, 404, 600, 2, 1, 40},   {403, 406, 800, 6, 99, 30},
+      {61, 61, 300, 6, 7, 5000},       {62, 59, 200, 3, 8, 5000},   {10, 7, 30, 6, 5, 200},
+      {4, 4, 5, 6, 6, 50},             {5, 8, 9, 20, 4, 50},        {31, 29, 60, 0, 3, 10},
+      {30, 30, 100, 65535, 2, 100},    {404, 404, 0, 6, 0, 3},      {100, 40, 400, 8, 4242, 3000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " agents " << c.agents
+                                    << " threshold " << c.threshold << " seed " << c.seed);
+    test::ReferenceWorld reference(c.width, c.height, c.seed, c.agents);
+    TWorld world(c.width, c.height, FixedSeed(c.seed));
+    world.CreateAgents(c.agents);
+    std::uint32_t seed = Seed();
+    for (int step = 1; step <= c.steps; ++step) {
+      const StepResult expected = reference.RunStep(c.threshold);
+      SetSeed(seed);
+      const StepResult actual = world.RunStep(c.threshold);
+      seed = Seed();
+      ASSERT_EQ(actual.FreeAgents, expected.FreeAgents) << "step " << step;
+      ASSERT_EQ(actual.AnyFree, expected.AnyFree);
+      ASSERT_EQ(actual.StepNumber, expected.StepNumber);
+      for (std::size_t k = 0; k < world.Agents().size(); ++k) {
+        const TAgent& a = world.Agents()[k];
+        const TAgent& b = reference.Agents[k];
+        ASSERT_TRUE(a.X == b.X && a.Y == b.Y && a.Moving == b.Moving && a.Heading == b.Heading &&
+                    a.DX == b.DX && a.DY == b.DY)
+            << "agent " << k << " step " << step;
+      }
+      for (std::int32_t r = 0; r < world.GridRows(); ++r) {
+        for (std::int32_t col = 0; col < world.GridColumns(); ++col) {
+          const TCell& a = world.Cells()[col][r];
+          const TCell& b = reference.Cells[col][r];
+          ASSERT_EQ(a.Shade, b.Shade) << col << "," << r << " step " << step;
+          ASSERT_EQ(a.State(), b.State()) << col << "," << r << " step " << step;
+          // The literal arrays hold the step's registrations at their end.
+          ASSERT_LE(a.AgentIndexes.size(), b.AgentIndexes.size());
+          ASSERT_TRUE(std::equal(a.AgentIndexes.begin(), a.AgentIndexes.end(),
+                                 b.AgentIndexes.end() - static_cast<std::ptrdiff_t>(a.AgentIndexes.size())));
+          // Sums are kept for the cells the step tested: open ones that hold an agent.
+          if (!a.AgentIndexes.empty() && (a.Shade == 0 || a.NeighbourSum != 0)) {
+            ASSERT_EQ(a.NeighbourSum, b.NeighbourSum) << col << "," << r;
+          }
+        }
+      }
+      for (std::int32_t y = 0; y < c.height; ++y) {
+        for (std::int32_t x = 0; x < c.width; ++x) {
+          ASSERT_EQ(world.Canvas().Pixel(x, y), reference.Canvas.Pixel(x, y))
+              << "pixel " << x << "," << y << " step " << step;
+        }
+      }
+      if (!actual.AnyFree) break;
+    }
+  }
+}
+
+TEST(Step, SameSeedSameRun) {
+  std::vector<std::int32_t> runs[2];
+  std::vector<std::uint32_t> pictures[2];
+  for (int i = 0; i < 2; ++i) {
+    TWorld world(200, 150, FixedSeed(31337));
+    world.CreateAgents(700);
+    StepResult r;
+    do {
+      r = world.RunStep(6);
+      runs[i].push_back(r.FreeAgents);
+    } while (r.AnyFree && r.StepNumber < 3000);
+    pictures[i].assign(world.Canvas().Bits(), world.Canvas().Bits() + 150 * world.Canvas().Stride());
+  }
+  EXPECT_EQ(runs[0], runs[1]);
+  EXPECT_TRUE(pictures[0] == pictures[1]);
+}
+
+TEST(Step, RadiusOtherThanOneRepaintsEverythingNextStep) {
+  test::ReferenceWorld reference(60, 60, 21, 50);
+  TWorld world(60, 60, FixedSeed(21));
+  world.CreateAgents(50);
+  world.Agents()[3].SetRadius(3);
+  reference.Agents[3].SetRadius(3);
+  std::uint32_t seed = Seed();
+  for (int step = 0; step < 4; ++step) {
+    reference.RunStep(6);
+    SetSeed(seed);
+    world.RunStep(6);
+    seed = Seed();
+    for (std::int32_t y = 0; y < 60; ++y) {
+      for (std::int32_t x = 0; x < 60; ++x) {
+        ASSERT_EQ(world.Canvas().Pixel(x, y), reference.Canvas.Pixel(x, y)) << x << "," << y;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dla
