@@ -49,37 +49,37 @@ TWorld::TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight, Seeder see
       gridRows_(GridCount(drawingHeight)),
       fieldWidth_(3 * gridColumns_),
       fieldHeight_(3 * gridRows_),
-      cells_(gridColumns_, gridRows_),
       canvas_(drawingWidth, drawingHeight),
+      counts_(static_cast<std::size_t>(gridColumns_) * static_cast<std::size_t>(gridRows_)),
+      shade_(counts_.size(), 0),
       previousColumn_(Shifted(gridColumns_, -1)),
       nextColumn_(Shifted(gridColumns_, 1)),
       previousRow_(Shifted(gridRows_, -1)),
       nextRow_(Shifted(gridRows_, 1)) {
   if (!seeder_) seeder_ = SeedFromClock;
-  CreateCells();
+  ResetCells();
 }
 
-void TWorld::CreateCells() {
-  for (std::int32_t row = 0; row < gridRows_; ++row) {
-    for (std::int32_t column = 0; column < gridColumns_; ++column) {
-      cells_[column][row] = TCell(3 * column + 2, 3 * row + 2, 2);
-    }
+TCell TWorld::Cell(std::int32_t column, std::int32_t row) const {
+  TCell cell(3 * column + 2, 3 * row + 2, 2);
+  const std::size_t index = IndexOf(column, row);
+  const CellCounts& counts = counts_[index];
+  cell.SetState(counts.State);
+  cell.NeighbourSum = counts.NeighbourSum;
+  cell.Shade = shade_[index];
+  for (std::int32_t k = counts.First; k >= 0; k = nextAgent_[static_cast<std::size_t>(k)]) {
+    cell.AgentIndexes.push_back(k);
   }
-  ResetCells();
+  return cell;
 }
 
 void TWorld::ResetCells() {
   seeder_();
-  for (std::int32_t row = 0; row < gridRows_; ++row) {
-    for (std::int32_t column = 0; column < gridColumns_; ++column) {
-      TCell& cell = cells_[column][row];
-      cell.SetState(0);
-      cell.Shade = 0;
-      cell.NeighbourSum = 0;
-      cell.AgentIndexes.clear();
-      cell.Draw(canvas_);
-    }
-  }
+  std::fill(counts_.begin(), counts_.end(), CellCounts{});
+  std::fill(shade_.begin(), shade_.end(), std::uint8_t{0});
+  // Every pixel lies under some cell's square, so painting every cell
+  // white in order leaves the whole picture white.
+  canvas_.Fill(TCanvas::White);
   occupied_.clear();
   dirty_.clear();
   repaintAll_ = false;
@@ -142,10 +142,6 @@ void TWorld::CheckAgentPositions() const {
   }
 }
 
-std::uint32_t TWorld::CellPixel(std::int32_t column, std::int32_t row) const noexcept {
-  return TCanvas::ToPixel(cells_[column][row].Colour());
-}
-
 void TWorld::RestoreSquare(CellRef cell) {
   // After a full pass in order, a pixel shows the cell that its column and
   // row fall in (x / 3, y / 3), the last column and row taking the pixels
@@ -153,25 +149,23 @@ void TWorld::RestoreSquare(CellRef cell) {
   // to the neighbours there.
   const std::int32_t right = std::min(cell.Column + 1, gridColumns_ - 1);
   const std::int32_t below = std::min(cell.Row + 1, gridRows_ - 1);
-  const std::uint32_t own = CellPixel(cell.Column, cell.Row);
-  const std::uint32_t east = CellPixel(right, cell.Row);
-  const std::uint32_t south = CellPixel(cell.Column, below);
-  const std::uint32_t southEast = CellPixel(right, below);
+  const std::uint32_t own = CellPixel(IndexOf(cell.Column, cell.Row));
+  const std::uint32_t east = CellPixel(IndexOf(right, cell.Row));
+  const std::uint32_t south = CellPixel(IndexOf(cell.Column, below));
+  const std::uint32_t southEast = CellPixel(IndexOf(right, below));
   const std::int32_t x = 3 * cell.Column;
   const std::int32_t y = 3 * cell.Row;
-  for (std::int32_t dy = 0; dy < 4; ++dy) {
+  for (std::int32_t dy = 0; dy < 3; ++dy) {
     std::uint32_t* p = canvas_.Row(y + dy) + x;
-    const bool last = dy == 3;
-    p[0] = p[1] = p[2] = last ? south : own;
-    p[3] = last ? southEast : east;
+    p[0] = own; p[1] = own; p[2] = own; p[3] = east;
   }
+  std::uint32_t* p = canvas_.Row(y + 3) + x;
+  p[0] = south; p[1] = south; p[2] = south; p[3] = southEast;
 }
 
 void TWorld::PaintAllCells() {
   for (std::int32_t row = 0; row < gridRows_; ++row) {
-    for (std::int32_t column = 0; column < gridColumns_; ++column) {
-      cells_[column][row].Draw(canvas_);
-    }
+    for (std::int32_t column = 0; column < gridColumns_; ++column) Cell(column, row).Draw(canvas_);
   }
 }
 
@@ -182,71 +176,140 @@ void TWorld::SumNeighbourhood(std::int32_t column, std::int32_t row) {
   const std::int32_t rows[3] = {previousRow_[r], row, nextRow_[r]};
   std::int64_t sum = 0;
   for (const std::int32_t nr : rows) {
-    for (const std::int32_t nc : columns) sum += cells_[nc][nr].State();
+    const CellCounts* line = counts_.data() + IndexOf(0, nr);
+    sum += std::int64_t{line[columns[0]].State} + line[columns[1]].State + line[columns[2]].State;
   }
-  TCell& cell = cells_[column][row];
-  cell.NeighbourSum = static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(cell.NeighbourSum + sum, std::numeric_limits<std::int32_t>::min(),
-                               Int32Max));
+  std::int32_t& target = counts_[IndexOf(column, row)].NeighbourSum;
+  target = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      target + sum, std::numeric_limits<std::int32_t>::min(), Int32Max));
+}
+
+void TWorld::MovePassOfFreeAgents(std::int32_t& freeAgents) {
+  // The seed stays in a register for the whole pass.
+  std::uint32_t seed = Seed();
+  for (TAgent& agent : agents_) {
+    if (agent.Moving != 1) continue;
+    ++freeAgents;
+    agent.ChangeHeading2(seed);
+    agent.SetX(agent.X + 3 * agent.DX);
+    agent.SetY(agent.Y + 3 * agent.DY);
+    if (agent.X < 0) agent.SetX(fieldWidth_ - 2);
+    if (agent.X > fieldWidth_) agent.SetX(1);
+    if (agent.Y < 0) agent.SetY(fieldHeight_ - 2);
+    if (agent.Y > fieldHeight_) agent.SetY(1);
+  }
+  SetSeed(seed);
+}
+
+void TWorld::RegisterAndPaint() {
+  // Everything the loop reads is held in locals: the pixel stores could
+  // otherwise alias the world's own integers and force them to be reloaded
+  // for every agent.
+  const std::uint32_t red = TCanvas::ToPixel(TCanvas::Red);
+  const std::size_t count = agents_.size();
+  nextAgent_.resize(count);
+  const TAgent* const agents = agents_.data();
+  CellCounts* const counts = counts_.data();
+  const std::uint8_t* const shades = shade_.data();
+  std::int32_t* const nextAgent = nextAgent_.data();
+  std::uint32_t* const pixels = canvas_.Row(0);
+  const std::ptrdiff_t stride = canvas_.Stride();
+  const std::size_t columns = static_cast<std::size_t>(gridColumns_);
+  const auto width = static_cast<std::uint32_t>(fieldWidth_);
+  const auto height = static_cast<std::uint32_t>(fieldHeight_);
+  const auto cellIndex = [columns](const TAgent& agent) {
+    return static_cast<std::size_t>((agent.Y - 1) / 3) * columns +
+           static_cast<std::size_t>((agent.X - 1) / 3);
+  };
+  // Cells and squares lie all over the lattice; asking for those of a few
+  // agents ahead keeps several memory reads in flight.
+  constexpr std::size_t Ahead = 12;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (k + Ahead < count) {
+      const TAgent& next = agents[k + Ahead];
+      __builtin_prefetch(&counts[cellIndex(next)], 1);
+      __builtin_prefetch(pixels + (next.Y - 1) * stride + next.X, 1);
+    }
+    const TAgent& agent = agents[k];
+    if (static_cast<std::uint32_t>(agent.X - 1) >= width ||
+        static_cast<std::uint32_t>(agent.Y - 1) >= height) {
+      // Only an agent changed through a reference kept from before the last
+      // step gets here; stop rather than write outside the lattice.
+      throw std::logic_error("agent " + std::to_string(k) +
+                             " was moved off the lattice behind the world's back");
+    }
+    // Nearest integer to (X - 2) / 3 for the positions checked before.
+    const std::int32_t column = (agent.X - 1) / 3;
+    const std::int32_t row = (agent.Y - 1) / 3;
+    const std::size_t index = static_cast<std::size_t>(row) * columns + static_cast<std::size_t>(column);
+    CellCounts& cell = counts[index];
+    cell.State += cell.State != Int32Max;
+    const auto self = static_cast<std::int32_t>(k);
+    nextAgent[k] = -1;
+    if (cell.Last < 0) {
+      cell.First = self;
+      occupied_.push_back({column, row});
+    } else {
+      nextAgent[cell.Last] = self;
+    }
+    cell.Last = self;
+
+    const std::uint32_t shade = 0xFF000000u | (255u - shades[index]) * 0x010101u;
+    std::uint32_t* square = pixels + 3 * row * stride + 3 * column;
+    for (int dy = 0; dy < 4; ++dy, square += stride) {
+      square[0] = shade; square[1] = shade; square[2] = shade; square[3] = shade;
+    }
+    if (agent.Radius == 1) {
+      std::uint32_t* dot = pixels + (agent.Y - 1) * stride + (agent.X - 1);
+      dot[0] = red; dot[1] = red;
+      dot[stride] = red; dot[stride + 1] = red;
+    } else {
+      agent.Draw(canvas_);
+      repaintAll_ = true;
+    }
+  }
 }
 
 StepResult TWorld::RunStep(std::uint16_t threshold) {
   if (stepCount_ == Int32Max) {
     throw std::overflow_error("the run has reached the last step that can be counted (2147483647)");
   }
-  CheckAgentPositions();
+  // Placement and the step keep every agent on the lattice; only agents
+  // changed from outside need checking.
+  const bool agentsChanged = agentsChanged_;
+  if (agentsChanged) CheckAgentPositions();
+  agentsChanged_ = false;
 
   // Reset pass. Only cells registered in last step hold per-step values, and
-  // only the squares painted since the last full pass differ from it.
+  // only the squares painted since the last full pass differ from it. An
+  // aggregated cell holds stuck agents, which will register and paint its
+  // whole square again in this step, so its square needs no repainting now
+  // (unless agents were changed from outside and may have left it).
   for (const CellRef ref : occupied_) {
-    TCell& cell = CellAt(ref);
-    if (cell.Shade == 0) cell.SetState(0);
+    const std::size_t index = IndexOf(ref.Column, ref.Row);
+    CellCounts& cell = counts_[index];
+    const bool open = shade_[index] == 0;
+    if (open) cell.State = 0;
     cell.NeighbourSum = 0;
-    cell.AgentIndexes.clear();
+    cell.First = cell.Last = -1;
+    if (!repaintAll_ && (open || agentsChanged)) RestoreSquare(ref);
   }
   if (repaintAll_) {
     PaintAllCells();
     repaintAll_ = false;
   } else {
-    for (const CellRef ref : occupied_) RestoreSquare(ref);
     for (const CellRef ref : dirty_) RestoreSquare(ref);
   }
   occupied_.clear();
   dirty_.clear();
 
-  // Agent pass. The seed stays in a local for the whole pass.
+  // Agent pass, in two sweeps in list order: every free agent turns and
+  // moves, then every agent registers and is painted with its cell. A move
+  // reads nothing that a registration writes, so this is the same as doing
+  // both for one agent before the next.
   std::int32_t freeAgents = 0;
-  std::uint32_t seed = Seed();
-  const std::uint32_t red = TCanvas::ToPixel(TCanvas::Red);
-  const std::size_t count = agents_.size();
-  for (std::size_t k = 0; k < count; ++k) {
-    TAgent& agent = agents_[k];
-    if (agent.Moving == 1) {
-      ++freeAgents;
-      agent.ChangeHeading2(seed);
-      agent.SetX(agent.X + 3 * agent.DX);
-      agent.SetY(agent.Y + 3 * agent.DY);
-      if (agent.X < 0) agent.SetX(fieldWidth_ - 2);
-      if (agent.X > fieldWidth_) agent.SetX(1);
-      if (agent.Y < 0) agent.SetY(fieldHeight_ - 2);
-      if (agent.Y > fieldHeight_) agent.SetY(1);
-    }
-    // Nearest integer to (X - 2) / 3 for the positions checked above.
-    const CellRef ref{(agent.X - 1) / 3, (agent.Y - 1) / 3};
-    TCell& cell = CellAt(ref);
-    const std::int32_t state = cell.State();
-    cell.SetState(state + (state != Int32Max));
-    if (cell.AgentIndexes.empty()) occupied_.push_back(ref);
-    cell.AgentIndexes.push_back(static_cast<std::int32_t>(k));
-    canvas_.FillSquare4(3 * ref.Column, 3 * ref.Row, TCanvas::ToPixel(cell.Colour()));
-    if (agent.Radius == 1) {
-      canvas_.FillBlock2(agent.X - 1, agent.Y - 1, red);
-    } else {
-      agent.Draw(canvas_);
-      repaintAll_ = true;
-    }
-  }
-  SetSeed(seed);
+  MovePassOfFreeAgents(freeAgents);
+  RegisterAndPaint();
 
   // Aggregation pass. Only an open cell that holds an agent can aggregate,
   // and which ones do depends only on the counts fixed above, so the cells
@@ -254,14 +317,15 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   // black, so the order they are painted in does not show.
   const std::uint32_t black = TCanvas::ToPixel(TCanvas::Black);
   for (const CellRef ref : occupied_) {
-    TCell& cell = CellAt(ref);
-    if (cell.Shade != 0) continue;
+    const std::size_t index = IndexOf(ref.Column, ref.Row);
+    if (shade_[index] != 0) continue;
+    CellCounts& cell = counts_[index];
     cell.NeighbourSum = 0;
     SumNeighbourhood(ref.Column, ref.Row);
     if (threshold < cell.NeighbourSum) {
-      cell.Shade = 255;
-      for (const std::int32_t index : cell.AgentIndexes) {
-        agents_[static_cast<std::size_t>(index)].Moving = 0;
+      shade_[index] = 255;
+      for (std::int32_t k = cell.First; k >= 0; k = nextAgent_[static_cast<std::size_t>(k)]) {
+        agents_[static_cast<std::size_t>(k)].Moving = 0;
       }
       ++aggregatedCells_;
       canvas_.FillSquare4(3 * ref.Column, 3 * ref.Row, black);

@@ -44,15 +44,22 @@ class TWorld {
   std::int32_t StepCount() const noexcept { return stepCount_; }
 
   // The population, in list order; an agent's position is its index. Agents
-  // may be changed between steps (the tests place them by hand); RunStep
-  // throws std::out_of_range, before it changes anything, for an agent whose
-  // position maps to no cell.
-  std::vector<TAgent>& Agents() noexcept { return agents_; }
+  // may be changed between steps through the non-const reference (the tests
+  // place them by hand), which stays good until the next RunStep; RunStep
+  // then throws std::out_of_range, before it changes anything, for an agent
+  // whose position maps to no cell.
+  std::vector<TAgent>& Agents() noexcept {
+    agentsChanged_ = true;
+    return agents_;
+  }
   const std::vector<TAgent>& Agents() const noexcept { return agents_; }
 
-  // Cells[column][row]. Read-only: only the world's operations change cells,
-  // which lets the step repaint just what changed.
-  const TCellGrid& Cells() const noexcept { return cells_; }
+  // Cells[column][row], each a TCell value with the cell's centre, size,
+  // State, Shade, NeighbourSum and AgentIndexes as they stand. Read-only:
+  // only the world's operations change cells, which lets the step repaint
+  // just what changed.
+  TCellGrid Cells() const noexcept { return TCellGrid(*this); }
+  TCell Cell(std::int32_t column, std::int32_t row) const;
 
   // The drawing image, drawingWidth x drawingHeight pixels.
   const TCanvas& Canvas() const noexcept { return canvas_; }
@@ -97,14 +104,30 @@ class TWorld {
     std::int32_t Column;
     std::int32_t Row;
   };
+  // What the step keeps of a cell, packed so that the cells of a row lie
+  // four to a cache line. First and Last chain the agents registered in
+  // the cell during the current step through nextAgent_ (-1: none).
+  struct CellCounts {
+    std::int32_t State = 0;
+    std::int32_t NeighbourSum = 0;
+    std::int32_t First = -1;
+    std::int32_t Last = -1;
+  };
 
-  void CreateCells();
+  std::size_t IndexOf(std::int32_t column, std::int32_t row) const noexcept {
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(gridColumns_) +
+           static_cast<std::size_t>(column);
+  }
+  // The stored pixel of a cell's grey, 255 - Shade.
+  std::uint32_t CellPixel(std::size_t index) const noexcept {
+    return 0xFF000000u | (255u - shade_[index]) * 0x010101u;
+  }
   void PaintAllCells();
   // Repaints a cell's square as a full pass in order would leave it.
   void RestoreSquare(CellRef cell);
   void CheckAgentPositions() const;
-  std::uint32_t CellPixel(std::int32_t column, std::int32_t row) const noexcept;
-  TCell& CellAt(CellRef cell) noexcept { return cells_[cell.Column][cell.Row]; }
+  void MovePassOfFreeAgents(std::int32_t& freeAgents);
+  void RegisterAndPaint();
 
   Seeder seeder_;
   std::int32_t gridColumns_;
@@ -113,20 +136,28 @@ class TWorld {
   std::int32_t fieldHeight_;
   std::int32_t stepCount_ = 0;
   std::vector<TAgent> agents_;
-  TCellGrid cells_;
   TCanvas canvas_;
 
+  std::vector<CellCounts> counts_;
+  // 0 open, 255 aggregated.
+  std::vector<std::uint8_t> shade_;
+  // The next agent registered in the same cell in this step, -1 at the end.
+  std::vector<std::int32_t> nextAgent_;
   // Wrapped neighbour of each column and row.
   std::vector<std::int32_t> previousColumn_, nextColumn_, previousRow_, nextRow_;
   // Cells registered in during the last step (each once): the ones whose
   // per-step values the next step clears.
   std::vector<CellRef> occupied_;
   // Cells whose squares were painted out of the full-pass order since the
-  // last full pass; the next step repaints them as a full pass would.
+  // last full pass, besides the occupied ones; the next step repaints them
+  // as a full pass would.
   std::vector<CellRef> dirty_;
   // Set when something was painted outside the cells' squares (an agent
   // with a radius other than 1): the next step repaints every cell.
   bool repaintAll_ = false;
+  // Set whenever the agents were handed out for change: their positions are
+  // checked at the next step, and stuck agents may have been moved.
+  bool agentsChanged_ = false;
   std::uint32_t placementSeed_ = 0;
   std::int32_t aggregatedCells_ = 0;
 };
