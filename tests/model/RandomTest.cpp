@@ -88,6 +88,8 @@ TEST(Random, RoundedSineAndCosineMatchTheFunctions) {
   headings.push_back(std::numeric_limits<std::int32_t>::min());
   headings.push_back(std::numeric_limits<std::int32_t>::max());
   headings.push_back(2147483610);
+  // The heading closest to a sector boundary, and its neighbours.
+  for (std::int32_t h = 849830590; h <= 849830596; ++h) headings.push_back(h);
   headings.push_back(-2147483641);
   std::uint32_t s = 99;
   for (int i = 0; i < 300000; ++i) {
