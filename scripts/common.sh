@@ -9,7 +9,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-apps imagemagick fonts-wine fonts-dejavu-core
+  xvfb xauth x11-apps x11-utils imagemagick fonts-wine fonts-dejavu-core
 )
 
 as_root() {

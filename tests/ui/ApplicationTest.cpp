@@ -1,0 +1,88 @@
+#include <QtTest>
+#include <stdexcept>
+#include <string>
+
+#include "Application.h"
+#include "Recorder.h"
+
+namespace {
+
+TBoxRecorder recorder;
+
+// Throws from its event handler, as a handler of the window might.
+class TThrower : public QObject {
+ public:
+  int Thrown = 0;
+
+ protected:
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::User)
+      throw std::runtime_error("thrown in event " + std::to_string(++Thrown));
+    return QObject::event(event);
+  }
+};
+
+}  // namespace
+
+class ApplicationTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void titleFromExecutable_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("installed") << "/usr/bin/dla-model"
+                               << "dla-model";
+    QTest::newRow("upper case") << "/opt/DLA-MODEL"
+                                << "Dla-model";
+    QTest::newRow("cut at the first full stop") << "/opt/Cell.Model.exe"
+                                                << "Cell";
+    QTest::newRow("a folder with a full stop") << "/home/a.b/CellModel.EXE"
+                                               << "Cellmodel";
+    QTest::newRow("first character kept") << "/x/dLA"
+                                          << "dla";
+    QTest::newRow("non-ASCII") << QString::fromUtf8("/x/ÄBC.bin") << QString::fromUtf8("Äbc");
+    QTest::newRow("one character") << "/x/Q.exe"
+                                   << "Q";
+    QTest::newRow("leading full stop") << "/x/.Hidden.run"
+                                       << "Hidden";
+    QTest::newRow("no folder") << "dla-model"
+                               << "dla-model";
+    QTest::newRow("empty") << ""
+                           << "";
+  }
+  void titleFromExecutable() {
+    QFETCH(QString, path);
+    QFETCH(QString, title);
+    QCOMPARE(TApplication::TitleFromExecutable(path), title);
+  }
+
+  void theApplicationIsNamedAfterThisExecutable() {
+    QCOMPARE(QCoreApplication::applicationName(),
+             TApplication::TitleFromExecutable(QCoreApplication::applicationFilePath()));
+    QVERIFY(!QCoreApplication::applicationName().isEmpty());
+  }
+
+  void anExceptionFromAnEventGoesToTheErrorDisplay() {
+    recorder.Boxes.clear();
+    TThrower thrower;
+    QEvent event(QEvent::User);
+    QVERIFY(!QCoreApplication::sendEvent(&thrower, &event));
+    QCOMPARE(recorder.Boxes.size(), 1);
+    QCOMPARE(recorder.Boxes[0].Text, QStringLiteral("thrown in event 1."));
+    QCOMPARE(recorder.Boxes[0].Caption, QCoreApplication::applicationName());
+
+    // A posted event fails inside the event loop, which carries on.
+    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+    QTRY_COMPARE(recorder.Boxes.size(), 2);
+    QCOMPARE(recorder.Boxes[1].Text, QStringLiteral("thrown in event 2."));
+  }
+};
+
+int main(int argc, char** argv) {
+  TApplication application(argc, argv, recorder.Presenter());
+  ApplicationTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "ApplicationTest.moc"

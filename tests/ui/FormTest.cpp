@@ -1,0 +1,443 @@
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "CellForm.h"
+#include "DrawingImage.h"
+#include "FreeAgentsChart.h"
+#include "IntegerText.h"
+#include "Recorder.h"
+#include "TWorld.h"
+#include "UpDown.h"
+
+using Points = QList<QPointF>;
+
+namespace {
+
+// A window with its error display, its boxes recorded.
+struct TWindow {
+  TBoxRecorder Recorder;
+  TErrorDisplay Errors{Recorder.Presenter()};
+  TForm1 Form{Errors};
+
+  // Stops the timer so that the test runs each step itself.
+  TWindow& Stopped() {
+    Form.B_stopClick();
+    return *this;
+  }
+  int Free() const {
+    return static_cast<int>(Form.World().Agents().size()) - Form.World().StuckAgents();
+  }
+};
+
+QWidget* Child(QWidget* root, const QString& name) { return root->findChild<QWidget*>(name); }
+
+// The widgets that Tab visits, in order, starting from `first`.
+QStringList TabCycle(QWidget* first) {
+  QStringList names;
+  QWidget* widget = first;
+  do {
+    if ((widget->focusPolicy() & Qt::TabFocus) && widget->isEnabled()) {
+      names << widget->objectName();
+    }
+    widget = widget->nextInFocusChain();
+  } while (widget != first && names.size() < 50);
+  return names;
+}
+
+}  // namespace
+
+class FormTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+  void layout_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ZeichenPanel") << "ZeichenPanel"
+                                  << "Panel1" << QRect(6, 6, 404, 404) << "";
+    QTest::newRow("B_reset") << "B_reset"
+                             << "Panel1" << QRect(473, 6, 161, 25)
+                             << QString::fromUtf8("alle Werte zurücksetzen");
+    QTest::newRow("GroupBox1") << "GroupBox1"
+                               << "Panel1" << QRect(416, 40, 257, 129) << "setup settings";
+    QTest::newRow("GroupBox2") << "GroupBox2"
+                               << "Panel1" << QRect(416, 175, 257, 41) << "timesteps";
+    QTest::newRow("Chart1") << "Chart1"
+                            << "Panel1" << QRect(416, 223, 257, 187) << "";
+    QTest::newRow("B_setup") << "B_setup"
+                             << "GroupBox1" << QRect(57, 22, 75, 25) << "new Setup";
+    QTest::newRow("B_stop") << "B_stop"
+                            << "GroupBox1" << QRect(143, 22, 75, 25) << "start / stop";
+    QTest::newRow("Edit_anzAg") << "Edit_anzAg"
+                                << "GroupBox1" << QRect(16, 56, 41, 20) << "2,000";
+    QTest::newRow("UpD_anzAg") << "UpD_anzAg"
+                               << "GroupBox1" << QRect(57, 56, 16, 20) << "";
+    QTest::newRow("Edit_thresh") << "Edit_thresh"
+                                 << "GroupBox1" << QRect(16, 88, 41, 20) << "6";
+    QTest::newRow("UpDown1") << "UpDown1"
+                             << "GroupBox1" << QRect(57, 88, 16, 20) << "";
+    QTest::newRow("DrawingImage") << "DrawingImage"
+                                  << "ZeichenPanel" << QRect(0, 0, 404, 404) << "";
+  }
+  void layout() {
+    QFETCH(QString, name);
+    QFETCH(QString, parent);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+    TWindow window;
+    QWidget* widget = Child(&window.Form, name);
+    QVERIFY2(widget, qPrintable(name));
+    QCOMPARE(widget->parentWidget()->objectName(), parent);
+    QCOMPARE(widget->geometry(), geometry);
+    QString shown;
+    if (auto* button = qobject_cast<QPushButton*>(widget)) shown = button->text();
+    if (auto* box = qobject_cast<QGroupBox*>(widget)) shown = box->title();
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) shown = edit->text();
+    QCOMPARE(shown, text);
+  }
+
+  void labels_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QPoint>("topLeft");
+    QTest::addColumn<int>("layoutWidth");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("agents") << "Lbl_TextAnzahl" << QPoint(80, 60) << 129
+                            << ": number of agents for setup";
+    QTest::newRow("threshold") << "Lbl_TextSwelle" << QPoint(80, 92) << 122
+                               << ": threshold for aggregation";
+  }
+  void labels() {
+    QFETCH(QString, name);
+    QFETCH(QPoint, topLeft);
+    QFETCH(int, layoutWidth);
+    QFETCH(QString, text);
+    TWindow window;
+    auto* label = window.Form.findChild<QLabel*>(name);
+    QVERIFY(label);
+    QCOMPARE(label->parentWidget(), window.Form.GroupBox1);
+    QCOMPARE(label->text(), text);
+    QCOMPARE(label->pos(), topLeft);
+    QVERIFY(label->width() >= layoutWidth);
+    QVERIFY(label->width() >= label->sizeHint().width());
+  }
+
+  void windowAndComponents() {
+    TWindow window;
+    TForm1& form = window.Form;
+    QCOMPARE(form.windowTitle(), QStringLiteral("Diffusion Aggregation Model "));
+    QCOMPARE(form.font().pixelSize(), 10);
+    // Debian's Tahoma lies outside fontconfig's folders; the window loads it.
+    if (QFile::exists(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf")))
+      QCOMPARE(QFontInfo(form.font()).family(), QStringLiteral("Tahoma"));
+    QVERIFY(form.windowState() & Qt::WindowMaximized);
+    QCOMPARE(form.Panel1->size(), QSize(684, 420));
+    QCOMPARE(form.Panel1->parentWidget(), &form);
+    QCOMPARE(form.findChild<QTimer*>(QStringLiteral("Timer1")), form.Timer1);
+    QCOMPARE(form.Series1, form.Chart1->Series());
+    QCOMPARE(form.Series1->objectName(), QStringLiteral("Series1"));
+    QVERIFY(form.Timer1->isActive());
+    QCOMPARE(form.Timer1->interval(), 1);
+    QCOMPARE(form.Timer1->timerType(), Qt::PreciseTimer);
+    QCOMPARE(form.lbl_Steps->text(), QStringLiteral("lbl_Steps"));
+    QCOMPARE(form.lbl_Steps->geometry().right() + 1, 137);
+    QCOMPARE(form.lbl_Steps->y(), 16);
+    QVERIFY(form.Chart1->Points().isEmpty());
+    QVERIFY(form.Series1->points().isEmpty());
+
+    const dla::TWorld& world = form.World();
+    QCOMPARE(world.GridColumns(), 135);
+    QCOMPARE(world.GridRows(), 135);
+    QCOMPARE(world.StepCount(), 0);
+    QCOMPARE(world.Agents().size(), std::size_t{2000});
+    QCOMPARE(static_cast<const void*>(form.DrawingImage->Picture().constBits()),
+             static_cast<const void*>(world.Canvas().Bits()));
+  }
+
+  void spinControls_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<int>("min");
+    QTest::addColumn<int>("max");
+    QTest::addColumn<int>("increment");
+    QTest::addColumn<int>("position");
+    QTest::newRow("agents") << "UpD_anzAg"
+                            << "Edit_anzAg" << 1 << 10000 << 100 << 2000;
+    QTest::newRow("threshold") << "UpDown1"
+                               << "Edit_thresh" << 2 << 10 << 1 << 6;
+  }
+  void spinControls() {
+    QFETCH(QString, name);
+    QFETCH(QString, edit);
+    QFETCH(int, min);
+    QFETCH(int, max);
+    QFETCH(int, increment);
+    QFETCH(int, position);
+    TWindow window;
+    auto* spin = window.Form.findChild<TUpDown*>(name);
+    QVERIFY(spin);
+    QCOMPARE(spin->Associate()->objectName(), edit);
+    QCOMPARE(spin->Minimum(), min);
+    QCOMPARE(spin->Maximum(), max);
+    QCOMPARE(spin->Increment(), increment);
+    QCOMPARE(spin->Position(), position);
+  }
+
+  void tabVisitsEditsAndButtonsOnly() {
+    TWindow window;
+    QCOMPARE(TabCycle(window.Form.B_reset),
+             (QStringList{"B_reset", "Edit_thresh", "Edit_anzAg", "B_setup", "B_stop"}));
+  }
+
+  void stepsShowOnTheLabelAndTheChart() {
+    TWindow window;
+    window.Stopped();
+    TForm1& form = window.Form;
+    Points expected;
+    for (int step = 1; step <= 3; ++step) {
+      const int free = window.Free();
+      form.Timer1Timer();
+      expected.append({double(step), double(free)});
+      QCOMPARE(form.World().StepCount(), step);
+      QCOMPARE(form.Chart1->Points(), expected);
+      QTRY_COMPARE(form.lbl_Steps->text(), QString::number(step));
+    }
+    QCOMPARE(expected.first(), QPointF(1, 2000));
+    QTRY_COMPARE(form.Series1->points(), expected);
+    QCOMPARE(form.lbl_Steps->geometry().right() + 1, 137);
+  }
+
+  void newSetupWhileRunning() {
+    TWindow window;
+    window.Stopped();
+    TForm1& form = window.Form;
+    form.Edit_thresh->setText(QStringLiteral("2"));
+    for (int i = 0; i < 30; ++i) form.Timer1Timer();
+    QVERIFY(form.World().AggregatedCells() > 0);
+    QTRY_COMPARE(form.lbl_Steps->text(), QStringLiteral("30"));
+
+    // Running again, but no tick comes before the click: the test does not
+    // return to the event loop in between.
+    form.B_stopClick();
+    QTest::mouseClick(form.B_setup, Qt::LeftButton);
+    QVERIFY(form.Timer1->isActive());
+    form.B_stopClick();
+    QCOMPARE(form.World().StepCount(), 0);
+    QCOMPARE(form.World().AggregatedCells(), 0);
+    QCOMPARE(form.World().StuckAgents(), 0);
+    QCOMPARE(form.World().Agents().size(), std::size_t{2000});
+    QVERIFY(form.Chart1->Points().isEmpty());
+    QTRY_VERIFY(form.Series1->points().isEmpty());
+    QCOMPARE(form.lbl_Steps->text(), QStringLiteral("30"));
+
+    form.Timer1Timer();
+    QTRY_COMPARE(form.lbl_Steps->text(), QStringLiteral("1"));
+    QCOMPARE(form.Chart1->Points(), (Points{{1, 2000}}));
+  }
+
+  void newSetupWhileStopped() {
+    TWindow window;
+    window.Stopped();
+    TForm1& form = window.Form;
+    for (int i = 0; i < 5; ++i) form.Timer1Timer();
+    QTRY_COMPARE(form.lbl_Steps->text(), QStringLiteral("5"));
+
+    form.B_setupClick();
+    QVERIFY(!form.Timer1->isActive());
+    QTest::qWait(3 * TForm1::FramePeriodMs);
+    QCOMPARE(form.World().StepCount(), 0);
+    QVERIFY(form.Series1->points().isEmpty());
+    QCOMPARE(form.lbl_Steps->text(), QStringLiteral("5"));
+    const dla::TCanvas& canvas = form.World().Canvas();
+    int red = 0;
+    for (int y = 0; y < canvas.Height(); ++y)
+      for (int x = 0; x < canvas.Width(); ++x) red += canvas.PixelColour(x, y) == dla::TCanvas::Red;
+    QVERIFY(red > 0);
+
+    form.B_stopClick();
+    QTRY_VERIFY(form.World().StepCount() > 0);
+    QTRY_COMPARE(form.Chart1->Points().value(0), QPointF(1, 2000));
+  }
+
+  void resettingTheValuesDuringARun() {
+    TWindow window;
+    TForm1& form = window.Form;
+    form.Edit_anzAg->setText(QStringLiteral("150"));
+    form.Edit_thresh->setText(QStringLiteral("abc"));
+    QVERIFY_THROWS_EXCEPTION(dla::EConvertError, form.Timer1Timer());
+    form.Edit_thresh->setText(QStringLiteral("20"));
+    form.Timer1Timer();
+    form.Timer1Timer();
+
+    QTest::mouseClick(form.B_reset, Qt::LeftButton);
+    QCOMPARE(form.Edit_anzAg->text(), QStringLiteral("2000"));
+    QCOMPARE(form.Edit_thresh->text(), QStringLiteral("6"));
+    QVERIFY(form.Timer1->isActive());
+    QCOMPARE(form.World().StepCount(), 2);
+    QCOMPARE(form.Chart1->Points().size(), 2);
+    QCOMPARE(form.World().Agents().size(), std::size_t{2000});
+    form.Timer1Timer();
+    QCOMPARE(form.World().StepCount(), 3);
+  }
+
+  void aBadThresholdFailsEveryTickWithOneBoxAtATime() {
+    TWindow window;
+    TForm1& form = window.Form;
+    form.Edit_thresh->setText(QStringLiteral("abc"));
+    window.Recorder.OpenMs = 100;  // ticks go on while the box is open
+    QTRY_COMPARE(window.Recorder.Boxes.size(), 1);
+    QTest::qWait(200);
+    QCOMPARE(window.Recorder.Boxes.size(), 1);
+    QCOMPARE(window.Recorder.Boxes[0].Text, QStringLiteral("'abc' is not a valid integer value."));
+    QVERIFY2(window.Errors.Dropped() > 5, qPrintable(QString::number(window.Errors.Dropped())));
+    QVERIFY(form.Timer1->isActive());
+    QCOMPARE(form.World().StepCount(), 0);
+    QVERIFY(form.Chart1->Points().isEmpty());
+    QCOMPARE(form.lbl_Steps->text(), QStringLiteral("lbl_Steps"));
+
+    // A good text lets the run go on; a bad one later opens a box again.
+    form.Edit_thresh->setText(QStringLiteral("6"));
+    QTRY_VERIFY(form.World().StepCount() > 0);
+    form.Edit_thresh->setText(QStringLiteral("abc"));
+    QTRY_COMPARE(window.Recorder.Boxes.size(), 2);
+  }
+
+  void thresholdTextsAsTheTickReadsThem_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("6") << "6" << true;
+    QTest::newRow("outside the spin range") << "20" << true;
+    QTest::newRow("trailing blank") << "6 " << false;
+    QTest::newRow("grouped as the spin control writes") << "1,000" << false;
+    QTest::newRow("empty") << "" << false;
+  }
+  void thresholdTextsAsTheTickReadsThem() {
+    QFETCH(QString, text);
+    QFETCH(bool, accepted);
+    TWindow window;
+    window.Stopped();
+    window.Form.Edit_thresh->setText(text);
+    if (accepted) {
+      window.Form.Timer1Timer();
+      QCOMPARE(window.Form.World().StepCount(), 1);
+    } else {
+      try {
+        window.Form.Timer1Timer();
+        QFAIL("the tick accepted the text");
+      } catch (const dla::EConvertError& e) {
+        QCOMPARE(QString::fromUtf8(e.what()),
+                 QStringLiteral("'%1' is not a valid integer value").arg(text));
+      }
+      QCOMPARE(window.Form.World().StepCount(), 0);
+    }
+  }
+
+  void thresholdZeroEndsTheRunAtStepTwoAndEachRestartAddsOneStep() {
+    TWindow window;
+    TForm1& form = window.Form;
+    form.Edit_thresh->setText(QStringLiteral("0"));
+    QTRY_VERIFY(!form.Timer1->isActive());
+    QCOMPARE(form.World().StepCount(), 2);
+    QCOMPARE(form.Chart1->Points(), (Points{{1, 2000}, {2, 0}}));
+    QTRY_COMPARE(form.lbl_Steps->text(), QStringLiteral("2"));
+
+    for (int step = 3; step <= 4; ++step) {
+      QTest::mouseClick(form.B_stop, Qt::LeftButton);
+      QVERIFY(form.Timer1->isActive());
+      QTRY_VERIFY(!form.Timer1->isActive());
+      QCOMPARE(form.World().StepCount(), step);
+      QCOMPARE(form.Chart1->Points().size(), step);
+      QCOMPARE(form.Chart1->Points().last(), QPointF(step, 0));
+      QTRY_COMPARE(form.lbl_Steps->text(), QString::number(step));
+    }
+    QTRY_COMPARE(form.Series1->points().size(), 4);
+  }
+
+  void stopTwiceBetweenTicksChangesNothing() {
+    TWindow window;
+    window.Stopped();
+    TForm1& form = window.Form;
+    form.Timer1Timer();
+    form.B_stopClick();
+    form.B_stopClick();
+    QVERIFY(!form.Timer1->isActive());
+    QCOMPARE(form.Chart1->Points(), (Points{{1, 2000}}));
+  }
+
+  void aTypedNumberOfAgentsCountsAtTheNextSetup_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("agents");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("150") << "150" << 150 << "150";
+    QTest::newRow("one") << "1" << 1 << "1";
+    QTest::newRow("the maximum") << "10000" << 10000 << "10000";
+    QTest::newRow("grouped") << "1,500" << 1500 << "1,500";
+    QTest::newRow("zero") << "0" << 2000 << "2,000";
+    QTest::newRow("above the maximum") << "10001" << 2000 << "2,000";
+    QTest::newRow("letters") << "abc" << 2000 << "2,000";
+    QTest::newRow("empty") << "" << 2000 << "2,000";
+  }
+  void aTypedNumberOfAgentsCountsAtTheNextSetup() {
+    QFETCH(QString, typed);
+    QFETCH(int, agents);
+    QFETCH(QString, shown);
+    TWindow window;
+    window.Stopped();
+    TForm1& form = window.Form;
+    form.Edit_anzAg->setText(typed);
+    form.Timer1Timer();
+    QCOMPARE(form.World().Agents().size(), std::size_t{2000});
+    form.B_setupClick();
+    QCOMPARE(form.World().Agents().size(), static_cast<std::size_t>(agents));
+    QCOMPARE(form.Edit_anzAg->text(), shown);
+    form.Timer1Timer();
+    QCOMPARE(form.Chart1->Points(), (Points{{1, double(agents)}}));
+  }
+
+  void panelCentredAtStart() {
+    TWindow window;
+    window.Form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window.Form));
+    QTRY_COMPARE(window.Form.Panel1->pos(),
+                 TForm1::CentredPanelPosition(window.Form.frameGeometry().size(), QSize(684, 420)));
+  }
+
+  void panelCentredAfterEachChangeOfSize_data() {
+    QTest::addColumn<QSize>("outer");
+    QTest::addColumn<QPoint>("panel");
+    QTest::newRow("739 x 494") << QSize(739, 494) << QPoint(28, 37);
+    QTest::newRow("1000 x 700") << QSize(1000, 700) << QPoint(158, 140);
+    QTest::newRow("odd height, halves to even") << QSize(739, 495) << QPoint(28, 38);
+    QTest::newRow("odd height, halves to even below") << QSize(739, 497) << QPoint(28, 38);
+    QTest::newRow("narrower than the panel") << QSize(600, 494) << QPoint(-42, 37);
+    QTest::newRow("exactly the panel") << QSize(684, 420) << QPoint(0, 0);
+  }
+  void panelCentredAfterEachChangeOfSize() {
+    QFETCH(QSize, outer);
+    QFETCH(QPoint, panel);
+    QCOMPARE(TForm1::CentredPanelPosition(outer, QSize(684, 420)), panel);
+    TWindow window;
+    TForm1& form = window.Form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.setWindowState(Qt::WindowNoState);
+    const QSize frame = form.frameGeometry().size() - form.size();
+    form.resize(QSize(1000, 700) - frame);
+    QTRY_COMPARE(form.Panel1->pos(), QPoint(158, 140));
+    form.resize(outer - frame);
+    QTRY_COMPARE(form.frameGeometry().size(), outer);
+    QTRY_COMPARE(form.Panel1->pos(), panel);
+  }
+};
+
+QTEST_MAIN(FormTest)
+#include "FormTest.moc"

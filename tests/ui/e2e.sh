@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# End-to-end test of the program in a real window: starts dla-model on an
+# Xvfb screen, lets it run, takes a screenshot of the screen and checks it:
+#   - the window's title;
+#   - the lattice: white cells, red agents, black aggregate, nothing else;
+#   - the chart: its title "free agents" and its red line.
+# Usage: e2e.sh PATH/TO/dla-model OUTPUT_DIR   (exit 77: tools missing, skipped)
+set -euo pipefail
+
+program=$1
+out=$2
+mkdir -p "$out"
+
+for tool in xvfb-run xauth import convert xprop xwininfo; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed (./scripts/test installs it)"
+    exit 77
+  fi
+done
+
+# A real X server, not Qt's offscreen platform the other tests use.
+unset QT_QPA_PLATFORM QT_SCALE_FACTOR
+export LC_ALL=C.UTF-8
+
+# Even sizes: the window fills the screen (no window manager), and Panel1
+# (684 x 420) is centred in it without a half pixel to round.
+width=1280
+height=800
+
+inside() {
+  local program=$1 out=$2
+  "$program" >"$out/program.log" 2>&1 &
+  local pid=$!
+  local window=""
+  for _ in $(seq 100); do
+    window=$(xwininfo -root -tree | awk '/"Diffusion Aggregation Model "/ {print $1; exit}')
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  if [ -z "$window" ]; then
+    echo "FAIL: no window titled 'Diffusion Aggregation Model ' appeared"
+    kill "$pid" 2>/dev/null || true
+    return 1
+  fi
+  # Long enough for aggregates to form and the chart to draw a line.
+  sleep 3
+  import -window root "$out/screenshot.png"
+  xprop -id "$window" _NET_WM_NAME WM_NAME >"$out/title.txt"
+  xwininfo -id "$window" >"$out/window.txt"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+}
+
+# xvfb-run is a POSIX shell script that drops exported bash functions, so the
+# function travels as text.
+xvfb-run -a -s "-screen 0 ${width}x${height}x24" \
+  bash -c "$(declare -f inside)"'; inside "$1" "$2"' _ "$program" "$out"
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# The title, with its trailing blank, in both the modern and the old property.
+grep -qx '_NET_WM_NAME(UTF8_STRING) = "Diffusion Aggregation Model "' "$out/title.txt" ||
+  fail "window title: $(cat "$out/title.txt")"
+grep -q '^WM_NAME.* = "Diffusion Aggregation Model "$' "$out/title.txt" ||
+  fail "WM_NAME: $(cat "$out/title.txt")"
+
+field() { awk -F: -v key="$1" '$1 ~ key {gsub(/ /, "", $2); print $2; exit}' "$out/window.txt"; }
+win_x=$(field "Absolute upper-left X")
+win_y=$(field "Absolute upper-left Y")
+win_w=$(field "Width")
+win_h=$(field "Height")
+[ "$win_w" = "$width" ] && [ "$win_h" = "$height" ] ||
+  fail "window is ${win_w}x${win_h}, not the screen's ${width}x${height}"
+panel_x=$((win_x + (win_w - 684) / 2))
+panel_y=$((win_y + (win_h - 420) / 2))
+
+# Counts of the colours in a region as "count r g b" lines.
+colours() {
+  convert "$out/screenshot.png" -crop "$1" +repage -depth 8 -format %c histogram:info:- |
+    sed -E 's/^ *([0-9]+): \( *([0-9]+), *([0-9]+), *([0-9]+).*/\1 \2 \3 \4/'
+}
+count_of() { awk -v r="$2" -v g="$3" -v b="$4" '$2 == r && $3 == g && $4 == b {print $1}' <<<"$1"; }
+
+lattice=$(colours "404x404+$((panel_x + 6))+$((panel_y + 6))")
+white=$(count_of "$lattice" 255 255 255)
+red=$(count_of "$lattice" 255 0 0)
+black=$(count_of "$lattice" 0 0 0)
+others=$(awk '!(($2 == 255 && $3 == 255 && $4 == 255) || ($2 == 255 && $3 == 0 && $4 == 0) ||
+               ($2 == 0 && $3 == 0 && $4 == 0)) {n += $1} END {print n + 0}' <<<"$lattice")
+echo "lattice: white=${white:-0} red=${red:-0} black=${black:-0} other=$others"
+[ "${white:-0}" -gt $((404 * 404 / 2)) ] || fail "the lattice is not mostly white"
+[ "${red:-0}" -ge 2000 ] || fail "too few red agent pixels"
+[ "${black:-0}" -ge 200 ] || fail "no black aggregate"
+[ "$others" -eq 0 ] || fail "$others lattice pixels are neither white, red nor black"
+
+chart_x=$((panel_x + 416))
+chart_y=$((panel_y + 223))
+chart=$(colours "257x187+${chart_x}+${chart_y}")
+line=$(count_of "$chart" 255 0 0)
+echo "chart: red line pixels=${line:-0}"
+[ "${line:-0}" -ge 150 ] || fail "the chart shows no red line"
+
+# The chart's title: dark text at the top, centred, as wide as "free agents"
+# set in the window's font. The band searched lies between the axis labels
+# at the left and right, and the red line is taken out of it.
+band_left=50
+band_width=157
+title_box=$(convert "$out/screenshot.png" -crop "${band_width}x20+$((chart_x + band_left))+$((chart_y + 2))" \
+  +repage -fuzz 25% -fill white -opaque red -threshold 50% -negate -format '%@' info:)
+title_w=${title_box%%x*}
+title_left=$(sed -E 's/^[0-9]+x[0-9]+\+([0-9]+)\+.*/\1/' <<<"$title_box")
+font=/usr/share/wine/fonts/tahoma.ttf
+[ -f "$font" ] || font=DejaVu-Sans
+expected_w=$(convert -density 96 -font "$font" -pointsize 7.5 label:"free agents" -trim -format '%w' info:)
+echo "chart title: ${title_box} in the band (expected width about ${expected_w})"
+[ "$title_w" -ge $((expected_w - 4)) ] && [ "$title_w" -le $((expected_w + 4)) ] ||
+  fail "chart title is ${title_w} pixels wide, 'free agents' is ${expected_w}"
+centre=$((band_left + title_left + title_w / 2))
+[ "$centre" -ge $((257 / 2 - 6)) ] && [ "$centre" -le $((257 / 2 + 6)) ] ||
+  fail "chart title is not centred (centre at $centre of 257)"
+
+if [ "$failures" -gt 0 ]; then
+  echo "screenshot: $out/screenshot.png"
+  exit 1
+fi
+echo "PASS (screenshot: $out/screenshot.png)"

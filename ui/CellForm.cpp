@@ -1,0 +1,244 @@
+#include "CellForm.h"
+
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QTimerEvent>
+#include <algorithm>
+
+#include "DrawingImage.h"
+#include "ErrorDisplay.h"
+#include "FreeAgentsChart.h"
+#include "IntegerText.h"
+#include "Random.h"
+#include "TWorld.h"
+#include "UpDown.h"
+
+namespace {
+
+// Debian ships a metric-compatible Tahoma with Wine's fonts, outside the
+// folders fontconfig searches.
+constexpr const char* WineTahoma = "/usr/share/wine/fonts/tahoma.ttf";
+
+// Tahoma at a character height of 10 pixels, or the closest sans-serif.
+QFont WindowFont() {
+  static const bool tahomaLoaded = [] {
+    if (QFontDatabase::families().contains(QStringLiteral("Tahoma"))) return true;
+    return QFontDatabase::addApplicationFont(QString::fromLatin1(WineTahoma)) >= 0;
+  }();
+  (void)tahomaLoaded;
+  QFont font;
+  font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(10);
+  return font;
+}
+
+template <typename Widget>
+Widget* Place(Widget* widget, const char* name, int left, int top, int width, int height) {
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setGeometry(left, top, width, height);
+  return widget;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, QRect at) {
+  return Place(new QPushButton(text, parent), name, at.x(), at.y(), at.width(), at.height());
+}
+
+// A label at its layout place, widened if this machine's font needs more
+// room than the layout's.
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect at) {
+  auto* label = new QLabel(text, parent);
+  return Place(label, name, at.x(), at.y(), std::max(at.width(), label->sizeHint().width()),
+               at.height());
+}
+
+// lbl_Steps grows to the left: its right edge stays at this x of GroupBox2.
+constexpr int StepsRight = 98 + 39;
+constexpr int StepsTop = 16;
+constexpr int StepsHeight = 12;
+
+}  // namespace
+
+TForm1::TForm1(TErrorDisplay& errors, QWidget* parent) : QWidget(parent), errors_(errors) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Diffusion Aggregation Model "));
+  setFont(WindowFont());
+  setBackgroundRole(QPalette::Light);
+  setAutoFillBackground(true);
+  resize(LayoutWidth, LayoutHeight);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setTimerType(Qt::PreciseTimer);
+  Timer1->setInterval(1);
+
+  Panel1 = Place(new QWidget(this), "Panel1", 8, 30, 684, 420);
+  Panel1->setBackgroundRole(QPalette::Light);
+  Panel1->setAutoFillBackground(true);
+  ZeichenPanel = Place(new QWidget(Panel1), "ZeichenPanel", 6, 6, 404, 404);
+  B_reset =
+      MakeButton(Panel1, "B_reset", QStringLiteral("alle Werte zurücksetzen"), {473, 6, 161, 25});
+  GroupBox1 = Place(new QGroupBox(QStringLiteral("setup settings"), Panel1), "GroupBox1", 416, 40,
+                    257, 129);
+  GroupBox2 =
+      Place(new QGroupBox(QStringLiteral("timesteps"), Panel1), "GroupBox2", 416, 175, 257, 41);
+  Chart1 = Place(new TFreeAgentsChart(Panel1), "Chart1", 416, 223, 257, 187);
+  Series1 = Chart1->Series();
+
+  B_setup = MakeButton(GroupBox1, "B_setup", QStringLiteral("new Setup"), {57, 22, 75, 25});
+  B_stop = MakeButton(GroupBox1, "B_stop", QStringLiteral("start / stop"), {143, 22, 75, 25});
+  // The layout's text, in the form of the locale it was made in; the spin
+  // control writes its position over it in the running locale's form.
+  Edit_anzAg =
+      Place(new QLineEdit(QStringLiteral("2.000"), GroupBox1), "Edit_anzAg", 16, 56, 41, 20);
+  UpD_anzAg = Place(new TUpDown(GroupBox1), "UpD_anzAg", 57, 56, 16, 20);
+  UpD_anzAg->SetRange(1, 10000);
+  UpD_anzAg->SetIncrement(100);
+  UpD_anzAg->SetPosition(2000);
+  UpD_anzAg->SetAssociate(Edit_anzAg);
+  Lbl_TextAnzahl = MakeLabel(GroupBox1, "Lbl_TextAnzahl",
+                             QStringLiteral(": number of agents for setup"), {80, 60, 129, 12});
+  Edit_thresh = Place(new QLineEdit(QStringLiteral("6"), GroupBox1), "Edit_thresh", 16, 88, 41, 20);
+  UpDown1 = Place(new TUpDown(GroupBox1), "UpDown1", 57, 88, 16, 20);
+  UpDown1->SetRange(2, 10);
+  UpDown1->SetIncrement(1);
+  UpDown1->SetPosition(6);
+  UpDown1->SetAssociate(Edit_thresh);
+  Lbl_TextSwelle = MakeLabel(GroupBox1, "Lbl_TextSwelle",
+                             QStringLiteral(": threshold for aggregation"), {80, 92, 122, 12});
+
+  lbl_Steps = new QLabel(GroupBox2);
+  lbl_Steps->setObjectName(QStringLiteral("lbl_Steps"));
+  lbl_Steps->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  SetStepsText(QStringLiteral("lbl_Steps"));
+
+  // Only the edits and the buttons take the focus, the threshold edit
+  // before the agents edit.
+  setTabOrder(B_reset, Edit_thresh);
+  setTabOrder(Edit_thresh, Edit_anzAg);
+  setTabOrder(Edit_anzAg, B_setup);
+  setTabOrder(B_setup, B_stop);
+
+  const auto guarded = [this](void (TForm1::*handler)()) {
+    return [this, handler] { errors_.Guard([this, handler] { (this->*handler)(); }); };
+  };
+  connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
+  connect(B_reset, &QPushButton::clicked, this, guarded(&TForm1::B_resetClick));
+  connect(B_setup, &QPushButton::clicked, this, guarded(&TForm1::B_setupClick));
+  connect(B_stop, &QPushButton::clicked, this, guarded(&TForm1::B_stopClick));
+
+  Timer1->start();
+  FormCreate();
+  frame_.start(FramePeriodMs, Qt::PreciseTimer, this);
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::FormCreate() {
+  // A bare X server has no window manager to maximise the window, so it
+  // takes the available screen area itself first.
+  if (const QScreen* screen = this->screen()) setGeometry(screen->availableGeometry());
+  setWindowState(windowState() | Qt::WindowMaximized);
+  CentrePanel1();
+  world_ = std::make_unique<dla::TWorld>(ZeichenPanel->width(), ZeichenPanel->height());
+  CreateDrawingImage();
+  world_->CreateAgents(UpD_anzAg->Position());
+  // Qt composes every repaint in the window's back buffer: ZeichenPanel is
+  // double-buffered without being asked. StepCount starts at 0 in a new
+  // world.
+  pictureChanged_ = true;
+}
+
+void TForm1::FormCanResize() { CentrePanel1(); }
+
+void TForm1::FormDestroy() {
+  frame_.stop();
+  Timer1->stop();
+  delete DrawingImage;
+  DrawingImage = nullptr;
+  delete ZeichenPanel;
+  ZeichenPanel = nullptr;
+  world_.reset();
+}
+
+void TForm1::B_resetClick() {
+  Edit_anzAg->setText(QStringLiteral("2000"));
+  Edit_thresh->setText(QStringLiteral("6"));
+}
+
+void TForm1::B_setupClick() {
+  Chart1->Clear();
+  world_->NewSetup(UpD_anzAg->Position());
+  pictureChanged_ = true;
+}
+
+void TForm1::B_stopClick() {
+  if (Timer1->isActive())
+    Timer1->stop();
+  else
+    Timer1->start();
+}
+
+void TForm1::Timer1Timer() {
+  const std::uint16_t threshold = dla::ThresholdFromText(Edit_thresh->text().toStdString());
+  const dla::StepResult result = world_->RunStep(threshold);
+  if (!result.AnyFree) Timer1->stop();
+  lastStep_ = result.StepNumber;
+  stepChanged_ = true;
+  Chart1->AddXY(result.StepNumber, result.FreeAgents);
+  pictureChanged_ = true;
+}
+
+QPoint TForm1::CentredPanelPosition(QSize outer, QSize panel) {
+  const auto centre = [](int whole, int part) {
+    return dla::Low32(dla::RoundHalfEven(whole * 0.5L - part * 0.5L));
+  };
+  return {centre(outer.width(), panel.width()), centre(outer.height(), panel.height())};
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  errors_.Guard([this] { FormCanResize(); });
+}
+
+void TForm1::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == frame_.timerId())
+    ShowFrame();
+  else
+    QWidget::timerEvent(event);
+}
+
+void TForm1::CreateDrawingImage() {
+  DrawingImage = new TDrawingImage(world_->Canvas(), ZeichenPanel);
+  DrawingImage->setObjectName(QStringLiteral("DrawingImage"));
+  DrawingImage->setGeometry(0, 0, ZeichenPanel->width(), ZeichenPanel->height());
+  DrawingImage->show();
+}
+
+void TForm1::CentrePanel1() {
+  Panel1->move(CentredPanelPosition(frameGeometry().size(), Panel1->size()));
+}
+
+void TForm1::ShowFrame() {
+  if (pictureChanged_ && DrawingImage) {
+    pictureChanged_ = false;
+    DrawingImage->update();
+  }
+  if (stepChanged_) {
+    stepChanged_ = false;
+    SetStepsText(QString::number(lastStep_));
+  }
+  Chart1->RefreshIfDue();
+}
+
+void TForm1::SetStepsText(const QString& text) {
+  lbl_Steps->setText(text);
+  const int width = lbl_Steps->sizeHint().width();
+  lbl_Steps->setGeometry(StepsRight - width, StepsTop, width, StepsHeight);
+}

@@ -1,0 +1,125 @@
+// The main window: the drawing panel with the live lattice, the settings of
+// a setup (number of agents, aggregation threshold), the buttons, the step
+// counter and the free-agents chart. It owns one world of the model and
+// drives it from its handlers; Timer1 runs one step per tick.
+//
+// The model steps up to a thousand times a second, far more often than a
+// screen can show. The handlers therefore only change the model and mark
+// what changed; a frame timer brings the picture, the step label and the
+// chart to the screen every FramePeriodMs, so a repaint never costs a step.
+#pragma once
+
+#include <QBasicTimer>
+#include <QWidget>
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QLineSeries;
+class QPushButton;
+class QTimer;
+class TDrawingImage;
+class TErrorDisplay;
+class TFreeAgentsChart;
+class TUpDown;
+
+namespace dla {
+class TWorld;
+}
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Pause between two frames, in milliseconds (about 60 a second).
+  static constexpr int FramePeriodMs = 16;
+  // Size of the window's client area in its normal (not maximised) state.
+  static constexpr int LayoutWidth = 731;
+  static constexpr int LayoutHeight = 460;
+
+  // Builds the window from its layout, which switches Timer1 on, then runs
+  // FormCreate. Errors of the handlers go to `errors`, which must outlive
+  // the window. Throws what FormCreate throws.
+  explicit TForm1(TErrorDisplay& errors, QWidget* parent = nullptr);
+  // Runs FormDestroy.
+  ~TForm1() override;
+
+  // The layout's components, each named as its object. Qt owns them (they
+  // are children of the window); ZeichenPanel is gone after FormDestroy.
+  QTimer* Timer1;
+  QWidget* Panel1;
+  QWidget* ZeichenPanel;
+  QPushButton* B_reset;
+  QGroupBox* GroupBox1;
+  TUpDown* UpD_anzAg;
+  TUpDown* UpDown1;
+  QLineEdit* Edit_thresh;
+  QLineEdit* Edit_anzAg;
+  QLabel* Lbl_TextAnzahl;
+  QLabel* Lbl_TextSwelle;
+  QPushButton* B_setup;
+  QPushButton* B_stop;
+  QGroupBox* GroupBox2;
+  QLabel* lbl_Steps;
+  TFreeAgentsChart* Chart1;
+  QLineSeries* Series1;
+  // Shows the world's canvas inside ZeichenPanel; made by FormCreate.
+  TDrawingImage* DrawingImage = nullptr;
+
+  // The world: lattice, cells, agents, canvas and step counter.
+  const dla::TWorld& World() const noexcept { return *world_; }
+
+  // The handlers. Qt reaches them through the error display; called
+  // directly they throw what fails.
+  //
+  // Maximises the window (sizing it to the available screen area itself,
+  // for a screen without a window manager), centres Panel1, builds the
+  // world from ZeichenPanel's size with as many agents as UpD_anzAg shows,
+  // and makes the drawing image.
+  void FormCreate();
+  // Runs after each change of the window's size: centres Panel1 for the
+  // outer size the window has now.
+  void FormCanResize();
+  // Releases the drawing image, ZeichenPanel and the world.
+  void FormDestroy();
+  // Puts the edits back to "2000" agents and threshold "6"; nothing else.
+  void B_resetClick();
+  // Empties the chart and makes a new world: StepCount 0, a new population
+  // of UpD_anzAg's position, every cell open. Timer1 stays as it is.
+  void B_setupClick();
+  // Switches Timer1 on if it is off, off if it is on.
+  void B_stopClick();
+  // One step: reads the threshold from Edit_thresh (throws
+  // dla::EConvertError before anything changes if the text is no integer),
+  // runs it, switches Timer1 off when no agent was free, and queues the
+  // step number for lbl_Steps and the point (step, free agents) for the
+  // chart.
+  void Timer1Timer();
+
+  // Where Panel1 (of size `panel`) goes in a window of outer size `outer`
+  // (frame included): (W - w) / 2 and (H - h) / 2, halves rounded to the
+  // even neighbour, not clamped (a window smaller than the panel gives a
+  // negative position).
+  static QPoint CentredPanelPosition(QSize outer, QSize panel);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  void CreateDrawingImage();
+  void CentrePanel1();
+  // Brings what the handlers changed to the screen.
+  void ShowFrame();
+  // Sets lbl_Steps' text, its width following the text and its right edge
+  // staying where the layout puts it.
+  void SetStepsText(const QString& text);
+
+  TErrorDisplay& errors_;
+  std::unique_ptr<dla::TWorld> world_;
+  QBasicTimer frame_;
+  bool pictureChanged_ = false;
+  bool stepChanged_ = false;
+  int lastStep_ = 0;
+};
