@@ -1,0 +1,115 @@
+// The two commands' option reading, in-process. The executable's handling
+// of bad input (exit status, output) is in the CLI tests.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "BatchOptions.h"
+#include "SweepOptions.h"
+#include "UsageError.h"
+
+namespace dla::tools {
+namespace {
+
+std::vector<std::string_view> Args(const std::vector<const char*>& args) {
+  return {args.begin(), args.end()};
+}
+
+TEST(BatchOptions, ReadsEveryOptionInBothSpellingsAtTheEndsOfItsRange) {
+  const TBatchOptions options = TBatchOptions::Parse(
+      Args({"--agents", "0", "--threshold= $A", "--seed", "4294967295", "--steps=2147483647",
+            "--size", "3X1000", "--picture", "out.png"}));
+  EXPECT_EQ(options.Run.Agents, 0);
+  // Read as the window reads its edit: blanks, "$" hexadecimal.
+  EXPECT_EQ(options.Run.Threshold, 10);
+  EXPECT_EQ(options.Run.Seed, 4294967295u);
+  EXPECT_EQ(options.Run.MaxSteps, 2147483647);
+  EXPECT_EQ(options.Run.Size.Width, 3);
+  EXPECT_EQ(options.Run.Size.Height, 1000);
+  EXPECT_EQ(options.PicturePath, "out.png");
+  // The low 16 bits count.
+  EXPECT_EQ(TBatchOptions::Parse(Args({"--threshold", "-1"})).Run.Threshold, 65535);
+}
+
+struct TBadOptions {
+  std::vector<const char*> Args;
+  const char* Message;
+};
+
+void PrintTo(const TBadOptions& c, std::ostream* os) {
+  for (const char* arg : c.Args) *os << '"' << arg << "\" ";
+}
+
+template <typename Options>
+void ExpectRefused(const TBadOptions& c) {
+  try {
+    Options::Parse(Args(c.Args));
+    ADD_FAILURE() << "accepted";
+  } catch (const EUsageError& error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find(c.Message), std::string::npos) << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+  }
+}
+
+class BatchOptionsBad : public ::testing::TestWithParam<TBadOptions> {};
+
+TEST_P(BatchOptionsBad, AreRefusedWithOneLine) { ExpectRefused<TBatchOptions>(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, BatchOptionsBad,
+    ::testing::Values(
+        TBadOptions{{"--agents", "-1"}, "--agents: expected a whole number from 0 to 100000000"},
+        TBadOptions{{"--agents", "1e3"}, "got '1e3'"},
+        TBadOptions{{"--agents", " 5"}, "got ' 5'"},
+        TBadOptions{{"--threshold", "6 "}, "'6 ' is not a valid integer value"},
+        TBadOptions{{"--seed", "4294967296"}, "--seed: expected a whole number from 0 to"},
+        TBadOptions{{"--steps", "2147483648"}, "--steps"},
+        TBadOptions{{"--size", "404x2"}, "at least 3x3"},
+        TBadOptions{{"--size", "404x404x4"}, "WIDTHxHEIGHT"},
+        TBadOptions{{"--size", "16385x16384"}, "at most 268435456 pixels"},
+        TBadOptions{{"--agents", "--seed", "1"}, "'--agents' needs a value"},
+        TBadOptions{{"--agents", "1", "--agents", "2"}, "more than once"},
+        TBadOptions{{"--jobs", "2"}, "unknown option '--jobs'"},
+        TBadOptions{{"-agents", "5"}, "unexpected argument '-agents'"}));
+
+TEST(SweepOptions, ReadsListsAndShares) {
+  const TSweepOptions options = TSweepOptions::Parse(
+      Args({"--agents", "2000,1000", "--threshold", "3..8:2", "--runs", "1000", "--seed", "9",
+            "--jobs", "3", "--shard", "2/5"}));
+  EXPECT_EQ(options.Agents, (std::vector<std::int32_t>{1000, 2000}));
+  EXPECT_EQ(options.Thresholds, (std::vector<std::uint16_t>{3, 5, 7}));
+  EXPECT_EQ(options.Runs, 1000u);
+  EXPECT_EQ(options.Jobs, 3u);
+  EXPECT_EQ(options.ShardIndex, 2u);
+  EXPECT_EQ(options.ShardCount, 5u);
+}
+
+TEST(SweepOptions, ASharedOutSweepMayExceedWhatOneShareMayHold) {
+  // Every seed once: 2^32 runs, in 43 shares of at most 10^8.
+  EXPECT_EQ(TSweepOptions::Parse(Args({"--runs", "4294967296", "--seed", "0", "--shard", "43/43"}))
+                .Runs,
+            std::uint64_t{1} << 32);
+  ExpectRefused<TSweepOptions>(
+      {{"--runs", "4294967296", "--seed", "0", "--shard", "1/42"}, "at most 100000000 per share"});
+}
+
+class SweepOptionsBad : public ::testing::TestWithParam<TBadOptions> {};
+
+TEST_P(SweepOptionsBad, AreRefusedWithOneLine) { ExpectRefused<TSweepOptions>(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, SweepOptionsBad,
+    ::testing::Values(TBadOptions{{"--shard", "1/0", "--seed", "1"}, "1 <= I <= N"},
+                      TBadOptions{{"--shard", "1-4", "--seed", "1"}, "expected I/N"},
+                      TBadOptions{{"--threshold", "65536"}, "from 0 to 65535"},
+                      TBadOptions{{"--threshold", "$A"}, "'$A'"},
+                      TBadOptions{{"--jobs", "1025"}, "from 1 to 1024"},
+                      TBadOptions{{"--series", "same.out", "--plot", "./same.out"},
+                                  "the same file"},
+                      TBadOptions{{"--picture", "x.png"}, "unknown option '--picture'"}));
+
+}  // namespace
+}  // namespace dla::tools

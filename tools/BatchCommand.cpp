@@ -1,0 +1,85 @@
+#include "BatchCommand.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <optional>
+#include <stdexcept>
+
+#include "BatchOptions.h"
+#include "BatchRun.h"
+#include "CanvasImage.h"
+#include "CsvWriter.h"
+#include "InterruptGuard.h"
+#include "OutputFile.h"
+#include "ProgressLine.h"
+#include "UsageError.h"
+
+namespace dla::tools {
+
+int RunBatchCommand(const std::vector<std::string_view>& args) {
+  // Before any output file exists, so that an interrupt can never leave a
+  // temporary file behind.
+  TInterruptGuard interrupt;
+  TBatchOptions options;
+  std::optional<TOutputFile> picture;
+  std::unique_ptr<TBatchRun> run;
+  try {
+    options = TBatchOptions::Parse(args);
+    if (options.Help) {
+      std::fputs(TBatchOptions::HelpText(), stdout);
+      return 0;
+    }
+    if (options.PicturePath) picture.emplace(*options.PicturePath, "picture");
+    try {
+      run = std::make_unique<TBatchRun>(options.Run);
+    } catch (const std::invalid_argument& error) {
+      throw EUsageError(error.what());
+    }
+  } catch (const EUsageError& error) {
+    std::fprintf(stderr, "dla-batch: %s\n", error.what());
+    return 2;
+  } catch (const std::bad_alloc&) {
+    std::fputs("dla-batch: not enough memory for this world\n", stderr);
+    return 1;
+  }
+
+  try {
+    TCsvWriter out(TCsvWriter::FileSink(stdout));
+    out.Raw("step,free_agents\n");
+    TProgressLine progress(stderr);
+    const auto start = TProgressLine::Clock::now();
+    const bool finished = run->Run(
+        [&](const StepResult& step) {
+          out.Field(step.StepNumber).Field(step.FreeAgents).EndLine();
+          if (progress.Due()) {
+            const std::chrono::duration<double> elapsed = TProgressLine::Clock::now() - start;
+            progress.Show(RunProgressText(step.StepNumber, step.FreeAgents,
+                                          step.StepNumber / elapsed.count()));
+          }
+        },
+        &TInterruptGuard::Flag());
+    out.Flush();
+    progress.Clear();
+    if (!finished) {
+      std::fprintf(stderr, "dla-batch: interrupted after %d steps (seed=%u); no picture written\n",
+                   run->Steps(), run->Seed());
+      return 128 + TInterruptGuard::Signal();
+    }
+    if (picture) {
+      WriteCanvasPng(run->World().Canvas(), picture->Device());
+      picture->Commit();
+    }
+    std::fprintf(stderr, "seed=%u steps=%d free=%d aggregated=%d\n", run->Seed(), run->Steps(),
+                 run->FreeAgents(), run->AggregatedCells());
+    return 0;
+  } catch (const std::bad_alloc&) {
+    std::fputs("dla-batch: out of memory during the run\n", stderr);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "dla-batch: %s\n", error.what());
+  }
+  return 1;
+}
+
+}  // namespace dla::tools

@@ -1,0 +1,79 @@
+#include "BatchOptions.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "IntegerText.h"
+#include "OptionParser.h"
+#include "UsageError.h"
+
+namespace dla::tools {
+
+TBatchOptions TBatchOptions::Parse(const std::vector<std::string_view>& args) {
+  TOptionParser parser;
+  for (const char* name : {"agents", "threshold", "seed", "steps", "size", "picture"}) {
+    parser.Add(name, true);
+  }
+  parser.Add("help", false);
+  parser.Parse(args);
+
+  TBatchOptions options;
+  if (parser.Has("help")) {
+    options.Help = true;
+    return options;
+  }
+  if (const auto text = parser.Value("agents")) {
+    options.Run.Agents = static_cast<std::int32_t>(ParseDecimal(*text, 0, MaxAgents, "agents"));
+  }
+  if (const auto text = parser.Value("threshold")) options.ThresholdText = *text;
+  try {
+    options.Run.Threshold = ThresholdFromText(options.ThresholdText);
+  } catch (const EConvertError& error) {
+    throw EUsageError(std::string("--threshold: ") + error.what());
+  }
+  if (const auto text = parser.Value("seed")) {
+    options.Run.Seed = static_cast<std::uint32_t>(
+        ParseDecimal(*text, 0, std::numeric_limits<std::uint32_t>::max(), "seed"));
+  }
+  if (const auto text = parser.Value("steps")) {
+    options.Run.MaxSteps = static_cast<std::int32_t>(
+        ParseDecimal(*text, 0, std::numeric_limits<std::int32_t>::max(), "steps"));
+  }
+  if (const auto text = parser.Value("size")) options.Run.Size = ParseDrawingSize(*text, "size");
+  if (const auto text = parser.Value("picture")) options.PicturePath = *text;
+  return options;
+}
+
+const char* TBatchOptions::HelpText() {
+  return R"(Usage: dla-batch [OPTIONS]
+       dla-batch sweep [SWEEP OPTIONS]   (see dla-batch sweep --help)
+
+Runs the diffusion-aggregation model without a window, one step after the
+other, until a step in which no agent is free (that step included) or until
+--steps steps.
+
+Options:
+  --agents N          number of agents, 0 to 100000000 (default 2000)
+  --threshold TEXT    aggregation threshold, read as the window reads it:
+                      leading blanks, one sign, decimal or $/x/0x hexadecimal;
+                      the low 16 bits count, so -1 means 65535 (default 6)
+  --seed S            0 to 4294967295: the seed from which the agents are
+                      placed; repeats a run exactly (default: from the clock)
+  --steps K           at most K steps, 0 to 2147483647 (default 1000000)
+  --size WxH          drawing area in pixels, at least 3x3 (default 404x404);
+                      the lattice has round(W/3) x round(H/3) cells
+  --picture FILE.png  after the last step, save the drawing area as PNG
+  --help              show this text
+
+Output:
+  standard output: "step,free_agents", then one line per step
+  standard error:  at the end "seed=S steps=N free=F aggregated=M"
+                   (F: agents still free after the last step, M: aggregated
+                   cells); a live progress line when it is a terminal
+
+Exit status: 0 done, 1 failed while running (e.g. a write error), 2 bad
+input (nothing run, nothing written), 128+signal when interrupted.
+)";
+}
+
+}  // namespace dla::tools

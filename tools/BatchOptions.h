@@ -1,0 +1,33 @@
+// The options of a single batch run.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "BatchRun.h"
+
+namespace dla::tools {
+
+// dla-batch [--agents N] [--threshold TEXT] [--seed S] [--steps K]
+//           [--size WxH] [--picture FILE.png] [--help]
+struct TBatchOptions {
+  TRunSettings Run;
+  // The threshold as typed; Run.Threshold is what it converts to.
+  std::string ThresholdText = "6";
+  std::optional<std::string> PicturePath;
+  bool Help = false;
+
+  // Reads and checks every option (not the picture path's writability, which
+  // needs the file system). Agents 0 to MaxAgents; threshold any text that
+  // ThresholdFromText takes, converted exactly as the window converts its
+  // threshold edit; seed 0 to 2^32 - 1; steps 0 to 2^31 - 1; size as
+  // ParseDrawingSize. Throws EUsageError. With --help the other options
+  // are not checked.
+  static TBatchOptions Parse(const std::vector<std::string_view>& args);
+
+  static const char* HelpText();
+};
+
+}  // namespace dla::tools

@@ -1,0 +1,73 @@
+// One run of the model without a window, as the batch runner and the sweep
+// make it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+
+#include "ArgumentText.h"
+#include "StepResult.h"
+#include "TWorld.h"
+
+namespace dla::tools {
+
+struct TRunSettings {
+  TDrawingSize Size;
+  std::int32_t Agents = 2000;
+  std::uint16_t Threshold = 6;
+  // The seed that the placement of the agents starts from; none: the clock,
+  // as the window does.
+  std::optional<std::uint32_t> Seed;
+  // At most this many steps (0 or more).
+  std::int32_t MaxSteps = 1'000'000;
+};
+
+// A world set up as the window sets it up (the lattice from the drawing
+// area, ResetCells, CreateAgents), then stepped with a fixed threshold.
+// The seed lives per thread, so runs on different threads do not disturb
+// each other; a run must stay on the thread that constructed it.
+class TBatchRun {
+ public:
+  // Throws what TWorld throws (std::invalid_argument for a bad area,
+  // std::bad_alloc).
+  explicit TBatchRun(const TRunSettings& settings);
+
+  // Steps until a step in which no agent was free (that step included), or
+  // until MaxSteps steps, or until *stop becomes true (looked at before each
+  // step; then the run is left unfinished). onStep(const StepResult&) is
+  // called after every step. Returns false only when stopped.
+  template <typename OnStep>
+  bool Run(OnStep&& onStep, const std::atomic<bool>* stop = nullptr) {
+    while (world_.StepCount() < maxSteps_) {
+      if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
+      const StepResult result = world_.RunStep(threshold_);
+      onStep(result);
+      if (!result.AnyFree) {
+        ended_ = true;
+        break;
+      }
+    }
+    return true;
+  }
+
+  // The seed that repeats this run: what --seed gave, or the clock reading.
+  std::uint32_t Seed() const noexcept { return world_.PlacementSeed(); }
+  std::int32_t Steps() const noexcept { return world_.StepCount(); }
+  // Whether a step without a free agent has been made.
+  bool Ended() const noexcept { return ended_; }
+  std::int32_t AggregatedCells() const noexcept { return world_.AggregatedCells(); }
+  std::int32_t StuckAgents() const noexcept { return world_.StuckAgents(); }
+  std::int32_t FreeAgents() const noexcept {
+    return static_cast<std::int32_t>(world_.Agents().size()) - world_.StuckAgents();
+  }
+  const TWorld& World() const noexcept { return world_; }
+
+ private:
+  TWorld world_;
+  std::uint16_t threshold_;
+  std::int32_t maxSteps_;
+  bool ended_ = false;
+};
+
+}  // namespace dla::tools

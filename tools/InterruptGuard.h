@@ -1,0 +1,30 @@
+// Ctrl-C (SIGINT) and SIGTERM (what schedulers send to cancel a job) as a
+// request to stop rather than an abrupt end, so that output files can be
+// discarded cleanly.
+#pragma once
+
+#include <atomic>
+
+namespace dla::tools {
+
+// While an object lives, SIGINT and SIGTERM set Flag() instead of ending the
+// process; long loops poll it (a relaxed load per step is all it costs).
+// The handler is installed with SA_RESETHAND, so a second signal ends the
+// process at once in the default way if the first did not stop it soon
+// enough. The destructor puts the previous handlers back. One object at a
+// time.
+class TInterruptGuard {
+ public:
+  TInterruptGuard();
+  ~TInterruptGuard();
+  TInterruptGuard(const TInterruptGuard&) = delete;
+  TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+  static const std::atomic<bool>& Flag() noexcept;
+  static bool Requested() noexcept { return Flag().load(std::memory_order_relaxed); }
+  // The signal that was received (0 if none): the exit status of an
+  // interrupted command is 128 + this, as a shell reports a signalled one.
+  static int Signal() noexcept;
+};
+
+}  // namespace dla::tools

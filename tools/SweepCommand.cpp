@@ -1,0 +1,175 @@
+#include "SweepCommand.h"
+
+#include <QApplication>
+#include <QImageWriter>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "CsvWriter.h"
+#include "InterruptGuard.h"
+#include "OutputFile.h"
+#include "ProgressLine.h"
+#include "Random.h"
+#include "SweepOptions.h"
+#include "SweepPlan.h"
+#include "SweepPlot.h"
+#include "SweepRunner.h"
+#include "SweepSummary.h"
+#include "UsageError.h"
+
+namespace dla::tools {
+namespace {
+
+// Standard error belongs to the progress bar and the summary; Qt's chatter
+// about the environment (no runtime directory on a compute node, say) would
+// only clutter it. Real failures are critical and still come through.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    std::fprintf(stderr, "dla-batch sweep: Qt: %s\n", message.toLocal8Bit().constData());
+  }
+}
+
+std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
+  // The plot is never shown, so a display would only be a way to fail
+  // (none on a compute node, or one that went away).
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler(QuietQtMessages);
+  return std::make_unique<QApplication>(argc, argv);
+}
+
+void WriteRows(const TSweepPlan& plan, const std::vector<TRunRecord>& records) {
+  TCsvWriter out(TCsvWriter::FileSink(stdout));
+  out.Raw("agents,threshold,seed,steps,ended,aggregated_cells,stuck_agents\n");
+  for (std::uint64_t i = 0; i < records.size(); ++i) {
+    const TSweepRun run = plan.Run(i);
+    const TRunRecord& r = records[i];
+    out.Field(run.Agents).Field(run.Threshold).Field(r.Seed).Field(r.Steps);
+    out.Field(r.Ended ? 1 : 0).Field(r.AggregatedCells).Field(r.StuckAgents).EndLine();
+  }
+  out.Flush();
+}
+
+}  // namespace
+
+int RunSweepCommand(int& argc, char** argv, const std::vector<std::string_view>& args) {
+  // Before any output file exists, so that an interrupt can never leave a
+  // temporary file behind.
+  TInterruptGuard interrupt;
+  TSweepOptions options;
+  std::unique_ptr<TSweepPlan> plan;
+  std::optional<TOutputFile> seriesFile;
+  std::optional<TOutputFile> plotFile;
+  try {
+    options = TSweepOptions::Parse(args);
+    if (options.Help) {
+      std::fputs(TSweepOptions::HelpText(), stdout);
+      return 0;
+    }
+    std::uint32_t seed;
+    if (options.Seed) {
+      seed = *options.Seed;
+    } else {
+      SeedFromClock();
+      seed = Seed();
+    }
+    plan = std::make_unique<TSweepPlan>(options.Agents, options.Thresholds, options.Runs, seed,
+                                        options.ShardIndex, options.ShardCount);
+    if (options.SeriesPath) seriesFile.emplace(*options.SeriesPath, "series");
+    if (options.PlotPath) plotFile.emplace(*options.PlotPath, "plot");
+  } catch (const EUsageError& error) {
+    std::fprintf(stderr, "dla-batch sweep: %s\n", error.what());
+    return 2;
+  }
+
+  try {
+    std::unique_ptr<QApplication> application;
+    std::optional<TSweepPlot> plot;
+    if (plotFile) {
+      application = MakeApplication(argc, argv);
+      plot.emplace(*plan);
+    }
+    std::optional<TCsvWriter> series;
+    if (seriesFile) {
+      series.emplace(seriesFile->Sink());
+      series->Raw("agents,threshold,seed,step,free_agents\n");
+    }
+    TSweepSummary summary(*plan);
+    std::vector<TRunRecord> records;
+    records.reserve(plan->Count());
+
+    TSweepRunner::TSettings settings;
+    settings.Size = options.Size;
+    settings.MaxSteps = options.MaxSteps;
+    settings.Jobs = options.Jobs.value_or(UsableCores());
+    settings.KeepSeries = series.has_value() || plot.has_value();
+    TSweepRunner runner(*plan, settings);
+
+    TProgressLine progress(stderr);
+    const auto start = TProgressLine::Clock::now();
+    const std::uint64_t total = plan->Count();
+    const bool completed = runner.Run(
+        [&](std::uint64_t, const TSweepRun& run, const TRunRecord& record,
+            const std::vector<std::int32_t>& freeAgents) {
+          records.push_back(record);
+          summary.Add(run.Combination, record);
+          if (plot) plot->Add(run.Combination, freeAgents);
+          if (series) {
+            for (std::size_t step = 0; step < freeAgents.size(); ++step) {
+              series->Field(run.Agents).Field(run.Threshold).Field(run.Seed);
+              series->Field(step + 1).Field(freeAgents[step]).EndLine();
+            }
+          }
+        },
+        [&](std::uint64_t finished) {
+          if (!progress.Due()) return;
+          const std::chrono::duration<double> elapsed = TProgressLine::Clock::now() - start;
+          progress.Show(SweepProgressText(finished, total, elapsed.count()));
+        },
+        &TInterruptGuard::Flag());
+    progress.Clear();
+    if (!completed) {
+      std::fprintf(stderr,
+                   "dla-batch sweep: interrupted after %llu of %llu runs; nothing written\n",
+                   static_cast<unsigned long long>(records.size()),
+                   static_cast<unsigned long long>(total));
+      return 128 + TInterruptGuard::Signal();
+    }
+    const std::chrono::duration<double> elapsed = TProgressLine::Clock::now() - start;
+
+    if (series) {
+      series->Flush();
+      seriesFile->Commit();
+    }
+    if (plot) {
+      const QImage image = plot->Render();
+      QImageWriter writer(&plotFile->Device(), "png");
+      if (!writer.write(image)) {
+        throw std::runtime_error("cannot write the plot: " + writer.errorString().toStdString());
+      }
+      plotFile->Commit();
+    }
+    WriteRows(*plan, records);
+
+    std::fprintf(stderr, "seed=%u runs=%llu", plan->BaseSeed(),
+                 static_cast<unsigned long long>(total));
+    if (plan->ShardCount() > 1) {
+      std::fprintf(stderr, " (share %u of %u, %llu runs in all)", plan->ShardIndex(),
+                   plan->ShardCount(), static_cast<unsigned long long>(plan->TotalRuns()));
+    }
+    std::fprintf(stderr, " jobs=%u time=%.1fs (%.2f runs/s)\n", settings.Jobs, elapsed.count(),
+                 elapsed.count() > 0 ? static_cast<double>(total) / elapsed.count() : 0.0);
+    std::fputs(summary.Table().c_str(), stderr);
+    return 0;
+  } catch (const std::bad_alloc&) {
+    std::fputs("dla-batch sweep: out of memory during the sweep\n", stderr);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "dla-batch sweep: %s\n", error.what());
+  }
+  return 1;
+}
+
+}  // namespace dla::tools
