@@ -50,13 +50,18 @@ TWorld::TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight, Seeder see
       fieldWidth_(3 * gridColumns_),
       fieldHeight_(3 * gridRows_),
       canvas_(drawingWidth, drawingHeight),
-      counts_(static_cast<std::size_t>(gridColumns_) * static_cast<std::size_t>(gridRows_)),
-      shade_(counts_.size(), 0),
       previousColumn_(Shifted(gridColumns_, -1)),
       nextColumn_(Shifted(gridColumns_, 1)),
       previousRow_(Shifted(gridRows_, -1)),
       nextRow_(Shifted(gridRows_, 1)) {
   if (!seeder_) seeder_ = SeedFromClock;
+  CreateCells();
+}
+
+void TWorld::CreateCells() {
+  const std::size_t cells = static_cast<std::size_t>(gridColumns_) * static_cast<std::size_t>(gridRows_);
+  counts_.assign(cells, CellCounts{});
+  shade_.assign(cells, 0);
   ResetCells();
 }
 

@@ -114,6 +114,8 @@ class TWorld {
     std::int32_t Last = -1;
   };
 
+  // One cell for every lattice site, then ResetCells.
+  void CreateCells();
   std::size_t IndexOf(std::int32_t column, std::int32_t row) const noexcept {
     return static_cast<std::size_t>(row) * static_cast<std::size_t>(gridColumns_) +
            static_cast<std::size_t>(column);
