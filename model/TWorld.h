@@ -15,6 +15,10 @@
 
 namespace dla {
 
+// Whether a world keeps a drawing image. A world that does not paint does
+// no pixel work at all; its series, cells, agents and draws are the same.
+enum class Painting { On, Off };
+
 class TWorld {
  public:
   // Replaces the seed before a series of draws. The program uses
@@ -27,8 +31,9 @@ class TWorld {
   // drawing image, CreateCells (which ends with ResetCells). StepCount is 0.
   // Throws std::invalid_argument for an area below 3 x 3 pixels or one whose
   // pixel count does not fit in memory terms (more than 2^28 pixels).
+  // With Painting::Off there is no drawing image (see Canvas).
   explicit TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight,
-                  Seeder seeder = SeedFromClock);
+                  Seeder seeder = SeedFromClock, Painting painting = Painting::On);
 
   TWorld(const TWorld&) = delete;
   TWorld& operator=(const TWorld&) = delete;
@@ -61,8 +66,11 @@ class TWorld {
   TCellGrid Cells() const noexcept { return TCellGrid(*this); }
   TCell Cell(std::int32_t column, std::int32_t row) const;
 
-  // The drawing image, drawingWidth x drawingHeight pixels.
+  // The drawing image, drawingWidth x drawingHeight pixels; an empty 0 x 0
+  // canvas for a world made with Painting::Off.
   const TCanvas& Canvas() const noexcept { return canvas_; }
+  // True unless the world was made with Painting::Off.
+  bool Paints() const noexcept { return paints_; }
 
   // Reseeds; every cell open with State 0 (AgentIndexes emptied and
   // NeighbourSum 0 too), the whole picture repainted cell by cell.
@@ -129,9 +137,11 @@ class TWorld {
   void RestoreSquare(CellRef cell);
   void CheckAgentPositions() const;
   void MovePassOfFreeAgents(std::int32_t& freeAgents);
+  template <bool Paint>
   void RegisterAndPaint();
 
   Seeder seeder_;
+  bool paints_;
   std::int32_t gridColumns_;
   std::int32_t gridRows_;
   std::int32_t fieldWidth_;
