@@ -10,11 +10,8 @@
 namespace dla {
 namespace {
 
+using test::FixedSeed;
 using test::SeedBefore;
-
-TWorld::Seeder FixedSeed(std::uint32_t seed) {
-  return [seed] { SetSeed(seed); };
-}
 
 // An agent standing at the centre of a cell: "Moving" 2 is neither free nor
 // stuck, so it neither moves nor counts, but it registers and is stopped

@@ -2,14 +2,13 @@
 
 #include <tuple>
 
+#include "SeedHelpers.h"
 #include "TWorld.h"
 
 namespace dla {
 namespace {
 
-TWorld::Seeder FixedSeed(std::uint32_t seed) {
-  return [seed] { SetSeed(seed); };
-}
+using test::FixedSeed;
 
 TEST(World, LatticeFollowsTheDrawingArea) {
   const struct {
