@@ -48,16 +48,17 @@ class TWorld {
   // Completed steps since the last setup.
   std::int32_t StepCount() const noexcept { return stepCount_; }
 
-  // The population, in list order; an agent's position is its index. Agents
-  // may be changed between steps through the non-const reference (the tests
-  // place them by hand), which stays good until the next RunStep; RunStep
-  // then throws std::out_of_range, before it changes anything, for an agent
-  // whose position maps to no cell.
-  std::vector<TAgent>& Agents() noexcept {
+  // The population, in list order; an agent's position is its index.
+  const std::vector<TAgent>& Agents() const noexcept { return agents_; }
+  // The population for changing by hand between steps (the tests place
+  // agents this way). Calling it tells the next RunStep that the agents were
+  // changed: that step checks them and throws std::out_of_range, before it
+  // changes anything, for an agent whose position maps to no cell. The
+  // reference must not be used to change agents after that step.
+  std::vector<TAgent>& MutableAgents() noexcept {
     agentsChanged_ = true;
     return agents_;
   }
-  const std::vector<TAgent>& Agents() const noexcept { return agents_; }
 
   // Cells[column][row], each a TCell value with the cell's centre, size,
   // State, Shade, NeighbourSum and AgentIndexes as they stand. Read-only:

@@ -32,7 +32,7 @@ struct Placement {
 TWorld WorldWith(const std::vector<Placement>& placements) {
   TWorld world(404, 404, FixedSeed(3));
   for (const auto& p : placements) {
-    for (int i = 0; i < p.agents; ++i) world.Agents().push_back(Standing(p.column, p.row));
+    for (int i = 0; i < p.agents; ++i) world.MutableAgents().push_back(Standing(p.column, p.row));
   }
   return world;
 }
@@ -82,7 +82,7 @@ TEST(Step, AggregatedCellsKeepCountingAndCatchNeighbours) {
     EXPECT_EQ(world.Cells()[10][10].AgentIndexes.size(), 7u);
   }
   // One agent next to the aggregate: its block sum is 28 + 1 > 6.
-  world.Agents().push_back(Standing(11, 10));
+  world.MutableAgents().push_back(Standing(11, 10));
   world.RunStep(6);
   EXPECT_EQ(world.Cells()[11][10].NeighbourSum, 29);
   EXPECT_EQ(world.Cells()[11][10].Shade, 255);
@@ -111,8 +111,8 @@ TEST(Step, NarrowLatticesCountCellsMoreThanOnce) {
   } cases[] = {{4, 4, 9, false}, {4, 10, 3, false}, {6, 6, 5, true}};
   for (const auto& c : cases) {
     TWorld world(c.width, c.height, FixedSeed(1));
-    world.Agents().push_back(Standing(0, 0));
-    if (c.diagonal) world.Agents().push_back(Standing(1, 1));
+    world.MutableAgents().push_back(Standing(0, 0));
+    if (c.diagonal) world.MutableAgents().push_back(Standing(1, 1));
     world.RunStep(65535);
     EXPECT_EQ(world.Cells()[0][0].NeighbourSum, c.expected) << c.width << "x" << c.height;
   }
@@ -138,7 +138,7 @@ TEST(Step, AgentsWrapAtEveryEdge) {
     agent.SetHeading(c.heading);
     agent.SetRadius(1);
     agent.Moving = 1;
-    world.Agents().push_back(agent);
+    world.MutableAgents().push_back(agent);
     SetSeed(SeedBefore(0x80000000u));
     const StepResult result = world.RunStep(6);
     EXPECT_EQ(result.FreeAgents, 1);
@@ -178,7 +178,7 @@ TEST(Step, AgentOffTheLatticeIsRefusedBeforeAnythingChanges) {
   const std::vector<std::uint32_t> before(world.Canvas().Bits(),
                                           world.Canvas().Bits() + 404 * world.Canvas().Stride());
   for (const auto& [x, moving] : {std::pair{0, 1}, {405, 1}, {3, 1}, {406, 0}, {-7, 0}}) {
-    TAgent& agent = world.Agents()[5];
+    TAgent& agent = world.MutableAgents()[5];
     const TAgent saved = agent;
     agent.SetX(x);
     agent.Moving = moving;
@@ -191,7 +191,7 @@ TEST(Step, AgentOffTheLatticeIsRefusedBeforeAnythingChanges) {
 
   // A reference kept past a step is not checked again, but still cannot
   // make the step write outside the lattice.
-  std::vector<TAgent>& kept = world.Agents();
+  std::vector<TAgent>& kept = world.MutableAgents();
   world.RunStep(6);
   kept[2].SetX(-50);
   kept[2].Moving = 0;
@@ -230,7 +230,7 @@ TEST(Step, MatchesTheLiteralStepBitForBit) {
       ASSERT_EQ(actual.StepNumber, expected.StepNumber);
       // Read through a const view: handing out the agents for change would
       // make the next step take its careful path.
-      const std::vector<TAgent>& agents = std::as_const(world).Agents();
+      const std::vector<TAgent>& agents = world.Agents();
       for (std::size_t k = 0; k < agents.size(); ++k) {
         const TAgent& a = agents[k];
         const TAgent& b = reference.Agents[k];
@@ -286,7 +286,7 @@ TEST(Step, RadiusOtherThanOneRepaintsEverythingNextStep) {
   test::ReferenceWorld reference(60, 60, 21, 50);
   TWorld world(60, 60, FixedSeed(21));
   world.CreateAgents(50);
-  world.Agents()[3].SetRadius(3);
+  world.MutableAgents()[3].SetRadius(3);
   reference.Agents[3].SetRadius(3);
   std::uint32_t seed = Seed();
   for (int step = 0; step < 4; ++step) {

@@ -149,8 +149,8 @@ TEST(World, PaintingOffRunsTheSameModel) {
     StepResult a{}, b{};
     do {
       if (c.widenADot && painted.StepCount() == 5) {
-        painted.Agents()[0].SetRadius(2);
-        unpainted.Agents()[0].SetRadius(2);
+        painted.MutableAgents()[0].SetRadius(2);
+        unpainted.MutableAgents()[0].SetRadius(2);
       }
       SetSeed(paintedSeed);
       a = painted.RunStep(c.threshold);
