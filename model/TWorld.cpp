@@ -265,7 +265,7 @@ void TWorld::RegisterAndPaint() {
     cell.Last = self;
 
     if constexpr (!Paint) continue;
-    const std::uint32_t shade = 0xFF000000u | (255u - shades[index]) * 0x010101u;
+    const std::uint32_t shade = ShadePixel(shades[index]);
     std::uint32_t* square = pixels + 3 * row * stride + 3 * column;
     for (int dy = 0; dy < 4; ++dy, square += stride) {
       square[0] = shade; square[1] = shade; square[2] = shade; square[3] = shade;

@@ -129,10 +129,12 @@ class TWorld {
     return static_cast<std::size_t>(row) * static_cast<std::size_t>(gridColumns_) +
            static_cast<std::size_t>(column);
   }
-  // The stored pixel of a cell's grey, 255 - Shade.
-  std::uint32_t CellPixel(std::size_t index) const noexcept {
-    return 0xFF000000u | (255u - shade_[index]) * 0x010101u;
+  // The stored pixel of a cell's grey: a grey reads the same in both byte
+  // orders, so only the opaque alpha is added.
+  static constexpr std::uint32_t ShadePixel(std::int32_t shade) noexcept {
+    return 0xFF000000u | TCell::GreyOf(shade);
   }
+  std::uint32_t CellPixel(std::size_t index) const noexcept { return ShadePixel(shade_[index]); }
   void PaintAllCells();
   // Repaints a cell's square as a full pass in order would leave it.
   void RestoreSquare(CellRef cell);
