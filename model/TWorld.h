@@ -1,6 +1,27 @@
 // The world: the lattice of cells laid over the drawing area, one population
 // of agents, the drawing image they paint on, and the simulation step.
 // Everything runs on the caller's thread; nothing here locks.
+//
+// The step's contract. RunStep gives exactly the results, cells, agents and
+// pixels of the literal step (every cell cleared and repainted in order, then
+// every agent turned, moved, registered and painted with its cell, then every
+// cell tested). It is fast because it relies on these invariants:
+//  1. The move pass keeps the random seed in a local and writes it back at
+//     its end: any other draw inside that pass must use the same local seed
+//     (as ChangeHeading2 does), or it reads a stale seed and is overwritten.
+//  2. Moves and registrations run as two sweeps over the agents: a move reads
+//     nothing that a registration writes.
+//  3. Only cells registered in during a step are tested, so only they carry
+//     a NeighbourSum; every other cell reports 0.
+//  4. Aggregated squares are not repainted on reset: their stuck agents never
+//     move again (unless changed through MutableAgents) and repaint them.
+//  5. Newly aggregated cells are painted in any order: all of them are black.
+//  6. Only squares listed as occupied or dirty differ from a full repaint; a
+//     dot of a radius other than 1 forces the next step to repaint all.
+// To change a rule: change the literal step in the tests first, then the
+// fast step, and run the bit-for-bit comparison and the pinned digests; a
+// rule that breaks an invariant above must also change the bookkeeping that
+// relies on it.
 #pragma once
 
 #include <cstddef>
@@ -61,7 +82,9 @@ class TWorld {
   }
 
   // Cells[column][row], each a TCell value with the cell's centre, size,
-  // State, Shade, NeighbourSum and AgentIndexes as they stand. Read-only:
+  // State, Shade and AgentIndexes as they stand. NeighbourSum is the one the
+  // last step computed for the cells it tested (open cells holding an agent)
+  // and 0 for every other cell. Read-only:
   // only the world's operations change cells, which lets the step repaint
   // just what changed.
   TCellGrid Cells() const noexcept { return TCellGrid(*this); }
