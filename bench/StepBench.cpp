@@ -1,4 +1,4 @@
-// Cost of one simulation step, painting included, from a fresh setup: each
+// Cost of one simulation step, with or without painting, from a fresh setup: each
 // run of a benchmark starts from a newly set-up world and steps it; a run
 // that ends by itself is set up again with the timer paused, so every timed
 // step is one of a live run.
@@ -12,7 +12,8 @@ void RunSteps(benchmark::State& state) {
   const auto width = static_cast<std::int32_t>(state.range(0));
   const auto agents = static_cast<std::int32_t>(state.range(1));
   const auto threshold = static_cast<std::uint16_t>(state.range(2));
-  dla::TWorld world(width, width, [] { dla::SetSeed(20261208u); });
+  const auto painting = state.range(3) != 0 ? dla::Painting::On : dla::Painting::Off;
+  dla::TWorld world(width, width, [] { dla::SetSeed(20261208u); }, painting);
   world.CreateAgents(agents);
   for (auto _ : state) {
     const dla::StepResult result = world.RunStep(threshold);
@@ -29,13 +30,16 @@ void RunSteps(benchmark::State& state) {
 
 }  // namespace
 
-// Arguments: drawing area side in pixels, agents, threshold.
+// Arguments: drawing area side in pixels, agents, threshold, painting (1 on,
+// 0 off).
 BENCHMARK(RunSteps)
-    ->ArgNames({"side", "agents", "threshold"})
-    ->Args({404, 2000, 6})
-    ->Args({404, 10000, 6})
-    ->Args({1500, 10000, 6})
-    ->Args({1500, 2000, 6})
+    ->ArgNames({"side", "agents", "threshold", "paints"})
+    ->Args({404, 2000, 6, 1})
+    ->Args({404, 2000, 6, 0})
+    ->Args({404, 10000, 6, 1})
+    ->Args({1500, 10000, 6, 1})
+    ->Args({1500, 10000, 6, 0})
+    ->Args({1500, 2000, 6, 1})
     ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

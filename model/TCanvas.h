@@ -27,6 +27,9 @@ class TCanvas {
   // A white canvas of width x height pixels, black pen of width 1, white
   // brush. Throws std::invalid_argument unless both are at least 1.
   TCanvas(std::int32_t width, std::int32_t height);
+  // An empty canvas, 0 x 0 pixels and no storage: what a world that does
+  // not paint hands out. Nothing may be drawn on it.
+  TCanvas() noexcept = default;
 
   std::int32_t Width() const noexcept { return width_; }
   std::int32_t Height() const noexcept { return height_; }
@@ -99,9 +102,9 @@ class TCanvas {
   // Paints x1 <= x < x2 of row y, clipped to the canvas.
   void FillSpan(std::int64_t y, std::int64_t x1, std::int64_t x2, std::uint32_t pixel);
 
-  std::int32_t width_;
-  std::int32_t height_;
-  std::ptrdiff_t stride_;
+  std::int32_t width_ = 0;
+  std::int32_t height_ = 0;
+  std::ptrdiff_t stride_ = 0;
   std::vector<std::uint32_t> pixels_;
   std::uint32_t penColour_ = Black;
   std::int32_t penWidth_ = 1;

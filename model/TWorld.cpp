@@ -43,13 +43,15 @@ std::vector<std::int32_t> Shifted(std::int32_t count, std::int32_t by) {
 
 }  // namespace
 
-TWorld::TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight, Seeder seeder)
+TWorld::TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight, Seeder seeder,
+               Painting painting)
     : seeder_(std::move(seeder)),
+      paints_(painting == Painting::On),
       gridColumns_(GridCount(CheckedSide(drawingWidth, drawingHeight, drawingWidth))),
       gridRows_(GridCount(drawingHeight)),
       fieldWidth_(3 * gridColumns_),
       fieldHeight_(3 * gridRows_),
-      canvas_(drawingWidth, drawingHeight),
+      canvas_(paints_ ? TCanvas(drawingWidth, drawingHeight) : TCanvas()),
       previousColumn_(Shifted(gridColumns_, -1)),
       nextColumn_(Shifted(gridColumns_, 1)),
       previousRow_(Shifted(gridRows_, -1)),
@@ -84,7 +86,7 @@ void TWorld::ResetCells() {
   std::fill(shade_.begin(), shade_.end(), std::uint8_t{0});
   // Every pixel lies under some cell's square, so painting every cell
   // white in order leaves the whole picture white.
-  canvas_.Fill(TCanvas::White);
+  if (paints_) canvas_.Fill(TCanvas::White);
   occupied_.clear();
   dirty_.clear();
   repaintAll_ = false;
@@ -114,8 +116,10 @@ void TWorld::PlaceAgents() {
     agent.SetHeading(45 * UniformBelow(8));
     agent.SetRadius(1);
     agent.Moving = 1;
-    canvas_.FillBlock2(agent.X - 1, agent.Y - 1, TCanvas::ToPixel(TCanvas::Red));
-    dirty_.push_back({column, row});
+    if (paints_) {
+      canvas_.FillBlock2(agent.X - 1, agent.Y - 1, TCanvas::ToPixel(TCanvas::Red));
+      dirty_.push_back({column, row});
+    }
   }
 }
 
@@ -206,6 +210,7 @@ void TWorld::MovePassOfFreeAgents(std::int32_t& freeAgents) {
   SetSeed(seed);
 }
 
+template <bool Paint>
 void TWorld::RegisterAndPaint() {
   // Everything the loop reads is held in locals: the pixel stores could
   // otherwise alias the world's own integers and force them to be reloaded
@@ -217,7 +222,7 @@ void TWorld::RegisterAndPaint() {
   CellCounts* const counts = counts_.data();
   const std::uint8_t* const shades = shade_.data();
   std::int32_t* const nextAgent = nextAgent_.data();
-  std::uint32_t* const pixels = canvas_.Row(0);
+  std::uint32_t* const pixels = Paint ? canvas_.Row(0) : nullptr;
   const std::ptrdiff_t stride = canvas_.Stride();
   const std::size_t columns = static_cast<std::size_t>(gridColumns_);
   const auto width = static_cast<std::uint32_t>(fieldWidth_);
@@ -233,7 +238,7 @@ void TWorld::RegisterAndPaint() {
     if (k + Ahead < count) {
       const TAgent& next = agents[k + Ahead];
       __builtin_prefetch(&counts[cellIndex(next)], 1);
-      __builtin_prefetch(pixels + (next.Y - 1) * stride + next.X, 1);
+      if constexpr (Paint) __builtin_prefetch(pixels + (next.Y - 1) * stride + next.X, 1);
     }
     const TAgent& agent = agents[k];
     if (static_cast<std::uint32_t>(agent.X - 1) >= width ||
@@ -259,7 +264,8 @@ void TWorld::RegisterAndPaint() {
     }
     cell.Last = self;
 
-    const std::uint32_t shade = 0xFF000000u | (255u - shades[index]) * 0x010101u;
+    if constexpr (!Paint) continue;
+    const std::uint32_t shade = ShadePixel(shades[index]);
     std::uint32_t* square = pixels + 3 * row * stride + 3 * column;
     for (int dy = 0; dy < 4; ++dy, square += stride) {
       square[0] = shade; square[1] = shade; square[2] = shade; square[3] = shade;
@@ -297,7 +303,7 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
     if (open) cell.State = 0;
     cell.NeighbourSum = 0;
     cell.First = cell.Last = -1;
-    if (!repaintAll_ && (open || agentsChanged)) RestoreSquare(ref);
+    if (paints_ && !repaintAll_ && (open || agentsChanged)) RestoreSquare(ref);
   }
   if (repaintAll_) {
     PaintAllCells();
@@ -314,7 +320,11 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   // both for one agent before the next.
   std::int32_t freeAgents = 0;
   MovePassOfFreeAgents(freeAgents);
-  RegisterAndPaint();
+  if (paints_) {
+    RegisterAndPaint<true>();
+  } else {
+    RegisterAndPaint<false>();
+  }
 
   // Aggregation pass. Only an open cell that holds an agent can aggregate,
   // and which ones do depends only on the counts fixed above, so the cells
@@ -333,7 +343,7 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
         agents_[static_cast<std::size_t>(k)].Moving = 0;
       }
       ++aggregatedCells_;
-      canvas_.FillSquare4(3 * ref.Column, 3 * ref.Row, black);
+      if (paints_) canvas_.FillSquare4(3 * ref.Column, 3 * ref.Row, black);
     }
   }
 

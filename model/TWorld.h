@@ -1,6 +1,27 @@
 // The world: the lattice of cells laid over the drawing area, one population
 // of agents, the drawing image they paint on, and the simulation step.
 // Everything runs on the caller's thread; nothing here locks.
+//
+// The step's contract. RunStep gives exactly the results, cells, agents and
+// pixels of the literal step (every cell cleared and repainted in order, then
+// every agent turned, moved, registered and painted with its cell, then every
+// cell tested). It is fast because it relies on these invariants:
+//  1. The move pass keeps the random seed in a local and writes it back at
+//     its end: any other draw inside that pass must use the same local seed
+//     (as ChangeHeading2 does), or it reads a stale seed and is overwritten.
+//  2. Moves and registrations run as two sweeps over the agents: a move reads
+//     nothing that a registration writes.
+//  3. Only cells registered in during a step are tested, so only they carry
+//     a NeighbourSum; every other cell reports 0.
+//  4. Aggregated squares are not repainted on reset: their stuck agents never
+//     move again (unless changed through MutableAgents) and repaint them.
+//  5. Newly aggregated cells are painted in any order: all of them are black.
+//  6. Only squares listed as occupied or dirty differ from a full repaint; a
+//     dot of a radius other than 1 forces the next step to repaint all.
+// To change a rule: change the literal step in the tests first, then the
+// fast step, and run the bit-for-bit comparison and the pinned digests; a
+// rule that breaks an invariant above must also change the bookkeeping that
+// relies on it.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +36,10 @@
 
 namespace dla {
 
+// Whether a world keeps a drawing image. A world that does not paint does
+// no pixel work at all; its series, cells, agents and draws are the same.
+enum class Painting { On, Off };
+
 class TWorld {
  public:
   // Replaces the seed before a series of draws. The program uses
@@ -27,8 +52,9 @@ class TWorld {
   // drawing image, CreateCells (which ends with ResetCells). StepCount is 0.
   // Throws std::invalid_argument for an area below 3 x 3 pixels or one whose
   // pixel count does not fit in memory terms (more than 2^28 pixels).
+  // With Painting::Off there is no drawing image (see Canvas).
   explicit TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight,
-                  Seeder seeder = SeedFromClock);
+                  Seeder seeder = SeedFromClock, Painting painting = Painting::On);
 
   TWorld(const TWorld&) = delete;
   TWorld& operator=(const TWorld&) = delete;
@@ -43,26 +69,32 @@ class TWorld {
   // Completed steps since the last setup.
   std::int32_t StepCount() const noexcept { return stepCount_; }
 
-  // The population, in list order; an agent's position is its index. Agents
-  // may be changed between steps through the non-const reference (the tests
-  // place them by hand), which stays good until the next RunStep; RunStep
-  // then throws std::out_of_range, before it changes anything, for an agent
-  // whose position maps to no cell.
-  std::vector<TAgent>& Agents() noexcept {
+  // The population, in list order; an agent's position is its index.
+  const std::vector<TAgent>& Agents() const noexcept { return agents_; }
+  // The population for changing by hand between steps (the tests place
+  // agents this way). Calling it tells the next RunStep that the agents were
+  // changed: that step checks them and throws std::out_of_range, before it
+  // changes anything, for an agent whose position maps to no cell. The
+  // reference must not be used to change agents after that step.
+  std::vector<TAgent>& MutableAgents() noexcept {
     agentsChanged_ = true;
     return agents_;
   }
-  const std::vector<TAgent>& Agents() const noexcept { return agents_; }
 
   // Cells[column][row], each a TCell value with the cell's centre, size,
-  // State, Shade, NeighbourSum and AgentIndexes as they stand. Read-only:
+  // State, Shade and AgentIndexes as they stand. NeighbourSum is the one the
+  // last step computed for the cells it tested (open cells holding an agent)
+  // and 0 for every other cell. Read-only:
   // only the world's operations change cells, which lets the step repaint
   // just what changed.
   TCellGrid Cells() const noexcept { return TCellGrid(*this); }
   TCell Cell(std::int32_t column, std::int32_t row) const;
 
-  // The drawing image, drawingWidth x drawingHeight pixels.
+  // The drawing image, drawingWidth x drawingHeight pixels; an empty 0 x 0
+  // canvas for a world made with Painting::Off.
   const TCanvas& Canvas() const noexcept { return canvas_; }
+  // True unless the world was made with Painting::Off.
+  bool Paints() const noexcept { return paints_; }
 
   // Reseeds; every cell open with State 0 (AgentIndexes emptied and
   // NeighbourSum 0 too), the whole picture repainted cell by cell.
@@ -120,18 +152,22 @@ class TWorld {
     return static_cast<std::size_t>(row) * static_cast<std::size_t>(gridColumns_) +
            static_cast<std::size_t>(column);
   }
-  // The stored pixel of a cell's grey, 255 - Shade.
-  std::uint32_t CellPixel(std::size_t index) const noexcept {
-    return 0xFF000000u | (255u - shade_[index]) * 0x010101u;
+  // The stored pixel of a cell's grey: a grey reads the same in both byte
+  // orders, so only the opaque alpha is added.
+  static constexpr std::uint32_t ShadePixel(std::int32_t shade) noexcept {
+    return 0xFF000000u | TCell::GreyOf(shade);
   }
+  std::uint32_t CellPixel(std::size_t index) const noexcept { return ShadePixel(shade_[index]); }
   void PaintAllCells();
   // Repaints a cell's square as a full pass in order would leave it.
   void RestoreSquare(CellRef cell);
   void CheckAgentPositions() const;
   void MovePassOfFreeAgents(std::int32_t& freeAgents);
+  template <bool Paint>
   void RegisterAndPaint();
 
   Seeder seeder_;
+  bool paints_;
   std::int32_t gridColumns_;
   std::int32_t gridRows_;
   std::int32_t fieldWidth_;

@@ -56,14 +56,18 @@ TEST(Cell, ShadeDecidesTheGreyFromItsLowByte) {
 }
 
 TEST(Cell, SetStateChangesNothingElse) {
-  TCanvas canvas(8, 8);
-  TCell cell(2, 2, 2);
+  TCell cell(5, 8, 2);
   cell.AgentIndexes = {4, 9};
   cell.Shade = 255;
+  cell.NeighbourSum = 11;
   cell.SetState(7);
-  EXPECT_EQ(cell.AgentIndexes, (std::vector<std::int32_t>{4, 9}));
-  EXPECT_EQ(canvas.PixelColour(1, 1), TCanvas::White);
   EXPECT_EQ(cell.State(), 7);
+  EXPECT_EQ(cell.AgentIndexes, (std::vector<std::int32_t>{4, 9}));
+  EXPECT_EQ(cell.Shade, 255);
+  EXPECT_EQ(cell.NeighbourSum, 11);
+  EXPECT_EQ(cell.PositionX(), 5);
+  EXPECT_EQ(cell.PositionY(), 8);
+  EXPECT_EQ(cell.Size(), 2);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Random.h"
+#include "SeedHelpers.h"
 
 namespace dla {
 namespace {
@@ -44,14 +45,19 @@ TEST(Random, UniformBelowOneStillAdvances) {
 }
 
 TEST(Random, UniformBelowTakesTheTopBits) {
-  // The seed 0xFFFFFFFF comes from 0x00FFFFFF... whatever precedes it; the
-  // largest seed must give n - 1 for every n.
-  for (const std::uint32_t seed : {0u, 1u, 12345u, 0xDEADBEEFu}) {
-    for (const std::int32_t n : {2, 7, 135, 500, 65536}) {
-      SetSeed(seed);
-      const std::uint32_t next = NextSeed(seed);
-      EXPECT_EQ(UniformBelow(n), static_cast<std::int32_t>((std::uint64_t{next} * n) >> 32));
-    }
+  // The draw scales the new seed into [0, n): the smallest seed gives 0, the
+  // largest n - 1, and the middle splits the range in half.
+  const struct {
+    std::uint32_t next;
+    std::int32_t n, expected;
+  } cases[] = {{0u, 2, 0},           {0u, 65536, 0},           {0xFFFFFFFFu, 2, 1},
+               {0xFFFFFFFFu, 7, 6},  {0xFFFFFFFFu, 135, 134},  {0xFFFFFFFFu, 65536, 65535},
+               {0x80000000u, 2, 1},  {0x80000000u, 7, 3},      {0x80000000u, 500, 250},
+               {0x7FFFFFFFu, 2, 0},  {0x7FFFFFFFu, 7, 3},      {0x7FFFFFFFu, 500, 249}};
+  for (const auto& c : cases) {
+    SetSeed(test::SeedBefore(c.next));
+    EXPECT_EQ(UniformBelow(c.n), c.expected) << std::hex << c.next << std::dec << " below " << c.n;
+    EXPECT_EQ(Seed(), c.next);
   }
 }
 

@@ -2,10 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "Random.h"
 
 namespace dla::test {
+
+// A seeder that sets the same seed every time, for worlds that repeat a run.
+inline std::function<void()> FixedSeed(std::uint32_t seed) {
+  return [seed] { SetSeed(seed); };
+}
 
 // The seed whose update gives `next`.
 constexpr std::uint32_t SeedBefore(std::uint32_t next) {

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "SeedHelpers.h"
 #include "TWorld.h"
 
 namespace dla {
 namespace {
 
-TWorld::Seeder FixedSeed(std::uint32_t seed) {
-  return [seed] { SetSeed(seed); };
-}
+using test::FixedSeed;
 
 TEST(World, LatticeFollowsTheDrawingArea) {
   const struct {
@@ -117,6 +118,71 @@ TEST(World, NewSetupReopensEveryCellAndReplacesThePopulation) {
     }
   }
   EXPECT_EQ(world.RunStep(6).StepNumber, 1);
+}
+
+// A world that does not paint must still run exactly the same model: same
+// series, same cells, same agents and the same draws, to the end of the run.
+// One case widens an agent's dot mid-run, which makes the painting world
+// repaint everything from then on.
+TEST(World, PaintingOffRunsTheSameModel) {
+  const struct {
+    std::uint32_t seed;
+    std::int32_t width, height, agents;
+    std::uint16_t threshold;
+    bool widenADot;
+  } cases[] = {{1, 404, 404, 2000, 6, false}, {7, 61, 40, 300, 3, false},
+               {99, 5, 9, 12, 0, false},      {12345, 150, 97, 800, 8, true},
+               {31, 100, 100, 50, 1, false}};
+  for (const auto& c : cases) {
+    TWorld painted(c.width, c.height, FixedSeed(c.seed));
+    TWorld unpainted(c.width, c.height, FixedSeed(c.seed), Painting::Off);
+    ASSERT_TRUE(painted.Paints());
+    ASSERT_FALSE(unpainted.Paints());
+    EXPECT_EQ(unpainted.Canvas().Width(), 0);
+    EXPECT_EQ(unpainted.Canvas().Height(), 0);
+    // Both worlds draw from the one generator: each keeps its own state.
+    painted.CreateAgents(c.agents);
+    std::uint32_t paintedSeed = Seed();
+    unpainted.CreateAgents(c.agents);
+    std::uint32_t unpaintedSeed = Seed();
+    EXPECT_EQ(unpaintedSeed, paintedSeed) << c.seed;
+    StepResult a{}, b{};
+    do {
+      if (c.widenADot && painted.StepCount() == 5) {
+        painted.MutableAgents()[0].SetRadius(2);
+        unpainted.MutableAgents()[0].SetRadius(2);
+      }
+      SetSeed(paintedSeed);
+      a = painted.RunStep(c.threshold);
+      paintedSeed = Seed();
+      SetSeed(unpaintedSeed);
+      b = unpainted.RunStep(c.threshold);
+      unpaintedSeed = Seed();
+      ASSERT_EQ(a.FreeAgents, b.FreeAgents) << c.seed << " step " << a.StepNumber;
+      ASSERT_EQ(a.StepNumber, b.StepNumber);
+      ASSERT_EQ(unpaintedSeed, paintedSeed) << c.seed << " step " << a.StepNumber;
+    } while (a.AnyFree && a.StepNumber < 4000);
+    EXPECT_FALSE(a.AnyFree) << c.seed << ": the run should end by itself";
+    EXPECT_EQ(painted.AggregatedCells(), unpainted.AggregatedCells()) << c.seed;
+    for (std::int32_t column = 0; column < painted.GridColumns(); ++column) {
+      for (std::int32_t row = 0; row < painted.GridRows(); ++row) {
+        const TCell p = painted.Cell(column, row);
+        const TCell u = unpainted.Cell(column, row);
+        ASSERT_EQ(p.State(), u.State()) << c.seed << " " << column << "," << row;
+        ASSERT_EQ(p.Shade, u.Shade) << c.seed << " " << column << "," << row;
+        ASSERT_EQ(p.NeighbourSum, u.NeighbourSum) << c.seed << " " << column << "," << row;
+        ASSERT_EQ(p.AgentIndexes, u.AgentIndexes) << c.seed << " " << column << "," << row;
+      }
+    }
+    const auto& pa = painted.Agents();
+    const auto& ua = unpainted.Agents();
+    ASSERT_EQ(pa.size(), ua.size());
+    for (std::size_t k = 0; k < pa.size(); ++k) {
+      ASSERT_EQ(std::tie(pa[k].X, pa[k].Y, pa[k].Heading, pa[k].Moving, pa[k].Radius),
+                std::tie(ua[k].X, ua[k].Y, ua[k].Heading, ua[k].Moving, ua[k].Radius))
+          << c.seed << " agent " << k;
+    }
+  }
 }
 
 }  // namespace
