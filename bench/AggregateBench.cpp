@@ -34,7 +34,8 @@ void MeasureLattice(benchmark::State& state) {
   const dla::TWorld world = SteppedWorld(state);
   const std::vector<std::uint8_t> lattice = dla::AggregatedLattice(world);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(dla::MeasureAggregates(lattice, world.GridColumns(), world.GridRows()));
+    benchmark::DoNotOptimize(
+        dla::MeasureAggregates(lattice, world.GridColumns(), world.GridRows()));
   }
   state.counters["aggregated"] = world.AggregatedCells();
 }

@@ -117,8 +117,10 @@ std::vector<std::int64_t> BoxCounts(const std::vector<CellAt>& cells, std::int32
       std::vector<std::uint8_t> coarse(
           static_cast<std::size_t>(coarseColumns) * static_cast<std::size_t>(coarseRows), 0);
       for (std::int32_t r = 0; r < levelRows; ++r) {
-        const std::size_t from = static_cast<std::size_t>(r) * static_cast<std::size_t>(levelColumns);
-        const std::size_t to = static_cast<std::size_t>(r / 2) * static_cast<std::size_t>(coarseColumns);
+        const std::size_t from =
+            static_cast<std::size_t>(r) * static_cast<std::size_t>(levelColumns);
+        const std::size_t to =
+            static_cast<std::size_t>(r / 2) * static_cast<std::size_t>(coarseColumns);
         for (std::int32_t c = 0; c < levelColumns; ++c) {
           coarse[to + static_cast<std::size_t>(c / 2)] |= level[from + static_cast<std::size_t>(c)];
         }
@@ -203,8 +205,9 @@ AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, st
         nc -= columns;
       }
       if (nr >= rows) nr -= rows;
-      const std::int32_t other = number[static_cast<std::size_t>(nr) * static_cast<std::size_t>(columns) +
-                                        static_cast<std::size_t>(nc)];
+      const std::int32_t other =
+          number[static_cast<std::size_t>(nr) * static_cast<std::size_t>(columns) +
+                 static_cast<std::size_t>(nc)];
       if (other >= 0) forest.Join(k, other, stepX, stepY);
     }
   }
@@ -227,7 +230,8 @@ AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, st
   measures.MeanSize = static_cast<double>(count) / static_cast<double>(sizes.size());
   std::sort(sizes.begin(), sizes.end());
   for (const std::int32_t size : sizes) {
-    if (measures.Sizes.empty() || measures.Sizes.back().Size != size) measures.Sizes.push_back({size, 0});
+    if (measures.Sizes.empty() || measures.Sizes.back().Size != size)
+      measures.Sizes.push_back({size, 0});
     ++measures.Sizes.back().Count;
   }
 
@@ -243,7 +247,8 @@ AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, st
       }
     }
     const double largest = measures.Largest;
-    const double meanX = static_cast<double>(sumX) / largest, meanY = static_cast<double>(sumY) / largest;
+    const double meanX = static_cast<double>(sumX) / largest,
+                 meanY = static_cast<double>(sumY) / largest;
     double squares = 0;
     for (std::int32_t k = 0; k < count; ++k) {
       if (forest.Find(k) == largestRoot) {
@@ -260,11 +265,12 @@ AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, st
 
 std::vector<std::uint8_t> AggregatedLattice(const TWorld& world) {
   const std::int32_t columns = world.GridColumns(), rows = world.GridRows();
-  std::vector<std::uint8_t> lattice(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
+  std::vector<std::uint8_t> lattice(static_cast<std::size_t>(columns) *
+                                    static_cast<std::size_t>(rows));
   for (std::int32_t r = 0; r < rows; ++r) {
     for (std::int32_t c = 0; c < columns; ++c) {
-      lattice[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) + static_cast<std::size_t>(c)] =
-          world.Cell(c, r).Shade != 0 ? 1 : 0;
+      lattice[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
+              static_cast<std::size_t>(c)] = world.Cell(c, r).Shade != 0 ? 1 : 0;
     }
   }
   return lattice;

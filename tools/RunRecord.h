@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "AggregateMeasures.h"
+
 namespace dla::tools {
 
 struct TRunRecord {
@@ -14,6 +16,9 @@ struct TRunRecord {
   bool Ended = false;
   std::int32_t AggregatedCells = 0;
   std::int32_t StuckAgents = 0;
+  // The aggregates after the last step; Sizes is left empty, since every
+  // record is kept until the sweep's end.
+  AggregateMeasures Measures;
 
   friend bool operator==(const TRunRecord&, const TRunRecord&) = default;
 };

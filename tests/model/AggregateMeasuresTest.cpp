@@ -19,7 +19,8 @@ Cells Row(std::int32_t row, std::int32_t fromColumn, std::int32_t length, std::i
 
 Cells Diagonal(std::int32_t column, std::int32_t row, std::int32_t length, std::int32_t side) {
   Cells cells;
-  for (std::int32_t i = 0; i < length; ++i) cells.emplace_back((column + i) % side, (row + i) % side);
+  for (std::int32_t i = 0; i < length; ++i)
+    cells.emplace_back((column + i) % side, (row + i) % side);
   return cells;
 }
 
@@ -113,7 +114,8 @@ TEST(AggregateMeasures, ShapesWithKnownAnswers) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::uint8_t> lattice(static_cast<std::size_t>(c.columns * c.rows), 0);
-    for (const auto& [column, row] : c.cells) lattice[static_cast<std::size_t>(row * c.columns + column)] = 1;
+    for (const auto& [column, row] : c.cells)
+      lattice[static_cast<std::size_t>(row * c.columns + column)] = 1;
     const AggregateMeasures m = MeasureAggregates(lattice, c.columns, c.rows);
     EXPECT_EQ(m.Aggregates, c.aggregates);
     EXPECT_EQ(m.Largest, c.largest);
@@ -125,10 +127,10 @@ TEST(AggregateMeasures, ShapesWithKnownAnswers) {
       EXPECT_DOUBLE_EQ(*m.MeanSize, static_cast<double>(c.cells.size()) / c.aggregates);
     }
     EXPECT_EQ(m.LargestWraps, c.wraps);
-    const std::pair<const char*, std::pair<std::optional<double>, std::optional<double>>> values[] = {
-        {"gyration", {m.Gyration, c.gyration}},
-        {"dimension", {m.Dimension, c.dimension}},
-        {"r2", {m.DimensionR2, c.r2}}};
+    const std::pair<const char*, std::pair<std::optional<double>, std::optional<double>>> values[] =
+        {{"gyration", {m.Gyration, c.gyration}},
+         {"dimension", {m.Dimension, c.dimension}},
+         {"r2", {m.DimensionR2, c.r2}}};
     for (const auto& [what, actualExpected] : values) {
       const auto& [actual, expected] = actualExpected;
       ASSERT_EQ(actual.has_value(), expected.has_value()) << what;
