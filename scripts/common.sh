@@ -4,10 +4,13 @@
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${DLA_BUILD_DIR:-$ROOT/build}"
 
-# Debian packages the build, the tests and the screenshots need.
+# Debian packages the build, the tests and the screenshots need. They are
+# installed without recommendations, so anything that only a recommendation
+# would bring in is named here: Qt's OpenGL module (Qt Charts' CMake package
+# needs it), Qt's platform plugins (xcb, offscreen), xauth for xvfb-run.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-charts-dev libgl-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps x11-utils imagemagick fonts-wine fonts-dejavu-core
 )
