@@ -66,7 +66,8 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
           out.Field(step.StepNumber).Field(step.FreeAgents).EndLine();
           if (measures && step.StepNumber % options.MeasureEvery == 0) {
             measures->Field(step.StepNumber);
-            for (const std::string& field : MeasureFields(MeasureAggregates(run->World()))) {
+            for (const std::string& field :
+                 MeasureFields(MeasureValues(MeasureAggregates(run->World())))) {
               measures->Text(field);
             }
             measures->EndLine();

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 namespace dla::tools {
@@ -18,23 +19,14 @@ std::string Gyration(const AggregateMeasures& measures, const char* absent, cons
 
 }  // namespace
 
-std::optional<double> MeasureValue(const AggregateMeasures& measures, std::size_t column) {
-  switch (column) {
-    case 0:
-      return measures.Aggregates;
-    case 1:
-      return measures.Largest;
-    case 2:
-      return measures.MeanSize;
-    case 3:
-      return measures.LargestWraps ? std::nullopt : measures.Gyration;
-    case 4:
-      return measures.Dimension;
-    case 5:
-      return measures.DimensionR2;
-    default:
-      return std::nullopt;
-  }
+TMeasureValues MeasureValues(const AggregateMeasures& measures) {
+  constexpr double absent = std::numeric_limits<double>::quiet_NaN();
+  return {static_cast<double>(measures.Aggregates),
+          static_cast<double>(measures.Largest),
+          measures.MeanSize.value_or(absent),
+          measures.LargestWraps ? absent : measures.Gyration.value_or(absent),
+          measures.Dimension.value_or(absent),
+          measures.DimensionR2.value_or(absent)};
 }
 
 std::optional<std::size_t> MeasureColumn(std::string_view name) {
@@ -67,10 +59,12 @@ std::string MeasureLine(const AggregateMeasures& measures) {
          " r2=" + Optional(measures.DimensionR2, "none");
 }
 
-std::array<std::string, 6> MeasureFields(const AggregateMeasures& measures) {
-  return {std::to_string(measures.Aggregates), std::to_string(measures.Largest),
-          Optional(measures.MeanSize, ""),     Gyration(measures, "", ""),
-          Optional(measures.Dimension, ""),    Optional(measures.DimensionR2, "")};
+std::array<std::string, 6> MeasureFields(const TMeasureValues& values) {
+  std::array<std::string, 6> fields;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!std::isnan(values[i])) fields[i] = MeasureNumber(values[i]);
+  }
+  return fields;
 }
 
 }  // namespace dla::tools

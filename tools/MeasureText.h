@@ -15,10 +15,10 @@ namespace dla::tools {
 // The CSV columns of the measures, in the order MeasureFields gives them.
 inline constexpr const char* MeasureColumns = "aggregates,largest,mean_size,gyration,dimension,r2";
 
-// The value of column `column` of MeasureColumns (0 aggregates ... 5 r2);
-// none for an absent value and for the gyration of a largest aggregate that
-// wraps.
-std::optional<double> MeasureValue(const AggregateMeasures& measures, std::size_t column);
+// The values of MeasureColumns as numbers, NaN for an absent value and for
+// the gyration of a largest aggregate that wraps: what a CSV row keeps.
+using TMeasureValues = std::array<double, 6>;
+TMeasureValues MeasureValues(const AggregateMeasures& measures);
 // The position of a column name in MeasureColumns; none for another name.
 std::optional<std::size_t> MeasureColumn(std::string_view name);
 
@@ -32,8 +32,8 @@ std::string MeasureNumber(double value);
 // round the torus "wraps".
 std::string MeasureLine(const AggregateMeasures& measures);
 
-// The values of MeasureColumns; absent values and a wrapping gyration are
-// empty.
-std::array<std::string, 6> MeasureFields(const AggregateMeasures& measures);
+// The CSV fields of MeasureColumns: each value as MeasureNumber writes it,
+// NaN empty.
+std::array<std::string, 6> MeasureFields(const TMeasureValues& values);
 
 }  // namespace dla::tools

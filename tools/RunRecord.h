@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "AggregateMeasures.h"
+#include "MeasureText.h"
 
 namespace dla::tools {
 
@@ -16,9 +16,11 @@ struct TRunRecord {
   bool Ended = false;
   std::int32_t AggregatedCells = 0;
   std::int32_t StuckAgents = 0;
-  // The aggregates after the last step; Sizes is left empty, since every
-  // record is kept until the sweep's end.
-  AggregateMeasures Measures;
+  // The aggregates' measures after the last step, as numbers (NaN where
+  // absent): every record is kept until the sweep's end, so not the whole
+  // AggregateMeasures. (A NaN is unequal to itself, so == holds only for
+  // records whose measures are all present.)
+  TMeasureValues Measures{};
 
   friend bool operator==(const TRunRecord&, const TRunRecord&) = default;
 };

@@ -86,8 +86,7 @@ bool TSweepRunner::Run(const RunDone& onRun, const Progress& onProgress,
         }
         result.Record = {batch.Seed(),        batch.Steps(),
                          batch.Ended(),       batch.AggregatedCells(),
-                         batch.StuckAgents(), MeasureAggregates(batch.World())};
-        result.Record.Measures.Sizes = {};
+                         batch.StuckAgents(), MeasureValues(MeasureAggregates(batch.World()))};
         {
           std::lock_guard lock(mutex);
           finished.emplace(index, std::move(result));

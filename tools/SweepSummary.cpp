@@ -22,7 +22,7 @@ void TSweepSummary::Add(std::size_t combination, const TRunRecord& record) {
   a.Max = a.Runs == 1 ? record.Steps : std::max(a.Max, record.Steps);
   a.Ended += record.Ended ? 1 : 0;
   for (std::size_t column = 0; column < a.Measures.size(); ++column) {
-    if (const auto value = MeasureValue(record.Measures, column)) a.Measures[column].Add(*value);
+    if (!std::isnan(record.Measures[column])) a.Measures[column].Add(record.Measures[column]);
   }
 }
 

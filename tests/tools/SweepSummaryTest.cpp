@@ -11,11 +11,11 @@ namespace {
 
 TRunRecord Record(std::uint32_t seed, std::int32_t steps, bool ended, std::int32_t aggregates = 0,
                   std::int32_t largest = 0, std::optional<double> dimension = std::nullopt) {
-  TRunRecord record{seed, steps, ended, 1, 1, {}};
-  record.Measures.Aggregates = aggregates;
-  record.Measures.Largest = largest;
-  record.Measures.Dimension = dimension;
-  return record;
+  AggregateMeasures measures;
+  measures.Aggregates = aggregates;
+  measures.Largest = largest;
+  measures.Dimension = dimension;
+  return {seed, steps, ended, 1, 1, MeasureValues(measures)};
 }
 
 TEST(SweepSummary, GivesMeanSampleDeviationExtremesAndEndedPerCombination) {
