@@ -7,11 +7,13 @@
 #include <optional>
 #include <stdexcept>
 
+#include "AggregateMeasures.h"
 #include "BatchOptions.h"
 #include "BatchRun.h"
 #include "CanvasImage.h"
 #include "CsvWriter.h"
 #include "InterruptGuard.h"
+#include "MeasureText.h"
 #include "OutputFile.h"
 #include "ProgressLine.h"
 #include "UsageError.h"
@@ -24,6 +26,8 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
   TInterruptGuard interrupt;
   TBatchOptions options;
   std::optional<TOutputFile> picture;
+  std::optional<TOutputFile> measuresFile;
+  std::optional<TOutputFile> sizesFile;
   std::unique_ptr<TBatchRun> run;
   try {
     options = TBatchOptions::Parse(args);
@@ -32,6 +36,8 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
       return 0;
     }
     if (options.PicturePath) picture.emplace(*options.PicturePath, "picture");
+    if (options.MeasuresPath) measuresFile.emplace(*options.MeasuresPath, "measures");
+    if (options.SizesPath) sizesFile.emplace(*options.SizesPath, "sizes");
     try {
       run = std::make_unique<TBatchRun>(options.Run);
     } catch (const std::invalid_argument& error) {
@@ -48,11 +54,24 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
   try {
     TCsvWriter out(TCsvWriter::FileSink(stdout));
     out.Raw("step,free_agents\n");
+    std::optional<TCsvWriter> measures;
+    if (measuresFile) {
+      measures.emplace(measuresFile->Sink());
+      measures->Raw("step,").Raw(MeasureColumns).Raw("\n");
+    }
     TProgressLine progress(stderr);
     const auto start = TProgressLine::Clock::now();
     const bool finished = run->Run(
         [&](const StepResult& step) {
           out.Field(step.StepNumber).Field(step.FreeAgents).EndLine();
+          if (measures && step.StepNumber % options.MeasureEvery == 0) {
+            measures->Field(step.StepNumber);
+            for (const std::string& field :
+                 MeasureFields(MeasureValues(MeasureAggregates(run->World())))) {
+              measures->Text(field);
+            }
+            measures->EndLine();
+          }
           if (progress.Due()) {
             const std::chrono::duration<double> elapsed = TProgressLine::Clock::now() - start;
             progress.Show(RunProgressText(step.StepNumber, step.FreeAgents,
@@ -63,7 +82,7 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
     out.Flush();
     progress.Clear();
     if (!finished) {
-      std::fprintf(stderr, "dla-batch: interrupted after %d steps (seed=%u); no picture written\n",
+      std::fprintf(stderr, "dla-batch: interrupted after %d steps (seed=%u); no file written\n",
                    run->Steps(), run->Seed());
       return 128 + TInterruptGuard::Signal();
     }
@@ -71,8 +90,24 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
       WriteCanvasPng(run->World().Canvas(), picture->Device());
       picture->Commit();
     }
+    if (measures) {
+      measures->Flush();
+      measuresFile->Commit();
+    }
+    std::optional<AggregateMeasures> last;
+    if (options.Measure || sizesFile) last = MeasureAggregates(run->World());
+    if (sizesFile) {
+      TCsvWriter sizes(sizesFile->Sink());
+      sizes.Raw("size,count\n");
+      for (const AggregateMeasures::SizeCount& size : last->Sizes) {
+        sizes.Field(size.Size).Field(size.Count).EndLine();
+      }
+      sizes.Flush();
+      sizesFile->Commit();
+    }
     std::fprintf(stderr, "seed=%u steps=%d free=%d aggregated=%d\n", run->Seed(), run->Steps(),
                  run->FreeAgents(), run->AggregatedCells());
+    if (options.Measure) std::fprintf(stderr, "%s\n", MeasureLine(*last).c_str());
     return 0;
   } catch (const std::bad_alloc&) {
     std::fputs("dla-batch: out of memory during the run\n", stderr);

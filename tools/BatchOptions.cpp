@@ -11,10 +11,12 @@ namespace dla::tools {
 
 TBatchOptions TBatchOptions::Parse(const std::vector<std::string_view>& args) {
   TOptionParser parser;
-  for (const char* name : {"agents", "threshold", "seed", "steps", "size", "picture"}) {
-    parser.Add(name, true);
+  for (const char* name : {"agents", "threshold", "seed", "steps", "size", "picture",
+                           "measure-every", "measures", "sizes"}) {
+    parser.Add(name, 1);
   }
-  parser.Add("help", false);
+  parser.Add("measure", 0);
+  parser.Add("help", 0);
   parser.Parse(args);
 
   TBatchOptions options;
@@ -41,6 +43,16 @@ TBatchOptions TBatchOptions::Parse(const std::vector<std::string_view>& args) {
   }
   if (const auto text = parser.Value("size")) options.Run.Size = ParseDrawingSize(*text, "size");
   if (const auto text = parser.Value("picture")) options.PicturePath = *text;
+  options.Measure = parser.Has("measure");
+  if (const auto text = parser.Value("measure-every")) {
+    options.MeasureEvery = static_cast<std::int32_t>(
+        ParseDecimal(*text, 1, std::numeric_limits<std::int32_t>::max(), "measure-every"));
+  }
+  if (const auto text = parser.Value("measures")) options.MeasuresPath = *text;
+  if ((options.MeasureEvery > 0) != options.MeasuresPath.has_value()) {
+    throw EUsageError("--measure-every K and --measures FILE.csv go together");
+  }
+  if (const auto text = parser.Value("sizes")) options.SizesPath = *text;
   return options;
 }
 
@@ -63,13 +75,27 @@ Options:
   --size WxH          drawing area in pixels, at least 3x3 (default 404x404);
                       the lattice has round(W/3) x round(H/3) cells
   --picture FILE.png  after the last step, save the drawing area as PNG
+  --measure           after the last step, measure the aggregates (cells
+                      touching by side or corner, on the torus) and add a
+                      line to standard error (see Output)
+  --measure-every K   with --measures: measure after every K-th step
+  --measures FILE.csv the measures after steps K, 2K, ...:
+                      step,aggregates,largest,mean_size,gyration,dimension,r2
+  --sizes FILE.csv    after the last step, the number of aggregates of each
+                      size in cells: size,count
   --help              show this text
 
 Output:
   standard output: "step,free_agents", then one line per step
   standard error:  at the end "seed=S steps=N free=F aggregated=M"
                    (F: agents still free after the last step, M: aggregated
-                   cells); a live progress line when it is a terminal
+                   cells); a live progress line when it is a terminal;
+                   with --measure then "aggregates=A largest=L mean_size=M
+                   gyration=G dimension=D r2=R": G is the radius of
+                   gyration of the largest aggregate in cells, D its box-
+                   counting dimension (all aggregates) and R the R^2 of
+                   that fit; "none" when absent, G "wraps" when the largest
+                   aggregate reaches round the torus (both empty in CSV)
 
 Exit status: 0 done, 1 failed while running (e.g. a write error), 2 bad
 input (nothing run, nothing written), 128+signal when interrupted.

@@ -11,19 +11,30 @@
 namespace dla::tools {
 
 // dla-batch [--agents N] [--threshold TEXT] [--seed S] [--steps K]
-//           [--size WxH] [--picture FILE.png] [--help]
+//           [--size WxH] [--picture FILE.png] [--measure]
+//           [--measure-every K --measures FILE.csv] [--sizes FILE.csv] [--help]
 struct TBatchOptions {
   TRunSettings Run;
   // The threshold as typed; Run.Threshold is what it converts to.
   std::string ThresholdText = "6";
   std::optional<std::string> PicturePath;
+  // The aggregate measures after the last step, as one line on standard
+  // error.
+  bool Measure = false;
+  // The measures after every step that is a multiple of MeasureEvery
+  // (1 to 2^31 - 1; 0 with no MeasuresPath), to MeasuresPath.
+  std::int32_t MeasureEvery = 0;
+  std::optional<std::string> MeasuresPath;
+  // The size distribution after the last step.
+  std::optional<std::string> SizesPath;
   bool Help = false;
 
   // Reads and checks every option (not the picture path's writability, which
   // needs the file system). Agents 0 to MaxAgents; threshold any text that
   // ThresholdFromText takes, converted exactly as the window converts its
   // threshold edit; seed 0 to 2^32 - 1; steps 0 to 2^31 - 1; size as
-  // ParseDrawingSize. Throws EUsageError. With --help the other options
+  // ParseDrawingSize; --measure-every and --measures only together.
+  // Throws EUsageError. With --help the other options
   // are not checked.
   static TBatchOptions Parse(const std::vector<std::string_view>& args);
 

@@ -6,9 +6,7 @@
 
 namespace dla::tools {
 
-void TOptionParser::Add(std::string name, bool takesValue) {
-  declared_[std::move(name)] = takesValue;
-}
+void TOptionParser::Add(std::string name, int values) { declared_[std::move(name)] = values; }
 
 void TOptionParser::Parse(const std::vector<std::string_view>& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -26,20 +24,25 @@ void TOptionParser::Parse(const std::vector<std::string_view>& args) {
     if (given_.count(name) != 0) {
       throw EUsageError("option '--" + std::string(name) + "' is given more than once");
     }
-    std::string value;
-    if (!option->second) {
+    std::vector<std::string> values;
+    if (option->second == 0) {
       if (equals != std::string_view::npos) {
         throw EUsageError("option '--" + std::string(name) + "' takes no value");
       }
-    } else if (equals != std::string_view::npos) {
-      value = std::string(body.substr(equals + 1));
+    } else if (equals != std::string_view::npos && option->second == 1) {
+      values.emplace_back(body.substr(equals + 1));
     } else {
-      if (i + 1 == args.size() || args[i + 1].substr(0, 2) == "--") {
-        throw EUsageError("option '--" + std::string(name) + "' needs a value");
+      for (int k = 0; k < option->second; ++k) {
+        if (equals != std::string_view::npos || i + 1 == args.size() ||
+            args[i + 1].substr(0, 2) == "--") {
+          throw EUsageError("option '--" + std::string(name) + "' needs " +
+                            (option->second == 1 ? std::string("a value")
+                                                 : std::to_string(option->second) + " values"));
+        }
+        values.emplace_back(args[++i]);
       }
-      value = std::string(args[++i]);
     }
-    given_.emplace(std::string(name), std::move(value));
+    given_.emplace(std::string(name), std::move(values));
   }
 }
 
@@ -47,8 +50,13 @@ bool TOptionParser::Has(std::string_view name) const { return given_.count(name)
 
 std::optional<std::string> TOptionParser::Value(std::string_view name) const {
   const auto it = given_.find(name);
-  if (it == given_.end()) return std::nullopt;
-  return it->second;
+  if (it == given_.end() || it->second.empty()) return std::nullopt;
+  return it->second.front();
+}
+
+std::vector<std::string> TOptionParser::Values(std::string_view name) const {
+  const auto it = given_.find(name);
+  return it == given_.end() ? std::vector<std::string>{} : it->second;
 }
 
 }  // namespace dla::tools

@@ -16,8 +16,9 @@ namespace dla::tools {
 // before parsing. Every failure throws EUsageError with a one-line message.
 class TOptionParser {
  public:
-  // Declares an option; name without the leading "--".
-  void Add(std::string name, bool takesValue);
+  // Declares an option; name without the leading "--". values: how many
+  // values follow it (0 for a flag; "--name=VALUE" only for one).
+  void Add(std::string name, int values);
 
   // Parses the arguments. A value that starts with "--" is not taken as the
   // value (it is almost always a forgotten value); single-dash values such
@@ -27,10 +28,12 @@ class TOptionParser {
   bool Has(std::string_view name) const;
   // The value given for an option that takes one, if it was given.
   std::optional<std::string> Value(std::string_view name) const;
+  // The values given for an option (empty if it was not given).
+  std::vector<std::string> Values(std::string_view name) const;
 
  private:
-  std::map<std::string, bool, std::less<>> declared_;  // name -> takes a value
-  std::map<std::string, std::string, std::less<>> given_;
+  std::map<std::string, int, std::less<>> declared_;  // name -> number of values
+  std::map<std::string, std::vector<std::string>, std::less<>> given_;
 };
 
 }  // namespace dla::tools

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "MeasureText.h"
+
 namespace dla::tools {
 
 struct TRunRecord {
@@ -14,6 +16,11 @@ struct TRunRecord {
   bool Ended = false;
   std::int32_t AggregatedCells = 0;
   std::int32_t StuckAgents = 0;
+  // The aggregates' measures after the last step, as numbers (NaN where
+  // absent): every record is kept until the sweep's end, so not the whole
+  // AggregateMeasures. (A NaN is unequal to itself, so == holds only for
+  // records whose measures are all present.)
+  TMeasureValues Measures{};
 
   friend bool operator==(const TRunRecord&, const TRunRecord&) = default;
 };

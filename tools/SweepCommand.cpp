@@ -11,6 +11,8 @@
 
 #include "CsvWriter.h"
 #include "InterruptGuard.h"
+#include "MeasurePlot.h"
+#include "MeasureText.h"
 #include "OutputFile.h"
 #include "ProgressLine.h"
 #include "Random.h"
@@ -41,14 +43,26 @@ std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
   return std::make_unique<QApplication>(argc, argv);
 }
 
+void WritePng(const QImage& image, TOutputFile& file) {
+  QImageWriter writer(&file.Device(), "png");
+  if (!writer.write(image)) {
+    throw std::runtime_error("cannot write the plot: " + writer.errorString().toStdString());
+  }
+  file.Commit();
+}
+
 void WriteRows(const TSweepPlan& plan, const std::vector<TRunRecord>& records) {
   TCsvWriter out(TCsvWriter::FileSink(stdout));
-  out.Raw("agents,threshold,seed,steps,ended,aggregated_cells,stuck_agents\n");
+  out.Raw("agents,threshold,seed,steps,ended,aggregated_cells,stuck_agents,")
+      .Raw(MeasureColumns)
+      .Raw("\n");
   for (std::uint64_t i = 0; i < records.size(); ++i) {
     const TSweepRun run = plan.Run(i);
     const TRunRecord& r = records[i];
     out.Field(run.Agents).Field(run.Threshold).Field(r.Seed).Field(r.Steps);
-    out.Field(r.Ended ? 1 : 0).Field(r.AggregatedCells).Field(r.StuckAgents).EndLine();
+    out.Field(r.Ended ? 1 : 0).Field(r.AggregatedCells).Field(r.StuckAgents);
+    for (const std::string& field : MeasureFields(r.Measures)) out.Text(field);
+    out.EndLine();
   }
   out.Flush();
 }
@@ -63,6 +77,7 @@ int RunSweepCommand(int& argc, char** argv, const std::vector<std::string_view>&
   std::unique_ptr<TSweepPlan> plan;
   std::optional<TOutputFile> seriesFile;
   std::optional<TOutputFile> plotFile;
+  std::optional<TOutputFile> measurePlotFile;
   try {
     options = TSweepOptions::Parse(args);
     if (options.Help) {
@@ -80,6 +95,7 @@ int RunSweepCommand(int& argc, char** argv, const std::vector<std::string_view>&
                                         options.ShardIndex, options.ShardCount);
     if (options.SeriesPath) seriesFile.emplace(*options.SeriesPath, "series");
     if (options.PlotPath) plotFile.emplace(*options.PlotPath, "plot");
+    if (options.PlotMeasurePath) measurePlotFile.emplace(*options.PlotMeasurePath, "plot-measure");
   } catch (const EUsageError& error) {
     std::fprintf(stderr, "dla-batch sweep: %s\n", error.what());
     return 2;
@@ -88,10 +104,8 @@ int RunSweepCommand(int& argc, char** argv, const std::vector<std::string_view>&
   try {
     std::unique_ptr<QApplication> application;
     std::optional<TSweepPlot> plot;
-    if (plotFile) {
-      application = MakeApplication(argc, argv);
-      plot.emplace(*plan);
-    }
+    if (plotFile || measurePlotFile) application = MakeApplication(argc, argv);
+    if (plotFile) plot.emplace(*plan);
     std::optional<TCsvWriter> series;
     if (seriesFile) {
       series.emplace(seriesFile->Sink());
@@ -144,13 +158,15 @@ int RunSweepCommand(int& argc, char** argv, const std::vector<std::string_view>&
       series->Flush();
       seriesFile->Commit();
     }
-    if (plot) {
-      const QImage image = plot->Render();
-      QImageWriter writer(&plotFile->Device(), "png");
-      if (!writer.write(image)) {
-        throw std::runtime_error("cannot write the plot: " + writer.errorString().toStdString());
+    if (plot) WritePng(plot->Render(), *plotFile);
+    if (measurePlotFile) {
+      TMeasurePlot measurePlot(QString::fromStdString(options.PlotMeasure));
+      const std::size_t column = *MeasureColumn(options.PlotMeasure);
+      for (const TSweepSummary::TRow& row : summary.Rows()) {
+        const TRunningStats& stats = row.Measures[column];
+        measurePlot.Add({row.Agents, row.Threshold, stats.Count(), stats.Mean(), stats.Sd()});
       }
-      plotFile->Commit();
+      WritePng(measurePlot.Render(), *measurePlotFile);
     }
     WriteRows(*plan, records);
 

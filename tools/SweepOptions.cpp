@@ -6,6 +6,7 @@
 #include <limits>
 #include <thread>
 
+#include "MeasureText.h"
 #include "OptionParser.h"
 #include "UsageError.h"
 #include "ValueList.h"
@@ -48,9 +49,10 @@ TSweepOptions TSweepOptions::Parse(const std::vector<std::string_view>& args) {
   TOptionParser parser;
   for (const char* name : {"agents", "threshold", "runs", "seed", "steps", "size", "jobs",
                            "shard", "series", "plot"}) {
-    parser.Add(name, true);
+    parser.Add(name, 1);
   }
-  parser.Add("help", false);
+  parser.Add("plot-measure", 2);
+  parser.Add("help", 0);
   parser.Parse(args);
 
   TSweepOptions options;
@@ -98,8 +100,27 @@ TSweepOptions TSweepOptions::Parse(const std::vector<std::string_view>& args) {
   }
   if (const auto text = parser.Value("series")) options.SeriesPath = *text;
   if (const auto text = parser.Value("plot")) options.PlotPath = *text;
-  if (options.SeriesPath && options.PlotPath && SameFile(*options.SeriesPath, *options.PlotPath)) {
-    throw EUsageError("--series and --plot name the same file '" + *options.PlotPath + "'");
+  if (const auto values = parser.Values("plot-measure"); !values.empty()) {
+    if (!MeasureColumn(values[0])) {
+      throw EUsageError("--plot-measure: expected one of " + std::string(MeasureColumns) +
+                        ", got '" + values[0] + "'");
+    }
+    options.PlotMeasure = values[0];
+    options.PlotMeasurePath = values[1];
+  }
+  const std::pair<const char*, const std::optional<std::string>*> outputs[] = {
+      {"--series", &options.SeriesPath},
+      {"--plot", &options.PlotPath},
+      {"--plot-measure", &options.PlotMeasurePath}};
+  for (std::size_t i = 0; i < std::size(outputs); ++i) {
+    for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
+      const auto& a = *outputs[i].second;
+      const auto& b = *outputs[j].second;
+      if (a && b && SameFile(*a, *b)) {
+        throw EUsageError(std::string(outputs[i].first) + " and " + outputs[j].first +
+                          " name the same file '" + *b + "'");
+      }
+    }
   }
 
   const std::uint64_t total = options.Agents.size() * options.Thresholds.size() * options.Runs;
@@ -150,16 +171,27 @@ Options:
                       agents,threshold,seed,step,free_agents
   --plot FILE.png     mean free agents against the step, one line per
                       combination (1200x800 pixels)
+  --plot-measure MEASURE FILE.png
+                      a measure of the aggregates (aggregates, largest,
+                      mean_size, gyration, dimension or r2) against the
+                      threshold, one line per agent count, mean and one
+                      standard deviation over the runs that have a value
   --help              show this text
 
 Output:
   standard output: agents,threshold,seed,steps,ended,aggregated_cells,
-                   stuck_agents, one row per run, sorted by agents,
+                   stuck_agents,aggregates,largest,mean_size,gyration,
+                   dimension,r2, one row per run, sorted by agents,
                    threshold, seed; ended is 1 if the run ended by itself
-                   within --steps
+                   within --steps; the measures of the aggregates after the
+                   last step as dla-batch --measure gives them, an absent
+                   value (or the gyration of an aggregate that wraps round
+                   the torus) empty
   standard error:  a progress bar on a terminal; at the end the seed and a
                    summary table per combination (runs, mean and sample
-                   standard deviation of steps, minimum, maximum, ended)
+                   standard deviation of steps, minimum, maximum, ended;
+                   mean and sample standard deviation of aggregates,
+                   largest and dimension)
 
 Output files are written whole or not at all. Ctrl-C stops the sweep,
 prints nothing on standard output and writes no file.

@@ -13,7 +13,8 @@ namespace dla::tools {
 
 // dla-batch sweep [--agents LIST] [--threshold LIST] [--runs R] [--seed S]
 //                 [--steps K] [--size WxH] [--jobs J] [--shard I/N]
-//                 [--series FILE.csv] [--plot FILE.png] [--help]
+//                 [--series FILE.csv] [--plot FILE.png]
+//                 [--plot-measure MEASURE FILE.png] [--help]
 struct TSweepOptions {
   // Sorted, without repeats (TValueList). Agents 0 to MaxAgents, thresholds
   // 0 to 65535 (plain decimal numbers: the value the window's text would
@@ -33,6 +34,9 @@ struct TSweepOptions {
   std::uint32_t ShardCount = 1;
   std::optional<std::string> SeriesPath;
   std::optional<std::string> PlotPath;
+  // A column of MeasureColumns and the picture it is plotted to.
+  std::string PlotMeasure;
+  std::optional<std::string> PlotMeasurePath;
   bool Help = false;
 
   static constexpr unsigned MaxJobs = 1024;
@@ -42,7 +46,7 @@ struct TSweepOptions {
   // Reads and checks every option except the writability of the output
   // paths. Besides each value's own range it refuses: --shard without
   // --seed (each share would pick its own clock seed, and their union would
-  // not be one sweep), --series and --plot naming the same file, and a
+  // not be one sweep), two of --series, --plot and --plot-measure naming the same file, and a
   // share of more than MaxRunsPerShare runs. Throws EUsageError.
   static TSweepOptions Parse(const std::vector<std::string_view>& args);
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "AggregateMeasures.h"
 #include "BatchRun.h"
 
 namespace dla::tools {
@@ -83,8 +84,9 @@ bool TSweepRunner::Run(const RunDone& onRun, const Progress& onProgress,
                 &cancel)) {
           return;
         }
-        result.Record = {batch.Seed(), batch.Steps(), batch.Ended(), batch.AggregatedCells(),
-                         batch.StuckAgents()};
+        result.Record = {batch.Seed(),        batch.Steps(),
+                         batch.Ended(),       batch.AggregatedCells(),
+                         batch.StuckAgents(), MeasureValues(MeasureAggregates(batch.World()))};
         {
           std::lock_guard lock(mutex);
           finished.emplace(index, std::move(result));

@@ -1,11 +1,13 @@
 // The per-combination summary that a sweep prints at the end.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "RunRecord.h"
+#include "RunningStats.h"
 #include "SweepPlan.h"
 
 namespace dla::tools {
@@ -27,6 +29,8 @@ class TSweepSummary {
     std::int32_t MaxSteps = 0;
     // Runs that ended by themselves.
     std::uint64_t Ended = 0;
+    // Per column of MeasureColumns, over the runs that have a value.
+    std::array<TRunningStats, 6> Measures;
   };
 
   explicit TSweepSummary(const TSweepPlan& plan);
@@ -37,8 +41,11 @@ class TSweepSummary {
   std::vector<TRow> Rows() const;
 
   // The rows as a right-aligned text table with a header line
-  // "agents threshold runs mean_steps sd_steps min_steps max_steps ended";
-  // mean and deviation with one decimal. Each line ends with '\n'.
+  // "agents threshold runs mean_steps sd_steps min_steps max_steps ended
+  // mean_aggregates sd_aggregates mean_largest sd_largest mean_dimension
+  // sd_dimension"; steps, aggregates and largest with one decimal, the
+  // dimension with three ("none" when no run had one). Each line ends with
+  // '\n'.
   std::string Table() const;
 
  private:
@@ -49,6 +56,7 @@ class TSweepSummary {
     std::int32_t Min = 0;
     std::int32_t Max = 0;
     std::uint64_t Ended = 0;
+    std::array<TRunningStats, 6> Measures;
   };
 
   const TSweepPlan& plan_;

@@ -52,7 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadRun{{"--picture", "@"}, "it is a directory"},
                       // A bad value after a good picture path: still nothing written.
                       TBadRun{{"--picture", "@/p.png", "--steps", "-1"}, "--steps"},
-                      TBadRun{{"sweep2"}, "unexpected argument 'sweep2'"}));
+                      TBadRun{{"sweep2"}, "unexpected argument 'sweep2'"},
+                      TBadRun{{"--measures", "@/m.csv"}, "--measure-every K and --measures"},
+                      TBadRun{{"--sizes", "@/no/such/dir/s.csv"}, "--sizes: cannot write"}));
 
 TEST(BatchCli, HelpPrintsTheUsage) {
   const TToolResult result = RunTool({"--help"});
@@ -121,11 +123,16 @@ TEST(BatchCli, TheSameSeedGivesTheSameRunByteForByte) {
   const QStringList args{"--agents", "300", "--threshold", "4", "--seed", "123456789",
                          "--size", "120x90"};
   const TToolResult first = RunTool(args);
-  const TToolResult second = RunTool(args);
+  const QString dir = ScratchDir();
+  // Measuring, however often, only looks.
+  const TToolResult second =
+      RunTool(args + QStringList{"--measure", "--measure-every", "1", "--measures", dir + "/m.csv",
+                                 "--sizes", dir + "/s.csv"});
   ASSERT_EQ(first.ExitCode, 0);
   EXPECT_GT(first.Out.size(), 100);
   EXPECT_EQ(first.Out, second.Out);
-  EXPECT_EQ(first.Err, second.Err);
+  EXPECT_EQ(second.ErrLines().size(), 2);
+  EXPECT_EQ(first.ErrLines(), second.ErrLines().mid(0, 1));
   // A different seed is a different run.
   QStringList other = args;
   other[other.indexOf("123456789")] = "123456790";
@@ -146,8 +153,10 @@ TEST(BatchCli, TheReportedSeedOfAClockSeededRunRepeatsIt) {
 TEST(BatchCli, ThePictureHoldsExactlyTheCanvasPixels) {
   const QString path = ScratchDir() + "/world.png";
   // An odd size: the last column and row of cells are drawn only in part.
-  const TToolResult result = RunTool({"--agents", "400", "--threshold", "5", "--seed", "99",
-                                      "--size", "131x97", "--steps", "60", "--picture", path});
+  // Measured too: the picture must be the unmeasured run's.
+  const TToolResult result =
+      RunTool({"--agents", "400", "--threshold", "5", "--seed", "99", "--size", "131x97", "--steps",
+               "60", "--picture", path, "--measure"});
   ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
   EXPECT_EQ(QImageReader(path).format(), "png");
   const QImage picture(path);
@@ -177,6 +186,75 @@ TEST(BatchCli, ThePictureHoldsExactlyTheCanvasPixels) {
   }
   EXPECT_EQ(differing, 0);
   EXPECT_TRUE(black && red && white) << "expected aggregate, agents and open cells";
+}
+
+TEST(BatchCli, MeasuresTheAggregatesAtTheEndAndEveryKSteps) {
+  const QString dir = ScratchDir();
+  const TToolResult result = RunTool({"--agents", "300", "--threshold", "4", "--seed", "11",
+                                      "--size", "120x90", "--measure", "--measure-every", "7",
+                                      "--measures", dir + "/m.csv", "--sizes", dir + "/s.csv"});
+  ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+  const QStringList err = result.ErrLines();
+  ASSERT_EQ(err.size(), 2) << result.Err.toStdString();
+  static const QRegularExpression line(
+      QStringLiteral("^aggregates=(\\d+) largest=(\\d+) mean_size=(\\S+) gyration=([0-9.]+) "
+                     "dimension=([0-9.]+) r2=([0-9.]+)$"));
+  const auto match = line.match(err[1]);
+  ASSERT_TRUE(match.hasMatch()) << err[1].toStdString();
+  const int steps = err[0].section(' ', 1, 1).mid(6).toInt();
+  const int aggregated = err[0].section(' ', 3, 3).mid(11).toInt();
+
+  // The size distribution adds up to the aggregated cells and the line.
+  const QStringList sizes =
+      QString::fromUtf8(ReadFile(dir + "/s.csv")).split('\n', Qt::SkipEmptyParts);
+  ASSERT_GE(sizes.size(), 2);
+  EXPECT_EQ(sizes[0], "size,count");
+  int cells = 0, aggregates = 0, previous = 0;
+  for (const QString& row : sizes.mid(1)) {
+    const int size = row.section(',', 0, 0).toInt(), count = row.section(',', 1, 1).toInt();
+    EXPECT_GT(size, previous) << "sizes in increasing order";
+    previous = size;
+    cells += size * count;
+    aggregates += count;
+  }
+  EXPECT_EQ(cells, aggregated);
+  EXPECT_EQ(aggregates, match.captured(1).toInt());
+  EXPECT_EQ(previous, match.captured(2).toInt());
+  EXPECT_NEAR(match.captured(3).toDouble() * aggregates, cells, cells * 1e-5);
+
+  // Steps 7, 14, ... only; the counts of aggregates never exceed the cells.
+  const QStringList rows =
+      QString::fromUtf8(ReadFile(dir + "/m.csv")).split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(rows.size(), 1 + steps / 7);
+  EXPECT_EQ(rows[0], "step,aggregates,largest,mean_size,gyration,dimension,r2");
+  for (int i = 1; i < rows.size(); ++i) {
+    const QStringList fields = rows[i].split(',');
+    ASSERT_EQ(fields.size(), 7) << rows[i].toStdString();
+    EXPECT_EQ(fields[0].toInt(), 7 * i);
+  }
+}
+
+TEST(BatchCli, MeasuresWithoutAnAggregateOrWithOneRoundTheTorus) {
+  const QString dir = ScratchDir();
+  // Nothing aggregates with threshold -1; all is empty in the files.
+  const TToolResult none = RunTool({"--agents", "50", "--threshold", "-1", "--steps", "4", "--size",
+                                    "60x60", "--measure", "--measure-every", "2", "--measures",
+                                    dir + "/m.csv", "--sizes", dir + "/s.csv"});
+  ASSERT_EQ(none.ErrLines().size(), 2);
+  EXPECT_EQ(none.ErrLines()[1],
+            "aggregates=0 largest=0 mean_size=none gyration=none dimension=none r2=none");
+  EXPECT_EQ(ReadFile(dir + "/m.csv"),
+            "step,aggregates,largest,mean_size,gyration,dimension,r2\n"
+            "2,0,0,,,,\n4,0,0,,,,\n");
+  EXPECT_EQ(ReadFile(dir + "/s.csv"), "size,count\n");
+  // Threshold 0 on a 10 x 10 lattice: every occupied cell aggregates at
+  // once, and 200 agents leave no row or column open. Two box sides only:
+  // no dimension.
+  const TToolResult full = RunTool(
+      {"--agents", "200", "--threshold", "0", "--size", "30x30", "--seed", "1", "--measure"});
+  ASSERT_EQ(full.ErrLines().size(), 2);
+  EXPECT_TRUE(full.ErrLines()[1].startsWith("aggregates=1 largest="));
+  EXPECT_TRUE(full.ErrLines()[1].endsWith(" gyration=wraps dimension=none r2=none"));
 }
 
 TEST(BatchCli, AnInterruptStopsTheRunAndWritesNoPicture) {

@@ -20,7 +20,8 @@ std::vector<std::string_view> Args(const std::vector<const char*>& args) {
 TEST(BatchOptions, ReadsEveryOptionInBothSpellingsAtTheEndsOfItsRange) {
   const TBatchOptions options = TBatchOptions::Parse(
       Args({"--agents", "0", "--threshold= $A", "--seed", "4294967295", "--steps=2147483647",
-            "--size", "3X1000", "--picture", "out.png"}));
+            "--size", "3X1000", "--picture", "out.png", "--measure", "--measure-every=2147483647",
+            "--measures", "m.csv", "--sizes", "s.csv"}));
   EXPECT_EQ(options.Run.Agents, 0);
   // Read as the window reads its edit: blanks, "$" hexadecimal.
   EXPECT_EQ(options.Run.Threshold, 10);
@@ -29,6 +30,10 @@ TEST(BatchOptions, ReadsEveryOptionInBothSpellingsAtTheEndsOfItsRange) {
   EXPECT_EQ(options.Run.Size.Width, 3);
   EXPECT_EQ(options.Run.Size.Height, 1000);
   EXPECT_EQ(options.PicturePath, "out.png");
+  EXPECT_TRUE(options.Measure);
+  EXPECT_EQ(options.MeasureEvery, 2147483647);
+  EXPECT_EQ(options.MeasuresPath, "m.csv");
+  EXPECT_EQ(options.SizesPath, "s.csv");
   // The low 16 bits count.
   EXPECT_EQ(TBatchOptions::Parse(Args({"--threshold", "-1"})).Run.Threshold, 65535);
 }
@@ -73,18 +78,25 @@ INSTANTIATE_TEST_SUITE_P(
         TBadOptions{{"--agents", "--seed", "1"}, "'--agents' needs a value"},
         TBadOptions{{"--agents", "1", "--agents", "2"}, "more than once"},
         TBadOptions{{"--jobs", "2"}, "unknown option '--jobs'"},
+        TBadOptions{{"--measure-every", "0", "--measures", "m.csv"},
+                    "--measure-every: expected a whole number from 1"},
+        TBadOptions{{"--measure-every", "5"},
+                    "--measure-every K and --measures FILE.csv go together"},
+        TBadOptions{{"--measure=yes"}, "takes no value"},
         TBadOptions{{"-agents", "5"}, "unexpected argument '-agents'"}));
 
 TEST(SweepOptions, ReadsListsAndShares) {
   const TSweepOptions options = TSweepOptions::Parse(
       Args({"--agents", "2000,1000", "--threshold", "3..8:2", "--runs", "1000", "--seed", "9",
-            "--jobs", "3", "--shard", "2/5"}));
+            "--jobs", "3", "--shard", "2/5", "--plot-measure", "mean_size", "m.png"}));
   EXPECT_EQ(options.Agents, (std::vector<std::int32_t>{1000, 2000}));
   EXPECT_EQ(options.Thresholds, (std::vector<std::uint16_t>{3, 5, 7}));
   EXPECT_EQ(options.Runs, 1000u);
   EXPECT_EQ(options.Jobs, 3u);
   EXPECT_EQ(options.ShardIndex, 2u);
   EXPECT_EQ(options.ShardCount, 5u);
+  EXPECT_EQ(options.PlotMeasure, "mean_size");
+  EXPECT_EQ(options.PlotMeasurePath, "m.png");
 }
 
 TEST(SweepOptions, ASharedOutSweepMayExceedWhatOneShareMayHold) {
@@ -102,14 +114,17 @@ TEST_P(SweepOptionsBad, AreRefusedWithOneLine) { ExpectRefused<TSweepOptions>(Ge
 
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, SweepOptionsBad,
-    ::testing::Values(TBadOptions{{"--shard", "1/0", "--seed", "1"}, "1 <= I <= N"},
-                      TBadOptions{{"--shard", "1-4", "--seed", "1"}, "expected I/N"},
-                      TBadOptions{{"--threshold", "65536"}, "from 0 to 65535"},
-                      TBadOptions{{"--threshold", "$A"}, "'$A'"},
-                      TBadOptions{{"--jobs", "1025"}, "from 1 to 1024"},
-                      TBadOptions{{"--series", "same.out", "--plot", "./same.out"},
-                                  "the same file"},
-                      TBadOptions{{"--picture", "x.png"}, "unknown option '--picture'"}));
+    ::testing::Values(
+        TBadOptions{{"--shard", "1/0", "--seed", "1"}, "1 <= I <= N"},
+        TBadOptions{{"--shard", "1-4", "--seed", "1"}, "expected I/N"},
+        TBadOptions{{"--threshold", "65536"}, "from 0 to 65535"},
+        TBadOptions{{"--threshold", "$A"}, "'$A'"},
+        TBadOptions{{"--jobs", "1025"}, "from 1 to 1024"},
+        TBadOptions{{"--series", "same.out", "--plot", "./same.out"}, "the same file"},
+        TBadOptions{{"--picture", "x.png"}, "unknown option '--picture'"},
+        TBadOptions{{"--plot-measure", "dimension"}, "'--plot-measure' needs 2 values"},
+        TBadOptions{{"--plot-measure", "dimension", "--plot", "p.png"}, "needs 2 values"},
+        TBadOptions{{"--plot-measure", "Dimension", "d.png"}, "got 'Dimension'"}));
 
 }  // namespace
 }  // namespace dla::tools

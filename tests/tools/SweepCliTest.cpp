@@ -20,16 +20,9 @@ namespace {
 const QStringList Small{"--size", "60x60", "--agents", "60,100", "--threshold", "2..4",
                         "--runs", "4", "--seed", "4294967294", "--steps", "400"};
 
-const char* const Header = "agents,threshold,seed,steps,ended,aggregated_cells,stuck_agents";
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    ADD_FAILURE() << "cannot read " << path.toStdString();
-    return {};
-  }
-  return file.readAll();
-}
+const char* const Header =
+    "agents,threshold,seed,steps,ended,aggregated_cells,stuck_agents,aggregates,largest,mean_size,"
+    "gyration,dimension,r2";
 
 TToolResult Sweep(const QStringList& args) { return RunTool(QStringList{"sweep"} + args); }
 
@@ -66,12 +59,13 @@ INSTANTIATE_TEST_SUITE_P(
         TBadSweep{{"--threshold", "3,six"}, "'six'"},
         TBadSweep{{"--shard", "3/2", "--seed", "1"}, "1 <= I <= N"},
         TBadSweep{{"--shard", "0/4", "--seed", "1"}, "1 <= I <= N"},
-        TBadSweep{{"--shard", "1/4"}, "--shard needs --seed"},
-        TBadSweep{{"--jobs", "0"}, "--jobs"},
+        TBadSweep{{"--shard", "1/4"}, "--shard needs --seed"}, TBadSweep{{"--jobs", "0"}, "--jobs"},
         TBadSweep{{"--series", "@/missing/s.csv"}, "--series: cannot write"},
         // The series file was fine; the plot's path is not: neither is left.
         TBadSweep{{"--series", "@/s.csv", "--plot", "@/missing/p.png"}, "--plot: cannot write"},
-        TBadSweep{{"--series", "@/same", "--plot", "@/same"}, "the same file"}));
+        TBadSweep{{"--series", "@/same", "--plot", "@/same"}, "the same file"},
+        TBadSweep{{"--plot-measure", "volume", "@/m.png"}, "expected one of aggregates,largest,"},
+        TBadSweep{{"--plot", "@/same", "--plot-measure", "r2", "@/same"}, "the same file"}));
 
 TEST(SweepCli, PrintsOneSortedRowPerRunAndASummaryPerCombination) {
   const TToolResult result = Sweep(Small + QStringList{"--jobs", "2"});
@@ -87,20 +81,30 @@ TEST(SweepCli, PrintsOneSortedRowPerRunAndASummaryPerCombination) {
   EXPECT_TRUE(lines[24].startsWith("100,4,4294967295,"));
   for (int i = 1; i < lines.size(); ++i) {
     const QStringList fields = lines[i].split(',');
-    ASSERT_EQ(fields.size(), 7);
+    ASSERT_EQ(fields.size(), 13);
     // Every run here ends well within 400 steps, all its agents stuck.
     EXPECT_EQ(fields[4], "1") << lines[i].toStdString();
     EXPECT_EQ(fields[6], fields[0]) << lines[i].toStdString();
+    // The aggregates partition the aggregated cells.
+    const int cells = fields[5].toInt(), aggregates = fields[7].toInt(),
+              largest = fields[8].toInt();
+    EXPECT_TRUE(aggregates >= 1 && largest >= 1 && largest <= cells) << lines[i].toStdString();
+    EXPECT_NEAR(aggregates * fields[9].toDouble(), cells, cells * 1e-5) << lines[i].toStdString();
   }
 
   const QStringList err = result.ErrLines();
   ASSERT_EQ(err.size(), 2 + 6) << result.Err.toStdString();
   EXPECT_TRUE(err[0].startsWith("seed=4294967294 runs=24 jobs=2"));
   EXPECT_EQ(err[1].simplified(),
-            "agents threshold runs mean_steps sd_steps min_steps max_steps ended");
+            "agents threshold runs mean_steps sd_steps min_steps max_steps ended mean_aggregates "
+            "sd_aggregates mean_largest sd_largest mean_dimension sd_dimension");
   EXPECT_TRUE(err[2].simplified().startsWith("60 2 4 "));
   EXPECT_TRUE(err[7].simplified().startsWith("100 4 4 "));
-  EXPECT_TRUE(err[7].simplified().endsWith(" 4"));
+  // Every run ended; every run has a dimension on this 20 x 20 lattice.
+  const QStringList last = err[7].simplified().split(' ');
+  ASSERT_EQ(last.size(), 14);
+  EXPECT_EQ(last[7], "4");
+  EXPECT_NE(last[12], "none");
 }
 
 TEST(SweepCli, RunsThatReachStepsAreNotEnded) {
@@ -108,7 +112,9 @@ TEST(SweepCli, RunsThatReachStepsAreNotEnded) {
       Sweep({"--size", "60x60", "--agents", "50", "--threshold", "65535", "--runs", "2",
              "--seed", "5", "--steps", "30"});
   ASSERT_EQ(result.ExitCode, 0);
-  EXPECT_EQ(result.Out, QByteArray(Header) + "\n50,65535,5,30,0,0,0\n50,65535,6,30,0,0,0\n");
+  // No aggregate: no mean size, gyration or dimension, left empty.
+  EXPECT_EQ(result.Out,
+            QByteArray(Header) + "\n50,65535,5,30,0,0,0,0,0,,,,\n50,65535,6,30,0,0,0,0,0,,,,\n");
 }
 
 TEST(SweepCli, OutputIsTheSameForOneJobAndForTwo) {
@@ -152,15 +158,19 @@ TEST(SweepCli, ARunOfTheSweepRepeatedAloneGivesTheSameSeries) {
   }
 }
 
-TEST(SweepCli, ThePlotIsAPngOfTheExpectedSize) {
-  const QString path = ScratchDir() + "/plot.png";
-  const TToolResult result = Sweep(Small + QStringList{"--plot", path});
+TEST(SweepCli, ThePlotsArePngsOfTheExpectedSize) {
+  const QString dir = ScratchDir();
+  const TToolResult result =
+      Sweep(Small +
+            QStringList{"--plot", dir + "/plot.png", "--plot-measure", "gyration", dir + "/g.png"});
   ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
-  QImageReader reader(path);
-  EXPECT_EQ(reader.format(), "png");
-  EXPECT_EQ(reader.size(), QSize(1200, 800));
-  // One line per combination: SweepPlotTest looks inside the axes.
-  EXPECT_FALSE(reader.read().isNull());
+  for (const QString name : {"plot.png", "g.png"}) {
+    QImageReader reader(dir + "/" + name);
+    EXPECT_EQ(reader.format(), "png") << name.toStdString();
+    EXPECT_EQ(reader.size(), QSize(1200, 800));
+    // One line per combination: SweepPlotTest looks inside the axes.
+    EXPECT_FALSE(reader.read().isNull());
+  }
 }
 
 TEST(SweepCli, AnInterruptStopsPromptlyAndLeavesNoFile) {

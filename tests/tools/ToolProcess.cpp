@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <memory>
 #include <vector>
@@ -35,6 +36,15 @@ TToolResult RunTool(const QStringList& args) {
   result.Out = process.readAllStandardOutput();
   result.Err = process.readAllStandardError();
   return result;
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    ADD_FAILURE() << "cannot read " << path.toStdString();
+    return {};
+  }
+  return file.readAll();
 }
 
 QString ScratchDir() {

@@ -23,6 +23,10 @@ struct TToolResult {
 // Runs dla-batch with the arguments and waits for it (at most 120 s).
 TToolResult RunTool(const QStringList& args);
 
+// The whole content of a file; an empty array, and the test failed, when it
+// cannot be read.
+QByteArray ReadFile(const QString& path);
+
 // A fresh temporary directory for output files, removed afterwards.
 QString ScratchDir();
 
