@@ -6,7 +6,6 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
-#include <QPainter>
 #include <QPen>
 #include <QValueAxis>
 #include <algorithm>
@@ -112,16 +111,7 @@ QImage TMeasurePlot::Render(QSize size) const {
     }
   }
 
-  chart->setGeometry(QRectF(QPointF(0, 0), size));
-  chart->layout()->activate();
-  QImage image(size, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  {
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    scene.render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
-  }
-  return image;
+  return TSweepPlot::PaintScene(scene, *chart, size);
 }
 
 }  // namespace dla::tools

@@ -144,9 +144,14 @@ QImage TSweepPlot::Render(QSize size, QRectF* plotArea) const {
     series->attachAxis(axisY);
   }
 
-  chart->setGeometry(QRectF(QPointF(0, 0), size));
-  chart->layout()->activate();
+  QImage image = PaintScene(scene, *chart, size);
+  if (plotArea != nullptr) *plotArea = chart->plotArea();
+  return image;
+}
 
+QImage TSweepPlot::PaintScene(QGraphicsScene& scene, QChart& chart, QSize size) {
+  chart.setGeometry(QRectF(QPointF(0, 0), size));
+  chart.layout()->activate();
   QImage image(size, QImage::Format_RGB32);
   image.fill(Qt::white);
   {
@@ -154,7 +159,6 @@ QImage TSweepPlot::Render(QSize size, QRectF* plotArea) const {
     painter.setRenderHint(QPainter::Antialiasing);
     scene.render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
   }
-  if (plotArea != nullptr) *plotArea = chart->plotArea();
   return image;
 }
 

@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <vector>
 
+class QChart;
+class QGraphicsScene;
+
 #include "SweepPlan.h"
 
 namespace dla::tools {
@@ -43,6 +46,10 @@ class TSweepPlot {
   // The colour of a combination's line: twelve distinct colours, then
   // again with dashed (and then dotted) lines.
   static QColor LineColour(std::size_t combination);
+
+  // Lays out a chart that lives in scene at size x size pixels and paints
+  // the scene, antialiased, on white into a new image.
+  static QImage PaintScene(QGraphicsScene& scene, QChart& chart, QSize size);
 
   // Draws the chart into an image of the given size: title, axis titles
   // ("step", "mean free agents"), a legend naming each line "N agents,
