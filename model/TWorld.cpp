@@ -11,8 +11,6 @@ namespace dla {
 namespace {
 
 constexpr std::int32_t Int32Max = std::numeric_limits<std::int32_t>::max();
-// Largest drawing area accepted, in pixels: 1 GiB of pixels at 4 bytes.
-constexpr std::int64_t MaxArea = std::int64_t{1} << 28;
 
 std::int32_t GridCount(std::int32_t pixels) {
   return Low32(RoundHalfEven(static_cast<long double>(pixels) / 3.0L));
@@ -23,7 +21,7 @@ std::int32_t CheckedSide(std::int32_t width, std::int32_t height, std::int32_t s
     throw std::invalid_argument("the drawing area must be at least 3 x 3 pixels, not " +
                                 std::to_string(width) + " x " + std::to_string(height));
   }
-  if (static_cast<std::int64_t>(width) * height > MaxArea) {
+  if (static_cast<std::int64_t>(width) * height > MaxDrawingPixels) {
     throw std::invalid_argument("the drawing area " + std::to_string(width) + " x " +
                                 std::to_string(height) + " is larger than 2^28 pixels");
   }

@@ -36,6 +36,10 @@
 
 namespace dla {
 
+// The largest drawing area a world accepts, in pixels (16384 x 16384): its
+// picture then takes 1 GiB at 4 bytes a pixel.
+inline constexpr std::int64_t MaxDrawingPixels = std::int64_t{1} << 28;
+
 // Whether a world keeps a drawing image. A world that does not paint does
 // no pixel work at all; its series, cells, agents and draws are the same.
 enum class Painting { On, Off };

@@ -11,7 +11,7 @@ BUILD_DIR="${DLA_BUILD_DIR:-$ROOT/build}"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libspng-dev libcli11-dev
   xvfb xauth x11-apps x11-utils imagemagick fonts-wine fonts-dejavu-core
 )
 

@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 1, argv + argc);
   if (!args.empty() && args.front() == "sweep") {
     args.erase(args.begin());
-    return dla::tools::RunSweepCommand(argc, argv, args);
+    return dla::tools::RunSweepCommand(args);
   }
   return dla::tools::RunBatchCommand(args);
 }

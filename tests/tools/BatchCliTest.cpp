@@ -168,6 +168,7 @@ TEST(BatchCli, ThePictureHoldsExactlyTheCanvasPixels) {
   settings.Threshold = 5;
   settings.Seed = 99;
   settings.MaxSteps = 60;
+  settings.Paint = Painting::On;
   TBatchRun run(settings);
   run.Run([](const StepResult&) {});
   const TCanvas& canvas = run.World().Canvas();

@@ -1,30 +1,24 @@
-// The sweep's plot: mean free agents against the step, one line per
-// combination, drawn off screen with Qt Charts (the window's chart library).
+// The sweep's mean free agents per step and combination, the data of its
+// --plot.
 #pragma once
 
-#include <QColor>
-#include <QImage>
-#include <QRectF>
-#include <QSize>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-class QChart;
-class QGraphicsScene;
-
+#include "PlotRequest.h"
 #include "SweepPlan.h"
 
 namespace dla::tools {
 
-class TSweepPlot {
+class TSweepCurves {
  public:
-  static constexpr QSize DefaultSize{1200, 800};
   // At most about this many points per line. The mean of a combination
   // never rises (agents only ever stop), so sampling it loses nothing a
   // picture could show.
   static constexpr std::size_t MaxPointsPerLine = 4000;
 
-  explicit TSweepPlot(const TSweepPlan& plan);
+  explicit TSweepCurves(const TSweepPlan& plan);
 
   // Adds one run's free agents per step (step 1 first). After a run's last
   // step its free agents count as 0: a shorter run is one that ended, and
@@ -43,22 +37,9 @@ class TSweepPlot {
   // last always included.
   static std::vector<std::size_t> SampledSteps(std::size_t count, std::size_t maxPoints);
 
-  // The colour of a combination's line: twelve distinct colours, then
-  // again with dashed (and then dotted) lines.
-  static QColor LineColour(std::size_t combination);
-
-  // Lays out a chart that lives in scene at size x size pixels and paints
-  // the scene, antialiased, on white into a new image.
-  static QImage PaintScene(QGraphicsScene& scene, QChart& chart, QSize size);
-
-  // Draws the chart into an image of the given size: title, axis titles
-  // ("step", "mean free agents"), a legend naming each line "N agents,
-  // threshold T", one line per combination with runs. The step axis is
-  // logarithmic when the longest line is more than ten times the shortest,
-  // so that short and long runs can both be read. plotArea, if given,
-  // receives the rectangle inside the axes. Needs a QApplication (Qt
-  // Charts draws through the graphics view framework).
-  QImage Render(QSize size = DefaultSize, QRectF* plotArea = nullptr) const;
+  // A steps plot request: one line per combination with runs, in plan
+  // order, its points sampled to MaxPointsPerLine.
+  TPlotRequest Request() const;
 
  private:
   const TSweepPlan& plan_;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <thread>
 
+#include "ArgumentText.h"
 #include "MeasureText.h"
 #include "OptionParser.h"
 #include "UsageError.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "ArgumentText.h"
+#include "DrawingSize.h"
 #include "StepResult.h"
 #include "TWorld.h"
 
@@ -21,6 +21,9 @@ struct TRunSettings {
   std::optional<std::uint32_t> Seed;
   // At most this many steps (0 or more).
   std::int32_t MaxSteps = 1'000'000;
+  // On only when the picture is wanted: a world that does not paint skips
+  // all pixel work and runs the same.
+  Painting Paint = Painting::Off;
 };
 
 // A world set up as the window sets it up (the lattice from the drawing
@@ -61,6 +64,7 @@ class TBatchRun {
   std::int32_t FreeAgents() const noexcept {
     return static_cast<std::int32_t>(world_.Agents().size()) - world_.StuckAgents();
   }
+  // Its Canvas() is empty unless the settings asked for painting.
   const TWorld& World() const noexcept { return world_; }
 
  private:

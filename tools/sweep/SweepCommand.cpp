@@ -1,7 +1,5 @@
 #include "SweepCommand.h"
 
-#include <QApplication>
-#include <QImageWriter>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,14 +9,14 @@
 
 #include "CsvWriter.h"
 #include "InterruptGuard.h"
-#include "MeasurePlot.h"
 #include "MeasureText.h"
 #include "OutputFile.h"
+#include "PlotProgram.h"
 #include "ProgressLine.h"
 #include "Random.h"
+#include "SweepCurves.h"
 #include "SweepOptions.h"
 #include "SweepPlan.h"
-#include "SweepPlot.h"
 #include "SweepRunner.h"
 #include "SweepSummary.h"
 #include "UsageError.h"
@@ -26,28 +24,8 @@
 namespace dla::tools {
 namespace {
 
-// Standard error belongs to the progress bar and the summary; Qt's chatter
-// about the environment (no runtime directory on a compute node, say) would
-// only clutter it. Real failures are critical and still come through.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg) {
-    std::fprintf(stderr, "dla-batch sweep: Qt: %s\n", message.toLocal8Bit().constData());
-  }
-}
-
-std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
-  // The plot is never shown, so a display would only be a way to fail
-  // (none on a compute node, or one that went away).
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  qInstallMessageHandler(QuietQtMessages);
-  return std::make_unique<QApplication>(argc, argv);
-}
-
-void WritePng(const QImage& image, TOutputFile& file) {
-  QImageWriter writer(&file.Device(), "png");
-  if (!writer.write(image)) {
-    throw std::runtime_error("cannot write the plot: " + writer.errorString().toStdString());
-  }
+void WritePlot(const TPlotRequest& request, TOutputFile& file) {
+  TPlotProgram::Draw(request, file.Fd());
   file.Commit();
 }
 
@@ -69,7 +47,7 @@ void WriteRows(const TSweepPlan& plan, const std::vector<TRunRecord>& records) {
 
 }  // namespace
 
-int RunSweepCommand(int& argc, char** argv, const std::vector<std::string_view>& args) {
+int RunSweepCommand(const std::vector<std::string_view>& args) {
   // Before any output file exists, so that an interrupt can never leave a
   // temporary file behind.
   TInterruptGuard interrupt;
@@ -100,11 +78,18 @@ int RunSweepCommand(int& argc, char** argv, const std::vector<std::string_view>&
     std::fprintf(stderr, "dla-batch sweep: %s\n", error.what());
     return 2;
   }
+  if (plotFile || measurePlotFile) {
+    // Before the runs: a sweep that cannot draw its plot would be wasted.
+    try {
+      TPlotProgram::CheckAvailable();
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "dla-batch sweep: %s\n", error.what());
+      return 1;
+    }
+  }
 
   try {
-    std::unique_ptr<QApplication> application;
-    std::optional<TSweepPlot> plot;
-    if (plotFile || measurePlotFile) application = MakeApplication(argc, argv);
+    std::optional<TSweepCurves> plot;
     if (plotFile) plot.emplace(*plan);
     std::optional<TCsvWriter> series;
     if (seriesFile) {
@@ -158,15 +143,18 @@ int RunSweepCommand(int& argc, char** argv, const std::vector<std::string_view>&
       series->Flush();
       seriesFile->Commit();
     }
-    if (plot) WritePng(plot->Render(), *plotFile);
+    if (plot) WritePlot(plot->Request(), *plotFile);
     if (measurePlotFile) {
-      TMeasurePlot measurePlot(QString::fromStdString(options.PlotMeasure));
+      TPlotRequest request;
+      request.Kind = TPlotRequest::EKind::Measure;
+      request.Measure = options.PlotMeasure;
       const std::size_t column = *MeasureColumn(options.PlotMeasure);
       for (const TSweepSummary::TRow& row : summary.Rows()) {
         const TRunningStats& stats = row.Measures[column];
-        measurePlot.Add({row.Agents, row.Threshold, stats.Count(), stats.Mean(), stats.Sd()});
+        request.Points.push_back(
+            {row.Agents, row.Threshold, stats.Count(), stats.Mean(), stats.Sd()});
       }
-      WritePng(measurePlot.Render(), *measurePlotFile);
+      WritePlot(request, *measurePlotFile);
     }
     WriteRows(*plan, records);
 

@@ -8,11 +8,11 @@ namespace dla::tools {
 
 // Runs `dla-batch sweep [OPTIONS]` (args after the word "sweep") and
 // returns the exit status: 0 done, 1 failed while running, 2 bad input,
-// 128 + signal when interrupted. argc and argv are the program's, for the
-// QApplication that drawing the plot needs. All checks, including the
-// writability of the output files, come before the first run. Standard
+// 128 + signal when interrupted. All checks, including the writability of
+// the output files and the presence of the plotting program when a plot is
+// asked for, come before the first run. Standard
 // output gets the rows only once every run is done, so an interrupted
 // sweep prints none, and its files are discarded.
-int RunSweepCommand(int& argc, char** argv, const std::vector<std::string_view>& args);
+int RunSweepCommand(const std::vector<std::string_view>& args);
 
 }  // namespace dla::tools

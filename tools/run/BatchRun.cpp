@@ -16,7 +16,7 @@ TWorld::Seeder SeederFor(const std::optional<std::uint32_t>& seed) {
 }  // namespace
 
 TBatchRun::TBatchRun(const TRunSettings& settings)
-    : world_(settings.Size.Width, settings.Size.Height, SeederFor(settings.Seed)),
+    : world_(settings.Size.Width, settings.Size.Height, SeederFor(settings.Seed), settings.Paint),
       threshold_(settings.Threshold),
       maxSteps_(settings.MaxSteps) {
   world_.CreateAgents(settings.Agents);

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "ArgumentText.h"
+#include "DrawingSize.h"
 #include "RunRecord.h"
 #include "SweepPlan.h"
 

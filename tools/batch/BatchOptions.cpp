@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "ArgumentText.h"
 #include "IntegerText.h"
 #include "OptionParser.h"
 #include "UsageError.h"

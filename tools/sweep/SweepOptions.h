@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ArgumentText.h"
+#include "DrawingSize.h"
 
 namespace dla::tools {
 

@@ -10,11 +10,11 @@
 #include "AggregateMeasures.h"
 #include "BatchOptions.h"
 #include "BatchRun.h"
-#include "CanvasImage.h"
 #include "CsvWriter.h"
 #include "InterruptGuard.h"
 #include "MeasureText.h"
 #include "OutputFile.h"
+#include "PngWriter.h"
 #include "ProgressLine.h"
 #include "UsageError.h"
 
@@ -38,6 +38,7 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
     if (options.PicturePath) picture.emplace(*options.PicturePath, "picture");
     if (options.MeasuresPath) measuresFile.emplace(*options.MeasuresPath, "measures");
     if (options.SizesPath) sizesFile.emplace(*options.SizesPath, "sizes");
+    if (options.PicturePath) options.Run.Paint = Painting::On;
     try {
       run = std::make_unique<TBatchRun>(options.Run);
     } catch (const std::invalid_argument& error) {
@@ -87,7 +88,7 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
       return 128 + TInterruptGuard::Signal();
     }
     if (picture) {
-      WriteCanvasPng(run->World().Canvas(), picture->Device());
+      WriteCanvasPng(run->World().Canvas(), picture->Fd());
       picture->Commit();
     }
     if (measures) {

@@ -8,21 +8,9 @@
 #include <optional>
 #include <string_view>
 
+#include "DrawingSize.h"
+
 namespace dla::tools {
-
-// The drawing area in pixels.
-struct TDrawingSize {
-  std::int32_t Width = 404;
-  std::int32_t Height = 404;
-};
-
-// The largest drawing area accepted, in pixels (16384 x 16384); the model
-// refuses larger ones.
-inline constexpr std::int64_t MaxDrawingPixels = std::int64_t{1} << 28;
-// The largest population accepted. The model could take up to 2^31 - 1
-// agents, but beyond this a run needs several GiB; refusing it up front is
-// kinder than running out of memory half-way.
-inline constexpr std::int64_t MaxAgents = 100'000'000;
 
 // The whole text as a decimal number from min to max; nullopt if it is not
 // one (empty, a non-digit, or out of range).

@@ -10,21 +10,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "PlotRequest.h"
+
 namespace dla::tools {
 
 class TMeasurePlot {
  public:
   static constexpr QSize DefaultSize{1200, 800};
 
-  struct TPoint {
-    std::int32_t Agents = 0;
-    std::uint16_t Threshold = 0;
-    // Runs that had a value of the measure (0: no point is drawn).
-    std::uint64_t Runs = 0;
-    double Mean = 0;
-    // Sample standard deviation, >= 0; no bar when 0.
-    double Sd = 0;
-  };
+  using TPoint = TMeasurePoint;
 
   // measure: the column name, used in the title and the axis title.
   explicit TMeasurePlot(QString measure);

@@ -1,0 +1,49 @@
+// An output file that appears complete or not at all.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "CsvWriter.h"
+
+namespace dla::tools {
+
+// Opened at once, before any run, so that a path that cannot be written is
+// refused as bad input. The content goes to a temporary file beside the
+// target (same folder, so same file system), which Commit() flushes to disk
+// and renames into place; the rename is atomic, so a reader sees the old
+// file or the whole new one. Destroyed uncommitted (an error, an
+// interrupt), it removes the temporary file and leaves the target as it
+// was. A replaced file keeps its permission bits; a new one gets 0666 less
+// the umask, as any file a program creates.
+class TOutputFile {
+ public:
+  // option names the option in the message, e.g. "picture". Throws
+  // EUsageError ("--<option>: cannot write '<path>': <reason>").
+  TOutputFile(const std::string& path, std::string_view option);
+  ~TOutputFile();
+
+  TOutputFile(const TOutputFile&) = delete;
+  TOutputFile& operator=(const TOutputFile&) = delete;
+
+  // The temporary file's descriptor, open for writing (close-on-exec).
+  int Fd() const noexcept { return fd_; }
+  // Writes all of data; throws std::runtime_error.
+  void Write(std::string_view data);
+  // A sink for TCsvWriter; throws std::runtime_error when a write fails.
+  TCsvWriter::Sink Sink();
+  // Syncs the file, renames it into place and syncs the folder; throws
+  // std::runtime_error.
+  void Commit();
+
+  const std::string& Path() const noexcept { return path_; }
+
+ private:
+  [[noreturn]] void Fail(int error) const;
+
+  std::string path_;
+  std::string temporary_;
+  int fd_ = -1;
+};
+
+}  // namespace dla::tools
