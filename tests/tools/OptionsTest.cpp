@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "BatchOptions.h"
+#include "CommandLine.h"
 #include "SweepOptions.h"
 #include "UsageError.h"
 
@@ -34,8 +35,23 @@ TEST(BatchOptions, ReadsEveryOptionInBothSpellingsAtTheEndsOfItsRange) {
   EXPECT_EQ(options.MeasureEvery, 2147483647);
   EXPECT_EQ(options.MeasuresPath, "m.csv");
   EXPECT_EQ(options.SizesPath, "s.csv");
-  // The low 16 bits count.
+  // The low 16 bits count. Values that start with a single dash are values,
+  // not options.
   EXPECT_EQ(TBatchOptions::Parse(Args({"--threshold", "-1"})).Run.Threshold, 65535);
+  EXPECT_EQ(TBatchOptions::Parse(Args({"--threshold", "-x1F"})).Run.Threshold, 65505);
+  EXPECT_EQ(TBatchOptions::Parse(Args({"--picture", "-"})).PicturePath, "-");
+}
+
+TEST(Options, HelpDocumentsEveryOption) {
+  const auto expectDocumented = [](void (*declare)(TCommandLine&), const char* help) {
+    TCommandLine parser;
+    declare(parser);
+    for (const std::string& name : parser.Names()) {
+      EXPECT_NE(std::string(help).find("  --" + name + " "), std::string::npos) << name;
+    }
+  };
+  expectDocumented(&TBatchOptions::Declare, TBatchOptions::HelpText());
+  expectDocumented(&TSweepOptions::Declare, TSweepOptions::HelpText());
 }
 
 struct TBadOptions {
@@ -77,6 +93,15 @@ INSTANTIATE_TEST_SUITE_P(
         TBadOptions{{"--size", "16385x16384"}, "at most 268435456 pixels"},
         TBadOptions{{"--agents", "--seed", "1"}, "'--agents' needs a value"},
         TBadOptions{{"--agents", "1", "--agents", "2"}, "more than once"},
+        TBadOptions{{"--measure", "--measure"}, "more than once"},
+        TBadOptions{{"--seed=1", "--seed", "1"}, "more than once"},
+        TBadOptions{{"--agents", "5", "6"}, "unexpected argument '6'"},
+        TBadOptions{{"--picture"}, "'--picture' needs a value"},
+        TBadOptions{{"--picture", "--measure"}, "'--picture' needs a value"},
+        TBadOptions{{"--bogus=3"}, "unknown option '--bogus'"},
+        TBadOptions{{"--", "--agents", "5"}, "unexpected argument '--'"},
+        TBadOptions{{"-h"}, "unexpected argument '-h'"},
+        TBadOptions{{"--measure=false"}, "takes no value"},
         TBadOptions{{"--jobs", "2"}, "unknown option '--jobs'"},
         TBadOptions{{"--measure-every", "0", "--measures", "m.csv"},
                     "--measure-every: expected a whole number from 1"},
@@ -124,6 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
         TBadOptions{{"--picture", "x.png"}, "unknown option '--picture'"},
         TBadOptions{{"--plot-measure", "dimension"}, "'--plot-measure' needs 2 values"},
         TBadOptions{{"--plot-measure", "dimension", "--plot", "p.png"}, "needs 2 values"},
+        TBadOptions{{"--plot-measure", "r2", "a.png", "--plot-measure", "r2", "b.png"},
+                    "more than once"},
         TBadOptions{{"--plot-measure", "Dimension", "d.png"}, "got 'Dimension'"}));
 
 }  // namespace

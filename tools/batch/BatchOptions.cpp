@@ -5,19 +5,23 @@
 
 #include "ArgumentText.h"
 #include "IntegerText.h"
-#include "OptionParser.h"
+#include "CommandLine.h"
 #include "UsageError.h"
 
 namespace dla::tools {
 
-TBatchOptions TBatchOptions::Parse(const std::vector<std::string_view>& args) {
-  TOptionParser parser;
+void TBatchOptions::Declare(TCommandLine& parser) {
   for (const char* name : {"agents", "threshold", "seed", "steps", "size", "picture",
                            "measure-every", "measures", "sizes"}) {
     parser.Add(name, 1);
   }
   parser.Add("measure", 0);
   parser.Add("help", 0);
+}
+
+TBatchOptions TBatchOptions::Parse(const std::vector<std::string_view>& args) {
+  TCommandLine parser;
+  Declare(parser);
   parser.Parse(args);
 
   TBatchOptions options;

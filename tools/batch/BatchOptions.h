@@ -10,6 +10,8 @@
 
 namespace dla::tools {
 
+class TCommandLine;
+
 // dla-batch [--agents N] [--threshold TEXT] [--seed S] [--steps K]
 //           [--size WxH] [--picture FILE.png] [--measure]
 //           [--measure-every K --measures FILE.csv] [--sizes FILE.csv] [--help]
@@ -38,6 +40,10 @@ struct TBatchOptions {
   // are not checked.
   static TBatchOptions Parse(const std::vector<std::string_view>& args);
 
+  // Declares every option of the command, as Parse reads them.
+  static void Declare(TCommandLine& parser);
+
+  // Documents every option that Declare declares.
   static const char* HelpText();
 };
 

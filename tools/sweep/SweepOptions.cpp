@@ -8,7 +8,7 @@
 
 #include "ArgumentText.h"
 #include "MeasureText.h"
-#include "OptionParser.h"
+#include "CommandLine.h"
 #include "UsageError.h"
 #include "ValueList.h"
 
@@ -46,14 +46,18 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-TSweepOptions TSweepOptions::Parse(const std::vector<std::string_view>& args) {
-  TOptionParser parser;
+void TSweepOptions::Declare(TCommandLine& parser) {
   for (const char* name : {"agents", "threshold", "runs", "seed", "steps", "size", "jobs",
                            "shard", "series", "plot"}) {
     parser.Add(name, 1);
   }
   parser.Add("plot-measure", 2);
   parser.Add("help", 0);
+}
+
+TSweepOptions TSweepOptions::Parse(const std::vector<std::string_view>& args) {
+  TCommandLine parser;
+  Declare(parser);
   parser.Parse(args);
 
   TSweepOptions options;

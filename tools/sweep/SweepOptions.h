@@ -11,6 +11,8 @@
 
 namespace dla::tools {
 
+class TCommandLine;
+
 // dla-batch sweep [--agents LIST] [--threshold LIST] [--runs R] [--seed S]
 //                 [--steps K] [--size WxH] [--jobs J] [--shard I/N]
 //                 [--series FILE.csv] [--plot FILE.png]
@@ -50,6 +52,10 @@ struct TSweepOptions {
   // share of more than MaxRunsPerShare runs. Throws EUsageError.
   static TSweepOptions Parse(const std::vector<std::string_view>& args);
 
+  // Declares every option of the command, as Parse reads them.
+  static void Declare(TCommandLine& parser);
+
+  // Documents every option that Declare declares.
   static const char* HelpText();
 };
 
