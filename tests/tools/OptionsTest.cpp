@@ -2,6 +2,8 @@
 // of bad input (exit status, output) is in the CLI tests.
 #include <gtest/gtest.h>
 
+#include "TestNames.h"
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -108,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
         TBadOptions{{"--measure-every", "5"},
                     "--measure-every K and --measures FILE.csv go together"},
         TBadOptions{{"--measure=yes"}, "takes no value"},
-        TBadOptions{{"-agents", "5"}, "unexpected argument '-agents'"}));
+        TBadOptions{{"-agents", "5"}, "unexpected argument '-agents'"}),
+    test::TPrintedName());
 
 TEST(SweepOptions, ReadsListsAndShares) {
   const TSweepOptions options = TSweepOptions::Parse(
@@ -151,7 +154,8 @@ INSTANTIATE_TEST_SUITE_P(
         TBadOptions{{"--plot-measure", "dimension", "--plot", "p.png"}, "needs 2 values"},
         TBadOptions{{"--plot-measure", "r2", "a.png", "--plot-measure", "r2", "b.png"},
                     "more than once"},
-        TBadOptions{{"--plot-measure", "Dimension", "d.png"}, "got 'Dimension'"}));
+        TBadOptions{{"--plot-measure", "Dimension", "d.png"}, "got 'Dimension'"}),
+    test::TPrintedName());
 
 }  // namespace
 }  // namespace dla::tools

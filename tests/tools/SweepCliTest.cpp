@@ -1,52 +1,55 @@
 // dla-batch sweep run as a program.
 #include <gtest/gtest.h>
+#include <signal.h>
 
-#include <ostream>
-
-#include <QDir>
-#include <QFile>
-#include <QImage>
-#include <QImageReader>
-#include <csignal>
+#include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <thread>
 
+#include "TestNames.h"
 #include "ToolProcess.h"
 
 namespace dla::tools::test {
 namespace {
 
 // A small sweep: 20 x 20 cells, runs of a few dozen steps.
-const QStringList Small{"--size", "60x60", "--agents", "60,100", "--threshold", "2..4",
-                        "--runs", "4", "--seed", "4294967294", "--steps", "400"};
+const TArgs Small{"--size", "60x60", "--agents", "60,100", "--threshold", "2..4",
+                  "--runs", "4", "--seed", "4294967294", "--steps", "400"};
 
 const char* const Header =
     "agents,threshold,seed,steps,ended,aggregated_cells,stuck_agents,aggregates,largest,mean_size,"
     "gyration,dimension,r2";
 
-TToolResult Sweep(const QStringList& args) { return RunTool(QStringList{"sweep"} + args); }
+TArgs Plus(TArgs args, const TArgs& more) {
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+TToolResult Sweep(const TArgs& args) { return RunTool(Plus({"sweep"}, args)); }
+
+// The words of a line of the summary table.
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  for (const std::string& word : Split(line, ' ')) {
+    if (!word.empty()) words.push_back(word);
+  }
+  return words;
+}
 
 struct TBadSweep {
-  QStringList Args;
+  TArgs Args;
   const char* Message;
 };
 
-void PrintTo(const TBadSweep& c, std::ostream* os) { *os << c.Args.join(' ').toStdString(); }
+void PrintTo(const TBadSweep& c, std::ostream* os) {
+  for (const std::string& arg : c.Args) *os << arg << ' ';
+}
 
 class SweepCliBad : public ::testing::TestWithParam<TBadSweep> {};
 
 TEST_P(SweepCliBad, ExitsWithStatus2BeforeAnyRun) {
-  const QString dir = ScratchDir();
-  QStringList args = GetParam().Args;
-  args.replaceInStrings("@", dir);
-  const TToolResult result = Sweep(args);
-  EXPECT_EQ(result.Status, QProcess::NormalExit);
-  EXPECT_EQ(result.ExitCode, 2);
-  EXPECT_TRUE(result.Out.isEmpty()) << result.Out.toStdString();
-  ASSERT_EQ(result.ErrLines().size(), 1) << result.Err.toStdString();
-  EXPECT_TRUE(result.ErrLines()[0].startsWith("dla-batch sweep: "));
-  EXPECT_TRUE(result.ErrLines()[0].contains(GetParam().Message)) << result.Err.toStdString();
-  EXPECT_TRUE(QDir(dir).isEmpty()) << "a file was left in the output directory";
+  ExpectRefused(Plus({"sweep"}, GetParam().Args), "dla-batch sweep: ", GetParam().Message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -65,44 +68,48 @@ INSTANTIATE_TEST_SUITE_P(
         TBadSweep{{"--series", "@/s.csv", "--plot", "@/missing/p.png"}, "--plot: cannot write"},
         TBadSweep{{"--series", "@/same", "--plot", "@/same"}, "the same file"},
         TBadSweep{{"--plot-measure", "volume", "@/m.png"}, "expected one of aggregates,largest,"},
-        TBadSweep{{"--plot", "@/same", "--plot-measure", "r2", "@/same"}, "the same file"}));
+        TBadSweep{{"--plot", "@/same", "--plot-measure", "r2", "@/same"}, "the same file"}),
+    TPrintedName());
 
 TEST(SweepCli, PrintsOneSortedRowPerRunAndASummaryPerCombination) {
-  const TToolResult result = Sweep(Small + QStringList{"--jobs", "2"});
-  ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
-  const QStringList lines = result.OutLines();
-  ASSERT_EQ(lines.size(), 1 + 2 * 3 * 4);
+  const TToolResult result = Sweep(Plus(Small, {"--jobs", "2"}));
+  ASSERT_EQ(result.ExitCode, 0) << result.Err;
+  const std::vector<std::string> lines = result.OutLines();
+  ASSERT_EQ(lines.size(), 1u + 2 * 3 * 4);
   EXPECT_EQ(lines[0], Header);
   // Seeds 4294967294, 4294967295, 0, 1: sorted, the wrapped ones first.
-  EXPECT_TRUE(lines[1].startsWith("60,2,0,"));
-  EXPECT_TRUE(lines[2].startsWith("60,2,1,"));
-  EXPECT_TRUE(lines[3].startsWith("60,2,4294967294,"));
-  EXPECT_TRUE(lines[4].startsWith("60,2,4294967295,"));
-  EXPECT_TRUE(lines[24].startsWith("100,4,4294967295,"));
-  for (int i = 1; i < lines.size(); ++i) {
-    const QStringList fields = lines[i].split(',');
-    ASSERT_EQ(fields.size(), 13);
+  EXPECT_TRUE(StartsWith(lines[1], "60,2,0,"));
+  EXPECT_TRUE(StartsWith(lines[2], "60,2,1,"));
+  EXPECT_TRUE(StartsWith(lines[3], "60,2,4294967294,"));
+  EXPECT_TRUE(StartsWith(lines[4], "60,2,4294967295,"));
+  EXPECT_TRUE(StartsWith(lines[24], "100,4,4294967295,"));
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::vector<std::string> fields = Split(lines[i] + ",", ',');
+    ASSERT_EQ(fields.size(), 13u);
     // Every run here ends well within 400 steps, all its agents stuck.
-    EXPECT_EQ(fields[4], "1") << lines[i].toStdString();
-    EXPECT_EQ(fields[6], fields[0]) << lines[i].toStdString();
+    EXPECT_EQ(fields[4], "1") << lines[i];
+    EXPECT_EQ(fields[6], fields[0]) << lines[i];
     // The aggregates partition the aggregated cells.
-    const int cells = fields[5].toInt(), aggregates = fields[7].toInt(),
-              largest = fields[8].toInt();
-    EXPECT_TRUE(aggregates >= 1 && largest >= 1 && largest <= cells) << lines[i].toStdString();
-    EXPECT_NEAR(aggregates * fields[9].toDouble(), cells, cells * 1e-5) << lines[i].toStdString();
+    const int cells = std::stoi(fields[5]), aggregates = std::stoi(fields[7]),
+              largest = std::stoi(fields[8]);
+    EXPECT_TRUE(aggregates >= 1 && largest >= 1 && largest <= cells) << lines[i];
+    EXPECT_NEAR(aggregates * std::stod(fields[9]), cells, cells * 1e-5) << lines[i];
   }
 
-  const QStringList err = result.ErrLines();
-  ASSERT_EQ(err.size(), 2 + 6) << result.Err.toStdString();
-  EXPECT_TRUE(err[0].startsWith("seed=4294967294 runs=24 jobs=2"));
-  EXPECT_EQ(err[1].simplified(),
-            "agents threshold runs mean_steps sd_steps min_steps max_steps ended mean_aggregates "
-            "sd_aggregates mean_largest sd_largest mean_dimension sd_dimension");
-  EXPECT_TRUE(err[2].simplified().startsWith("60 2 4 "));
-  EXPECT_TRUE(err[7].simplified().startsWith("100 4 4 "));
+  const std::vector<std::string> err = result.ErrLines();
+  ASSERT_EQ(err.size(), 2u + 6) << result.Err;
+  EXPECT_TRUE(StartsWith(err[0], "seed=4294967294 runs=24 jobs=2"));
+  EXPECT_EQ(Words(err[1]),
+            Words("agents threshold runs mean_steps sd_steps min_steps max_steps ended "
+                  "mean_aggregates sd_aggregates mean_largest sd_largest mean_dimension "
+                  "sd_dimension"));
+  const std::vector<std::string> first = Words(err[2]);
+  ASSERT_EQ(first.size(), 14u);
+  EXPECT_EQ(TArgs(first.begin(), first.begin() + 3), (TArgs{"60", "2", "4"}));
+  const std::vector<std::string> last = Words(err[7]);
+  ASSERT_EQ(last.size(), 14u);
+  EXPECT_EQ(TArgs(last.begin(), last.begin() + 3), (TArgs{"100", "4", "4"}));
   // Every run ended; every run has a dimension on this 20 x 20 lattice.
-  const QStringList last = err[7].simplified().split(' ');
-  ASSERT_EQ(last.size(), 14);
   EXPECT_EQ(last[7], "4");
   EXPECT_NE(last[12], "none");
 }
@@ -114,96 +121,93 @@ TEST(SweepCli, RunsThatReachStepsAreNotEnded) {
   ASSERT_EQ(result.ExitCode, 0);
   // No aggregate: no mean size, gyration or dimension, left empty.
   EXPECT_EQ(result.Out,
-            QByteArray(Header) + "\n50,65535,5,30,0,0,0,0,0,,,,\n50,65535,6,30,0,0,0,0,0,,,,\n");
+            std::string(Header) + "\n50,65535,5,30,0,0,0,0,0,,,,\n50,65535,6,30,0,0,0,0,0,,,,\n");
 }
 
 TEST(SweepCli, OutputIsTheSameForOneJobAndForTwo) {
-  const QString dir = ScratchDir();
-  const TToolResult one =
-      Sweep(Small + QStringList{"--jobs", "1", "--series", dir + "/one.csv"});
-  const TToolResult two =
-      Sweep(Small + QStringList{"--jobs", "2", "--series", dir + "/two.csv"});
+  const std::string dir = ScratchDir();
+  const TToolResult one = Sweep(Plus(Small, {"--jobs", "1", "--series", dir + "/one.csv"}));
+  const TToolResult two = Sweep(Plus(Small, {"--jobs", "2", "--series", dir + "/two.csv"}));
   ASSERT_EQ(one.ExitCode, 0);
   ASSERT_EQ(two.ExitCode, 0);
   EXPECT_EQ(one.Out, two.Out);
-  const QByteArray series = ReadFile(dir + "/one.csv");
-  EXPECT_GT(series.count('\n'), 24 * 5);
+  const std::string series = ReadFile(dir + "/one.csv");
+  EXPECT_GT(std::count(series.begin(), series.end(), '\n'), 24 * 5);
   EXPECT_EQ(series, ReadFile(dir + "/two.csv"));
   // The summary table too (the first line differs in jobs and time).
-  EXPECT_EQ(one.ErrLines().mid(1), two.ErrLines().mid(1));
+  std::vector<std::string> oneErr = one.ErrLines(), twoErr = two.ErrLines();
+  ASSERT_FALSE(oneErr.empty());
+  ASSERT_FALSE(twoErr.empty());
+  oneErr.erase(oneErr.begin());
+  twoErr.erase(twoErr.begin());
+  EXPECT_EQ(oneErr, twoErr);
 }
 
 // The union of the shares is the whole sweep: shard_scripts_test.sh runs
 // the shares through the job-array and merge scripts.
 
 TEST(SweepCli, ARunOfTheSweepRepeatedAloneGivesTheSameSeries) {
-  const QString path = ScratchDir() + "/series.csv";
-  const TToolResult sweep = Sweep(Small + QStringList{"--series", path});
+  const std::string path = ScratchDir() + "/series.csv";
+  const TToolResult sweep = Sweep(Plus(Small, {"--series", path}));
   ASSERT_EQ(sweep.ExitCode, 0);
-  QStringList series = QString::fromUtf8(ReadFile(path)).split('\n', Qt::SkipEmptyParts);
-  ASSERT_FALSE(series.isEmpty());
-  EXPECT_EQ(series.takeFirst(), "agents,threshold,seed,step,free_agents");
+  std::vector<std::string> series = Split(ReadFile(path), '\n');
+  ASSERT_FALSE(series.empty());
+  EXPECT_EQ(series.front(), "agents,threshold,seed,step,free_agents");
   // Two runs, one with a wrapped seed.
-  for (const QString& key : {QString("100,3,1,"), QString("60,4,4294967295,")}) {
-    QByteArray expected = "step,free_agents\n";
-    for (const QString& line : series) {
-      if (line.startsWith(key)) expected += line.mid(key.size()).toUtf8() + "\n";
+  for (const std::string key : {"100,3,1,", "60,4,4294967295,"}) {
+    std::string expected = "step,free_agents\n";
+    for (const std::string& line : series) {
+      if (StartsWith(line, key)) expected += line.substr(key.size()) + "\n";
     }
-    const QStringList fields = key.split(',');
+    const std::vector<std::string> fields = Split(key, ',');
     const TToolResult alone = RunTool({"--size", "60x60", "--steps", "400", "--agents", fields[0],
                                        "--threshold", fields[1], "--seed", fields[2]});
     ASSERT_EQ(alone.ExitCode, 0);
-    EXPECT_GT(expected.count('\n'), 3);
-    EXPECT_EQ(alone.Out, expected) << key.toStdString();
+    EXPECT_GT(std::count(expected.begin(), expected.end(), '\n'), 3);
+    EXPECT_EQ(alone.Out, expected) << key;
   }
 }
 
-TEST(SweepCli, ThePlotsArePngsOfTheExpectedSize) {
-  const QString dir = ScratchDir();
-  const TToolResult result =
-      Sweep(Small +
-            QStringList{"--plot", dir + "/plot.png", "--plot-measure", "gyration", dir + "/g.png"});
-  ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
-  for (const QString name : {"plot.png", "g.png"}) {
-    QImageReader reader(dir + "/" + name);
-    EXPECT_EQ(reader.format(), "png") << name.toStdString();
-    EXPECT_EQ(reader.size(), QSize(1200, 800));
-    // One line per combination: SweepPlotTest looks inside the axes.
-    EXPECT_FALSE(reader.read().isNull());
-  }
+TEST(SweepCli, AMissingPlottingProgramIsReportedBeforeAnyRun) {
+  const std::string dir = ScratchDir();
+  const TToolResult result = RunTool(
+      Plus({"sweep"}, Plus(Small, {"--series", dir + "/s.csv", "--plot", dir + "/p.png"})),
+      {"DLA_PLOT=" + dir + "/no-such-program"});
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_TRUE(result.Out.empty());
+  ASSERT_EQ(result.ErrLines().size(), 1u) << result.Err;
+  EXPECT_TRUE(Contains(result.Err, "no plotting program at")) << result.Err;
+  EXPECT_TRUE(IsEmptyDir(dir));
 }
 
 TEST(SweepCli, AnInterruptStopsPromptlyAndLeavesNoFile) {
-  const QString dir = ScratchDir();
-  QProcess process;
+  const std::string dir = ScratchDir();
   // Threshold 65535: runs that would go on for a million steps each.
-  process.start(QStringLiteral(DLA_BATCH_PATH),
-                {"sweep", "--agents", "1000", "--threshold", "65535", "--runs", "4", "--seed",
-                 "1", "--jobs", "2", "--series", dir + "/s.csv", "--plot", dir + "/p.png"});
-  ASSERT_TRUE(process.waitForStarted());
-  // The output files are opened (unnamed, until committed) after the
-  // interrupt handler is in place: wait until the process holds them.
-  const std::filesystem::path fds = "/proc/" + std::to_string(process.processId()) + "/fd";
+  TRunningTool tool({"sweep", "--agents", "1000", "--threshold", "65535", "--runs", "4", "--seed",
+                     "1", "--jobs", "2", "--series", dir + "/s.csv"});
+  // The output file is opened after the interrupt handler is in place:
+  // wait until the process holds it.
+  const std::filesystem::path fds = "/proc/" + std::to_string(tool.Pid()) + "/fd";
   bool open = false;
   for (int i = 0; i < 1000 && !open; ++i) {
     std::error_code error;
     for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
       const auto target = std::filesystem::read_symlink(fd.path(), error);
-      open |= !error && target.string().rfind(dir.toStdString(), 0) == 0;
+      open |= !error && StartsWith(target.string(), dir);
     }
     if (!open) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ASSERT_TRUE(open);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const auto start = std::chrono::steady_clock::now();
-  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-  ASSERT_TRUE(process.waitForFinished(10'000));
+  ::kill(tool.Pid(), SIGINT);
+  const TToolResult result = tool.Finish(std::chrono::seconds(10));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(process.exitCode(), 128 + SIGINT);
-  EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
-  EXPECT_TRUE(process.readAllStandardError().contains("interrupted"));
-  EXPECT_TRUE(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+  EXPECT_TRUE(result.Exited);
+  EXPECT_EQ(result.ExitCode, 128 + SIGINT);
+  EXPECT_TRUE(result.Out.empty());
+  EXPECT_TRUE(Contains(result.Err, "interrupted"));
+  EXPECT_TRUE(IsEmptyDir(dir));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestNames.h"
+
 #include <algorithm>
 #include <functional>
 #include <ostream>
@@ -56,7 +58,44 @@ TEST_P(SweepCurvesSampling, KeepsBothEndsAndStaysWithinTheLimit) {
 INSTANTIATE_TEST_SUITE_P(Lengths, SweepCurvesSampling,
                          ::testing::Values(TSampling{1, 4000}, TSampling{4000, 4000},
                                            TSampling{4001, 4000}, TSampling{1'000'000, 4000},
-                                           TSampling{2'147'483'647, 100}));
+                                           TSampling{2'147'483'647, 100}),
+    test::TPrintedName());
+
+// The plotting program draws what it reads back from the text: the text
+// must give back every number to the last bit.
+TEST(SweepCurves, TheirPlotRequestSurvivesItsText) {
+  const TSweepPlan plan({7, 100}, {3, 65535}, 3, 0);
+  TSweepCurves curves(plan);
+  curves.Add(1, {7, 5, 2});
+  curves.Add(1, {7, 6, 4, 1});
+  curves.Add(1, {7});
+  curves.Add(3, {100});
+  const TPlotRequest steps = curves.Request();
+  const TPlotRequest read = TPlotRequest::Parse(steps.Text());
+  ASSERT_EQ(read.Kind, TPlotRequest::EKind::Steps);
+  ASSERT_EQ(read.Lines.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(read.Lines[i].Combination, steps.Lines[i].Combination);
+    EXPECT_EQ(read.Lines[i].Agents, steps.Lines[i].Agents);
+    EXPECT_EQ(read.Lines[i].Threshold, steps.Lines[i].Threshold);
+    EXPECT_EQ(read.Lines[i].Points, steps.Lines[i].Points);
+  }
+  // Thirds: no short decimal form.
+  EXPECT_EQ(read.Lines[0].Points[1].second, 11.0 / 3);
+
+  TPlotRequest measure;
+  measure.Kind = TPlotRequest::EKind::Measure;
+  measure.Measure = "dimension";
+  measure.Points = {{2000, 6, 3, 1.0 / 3, 0.1 + 0.2}, {100000000, 65535, 0, 0, 0}};
+  const TPlotRequest back = TPlotRequest::Parse(measure.Text());
+  EXPECT_EQ(back.Measure, "dimension");
+  ASSERT_EQ(back.Points.size(), 2u);
+  EXPECT_EQ(back.Points[0].Mean, 1.0 / 3);
+  EXPECT_EQ(back.Points[0].Sd, 0.1 + 0.2);
+  EXPECT_EQ(back.Points[1].Agents, 100000000);
+  EXPECT_EQ(back.Points[1].Threshold, 65535);
+  EXPECT_THROW(TPlotRequest::Parse("steps\nline 0 1 2 1\n1 x\n"), std::runtime_error);
+}
 
 }  // namespace
 }  // namespace dla::tools

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestNames.h"
+
 #include <ostream>
 
 #include <set>
@@ -82,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(Splits, SweepPlanShards,
                          ::testing::Values(TShardCase{1, 1}, TShardCase{10, 3},
                                            TShardCase{7, 4}, TShardCase{1, 6},
                                            // More shares than runs: some stay empty.
-                                           TShardCase{1, 10}));
+                                           TShardCase{1, 10}),
+    test::TPrintedName());
 
 }  // namespace
 }  // namespace dla::tools

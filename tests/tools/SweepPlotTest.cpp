@@ -1,12 +1,14 @@
 #include "SweepPlot.h"
 
 #include "SweepCurves.h"
+#include "ToolProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 
 #include <QColor>
+#include <QImageReader>
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -55,6 +57,23 @@ TEST(SweepPlot, DrawsOneLinePerCombinationInsideTheAxes) {
     EXPECT_GT(PixelsNear(image, inside, TSweepPlot::LineColour(c)), 200) << "combination " << c;
   }
   EXPECT_EQ(PixelsNear(image, inside, TSweepPlot::LineColour(6)), 0);
+}
+
+// The plots drawn by dla-plot, started by the sweep.
+TEST(SweepPlot, ThePlotsOfASweepArePngsOfTheExpectedSize) {
+  const std::string dir = test::ScratchDir();
+  const test::TToolResult result = test::RunTool(
+      {"sweep", "--size", "60x60", "--agents", "60,100", "--threshold", "2..4", "--runs", "4",
+       "--seed", "4294967294", "--steps", "400", "--plot", dir + "/plot.png", "--plot-measure",
+       "gyration", dir + "/g.png"});
+  ASSERT_EQ(result.ExitCode, 0) << result.Err;
+  for (const char* name : {"plot.png", "g.png"}) {
+    QImageReader reader(QString::fromStdString(dir + "/" + name));
+    EXPECT_EQ(reader.format(), "png") << name;
+    EXPECT_EQ(reader.size(), QSize(1200, 800));
+    // One line per combination: the test above looks inside the axes.
+    EXPECT_FALSE(reader.read().isNull());
+  }
 }
 
 }  // namespace

@@ -1,57 +1,186 @@
 #include "ToolProcess.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <memory>
-#include <vector>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
 
 namespace dla::tools::test {
 namespace {
 
-QStringList Lines(const QByteArray& text) {
-  QStringList lines = QString::fromUtf8(text).split('\n');
-  if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();
-  return lines;
+std::vector<std::string> Lines(const std::string& text) { return Split(text, '\n'); }
+
+// Reads what is there from fd into text; false at end of file.
+bool Drain(int fd, std::string& text) {
+  char buffer[65536];
+  const ssize_t got = ::read(fd, buffer, sizeof buffer);
+  if (got > 0) {
+    text.append(buffer, static_cast<std::size_t>(got));
+    return true;
+  }
+  return got < 0 && errno == EINTR;
 }
+
+struct TScratch {
+  std::vector<std::string> Dirs;
+  ~TScratch() {
+    std::error_code ignored;
+    for (const std::string& dir : Dirs) std::filesystem::remove_all(dir, ignored);
+  }
+};
 
 }  // namespace
 
-QStringList TToolResult::ErrLines() const { return Lines(Err); }
-QStringList TToolResult::OutLines() const { return Lines(Out); }
+std::vector<std::string> TToolResult::ErrLines() const { return Lines(Err); }
+std::vector<std::string> TToolResult::OutLines() const { return Lines(Out); }
 
-TToolResult RunTool(const QStringList& args) {
-  QProcess process;
-  process.start(QStringLiteral(DLA_BATCH_PATH), args);
-  TToolResult result;
-  if (!process.waitForStarted(10'000) || !process.waitForFinished(120'000)) {
-    ADD_FAILURE() << "dla-batch did not run to its end: " << process.errorString().toStdString();
-    process.kill();
-    process.waitForFinished();
+TRunningTool::TRunningTool(const TArgs& args, const std::vector<std::string>& extraEnv) {
+  int out[2], err[2];
+  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+    ADD_FAILURE() << "no pipe";
+    return;
   }
-  result.Status = process.exitStatus();
-  result.ExitCode = process.exitCode();
-  result.Out = process.readAllStandardOutput();
-  result.Err = process.readAllStandardError();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  std::vector<std::string> argStrings{DLA_BATCH_PATH};
+  argStrings.insert(argStrings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argStrings) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> envStrings;
+  for (char** entry = environ; *entry != nullptr; ++entry) envStrings.emplace_back(*entry);
+  envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char*> envp;
+  for (std::string& entry : envStrings) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  const int spawned =
+      ::posix_spawn(&pid_, DLA_BATCH_PATH, &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  ::close(err[1]);
+  out_ = out[0];
+  err_ = err[0];
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot start " << DLA_BATCH_PATH;
+    pid_ = -1;
+  }
+}
+
+TRunningTool::~TRunningTool() {
+  if (pid_ > 0) Finish(std::chrono::milliseconds(0));
+  if (out_ >= 0) ::close(out_);
+  if (err_ >= 0) ::close(err_);
+}
+
+bool TRunningTool::WaitForOutput(std::chrono::milliseconds timeout) {
+  if (!outText_.empty()) return true;
+  pollfd fd{out_, POLLIN, 0};
+  if (::poll(&fd, 1, static_cast<int>(timeout.count())) <= 0) return false;
+  return Drain(out_, outText_) && !outText_.empty();
+}
+
+TToolResult TRunningTool::Finish(std::chrono::milliseconds timeout) {
+  TToolResult result;
+  if (pid_ <= 0) return result;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  bool outOpen = true, errOpen = true;
+  while (outOpen || errOpen) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      if (timeout.count() > 0) ADD_FAILURE() << "dla-batch did not run to its end";
+      ::kill(pid_, SIGKILL);
+      break;
+    }
+    pollfd fds[2] = {{outOpen ? out_ : -1, POLLIN, 0}, {errOpen ? err_ : -1, POLLIN, 0}};
+    if (::poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+    if (outOpen && fds[0].revents != 0) outOpen = Drain(out_, outText_);
+    if (errOpen && fds[1].revents != 0) errOpen = Drain(err_, errText_);
+  }
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  result.Exited = WIFEXITED(status);
+  result.ExitCode = result.Exited ? WEXITSTATUS(status) : -1;
+  result.Out = std::move(outText_);
+  result.Err = std::move(errText_);
   return result;
 }
 
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    ADD_FAILURE() << "cannot read " << path.toStdString();
-    return {};
-  }
-  return file.readAll();
+TToolResult RunTool(const TArgs& args, const std::vector<std::string>& extraEnv) {
+  return TRunningTool(args, extraEnv).Finish();
 }
 
-QString ScratchDir() {
-  // Kept until the test program ends; each test gets its own.
-  static std::vector<std::unique_ptr<QTemporaryDir>> dirs;
-  dirs.push_back(std::make_unique<QTemporaryDir>());
-  return dirs.back()->path();
+void ExpectRefused(TArgs args, std::string_view prefix, std::string_view message) {
+  const std::string dir = ScratchDir();
+  for (std::string& arg : args) {
+    for (std::size_t at = arg.find('@'); at != std::string::npos; at = arg.find('@', at + 1)) {
+      arg.replace(at, 1, dir);
+    }
+  }
+  const TToolResult result = RunTool(args);
+  EXPECT_TRUE(result.Exited);
+  EXPECT_EQ(result.ExitCode, 2);
+  EXPECT_TRUE(result.Out.empty()) << result.Out;
+  ASSERT_EQ(result.ErrLines().size(), 1u) << result.Err;
+  EXPECT_TRUE(StartsWith(result.ErrLines()[0], prefix)) << result.Err;
+  EXPECT_TRUE(Contains(result.ErrLines()[0], message)) << result.Err;
+  EXPECT_TRUE(IsEmptyDir(dir)) << "a file was left in the output directory";
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    ADD_FAILURE() << "cannot read " << path;
+    return {};
+  }
+  std::ostringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+std::string ScratchDir() {
+  static TScratch scratch;
+  std::string pattern = (std::filesystem::temp_directory_path() / "dla-tools-test.XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a scratch folder";
+  scratch.Dirs.push_back(pattern);
+  return pattern;
+}
+
+bool IsEmptyDir(const std::string& path) { return std::filesystem::is_empty(path); }
+
+std::vector<std::string> Split(std::string_view text, char separator) {
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find(separator, start), text.size());
+    pieces.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return pieces;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
 }
 
 }  // namespace dla::tools::test

@@ -1,33 +1,79 @@
-// Running the dla-batch executable from a test.
+// Running the dla-batch executable from a test, without Qt, so that the
+// command-line tests also run in the headless and sanitizer builds.
 #pragma once
 
-#include <QByteArray>
-#include <QProcess>
-#include <QString>
-#include <QStringList>
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace dla::tools::test {
 
+using TArgs = std::vector<std::string>;
+
 struct TToolResult {
-  QProcess::ExitStatus Status = QProcess::NormalExit;
+  // False when the program was ended by a signal (or did not end in time).
+  bool Exited = false;
   int ExitCode = -1;
-  QByteArray Out;
-  QByteArray Err;
+  std::string Out;
+  std::string Err;
 
   // Standard error split into lines (without the line ends).
-  QStringList ErrLines() const;
+  std::vector<std::string> ErrLines() const;
   // The lines of standard output.
-  QStringList OutLines() const;
+  std::vector<std::string> OutLines() const;
+};
+
+// dla-batch started with the arguments, its standard input empty, its
+// standard output and error captured. extraEnv: "NAME=value" entries added
+// to this process's environment.
+class TRunningTool {
+ public:
+  explicit TRunningTool(const TArgs& args, const std::vector<std::string>& extraEnv = {});
+  ~TRunningTool();
+  TRunningTool(const TRunningTool&) = delete;
+  TRunningTool& operator=(const TRunningTool&) = delete;
+
+  pid_t Pid() const noexcept { return pid_; }
+  // Waits until standard output has something to read (true) or the
+  // program closed it or the time ran out (false).
+  bool WaitForOutput(std::chrono::milliseconds timeout);
+  // Reads everything until the program ends and reaps it; after timeout,
+  // kills it and the test fails.
+  TToolResult Finish(std::chrono::milliseconds timeout = std::chrono::seconds(120));
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+  std::string outText_;
+  std::string errText_;
 };
 
 // Runs dla-batch with the arguments and waits for it (at most 120 s).
-TToolResult RunTool(const QStringList& args);
+TToolResult RunTool(const TArgs& args, const std::vector<std::string>& extraEnv = {});
 
-// The whole content of a file; an empty array, and the test failed, when it
-// cannot be read.
-QByteArray ReadFile(const QString& path);
+// The bad-command-line contract: exit status 2, nothing on standard
+// output, exactly one line on standard error that starts with prefix and
+// contains message. Every "@" in args becomes a fresh scratch folder, which
+// must still be empty afterwards (no output file, no temporary file).
+void ExpectRefused(TArgs args, std::string_view prefix, std::string_view message);
 
-// A fresh temporary directory for output files, removed afterwards.
-QString ScratchDir();
+// The whole content of a file; empty, and the test failed, when it cannot
+// be read.
+std::string ReadFile(const std::string& path);
+
+// A fresh temporary folder for output files, removed when the test program
+// ends.
+std::string ScratchDir();
+// Whether a folder holds no entry at all, hidden ones included.
+bool IsEmptyDir(const std::string& path);
+
+// The text split at each separator; a last empty piece is dropped.
+std::vector<std::string> Split(std::string_view text, char separator);
+bool StartsWith(std::string_view text, std::string_view prefix);
+bool Contains(std::string_view text, std::string_view part);
 
 }  // namespace dla::tools::test

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestNames.h"
+
 #include <ostream>
 
 #include <string>
@@ -35,7 +37,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TGoodList{"3..8:100", {3}},
                       // Sorted, repeats dropped, blanks around items allowed.
                       TGoodList{"8, 3,5..6 ,3", {3, 5, 6, 8}},
-                      TGoodList{"0,100", {0, 100}}, TGoodList{"007", {7}}));
+                      TGoodList{"0,100", {0, 100}}, TGoodList{"007", {7}}),
+    test::TPrintedName());
 
 struct TBadList {
   const char* Text;
@@ -71,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadList{"$A", "'$A'"}, TBadList{"1.5", "'1.5'"},
                       TBadList{"101", "'101'"}, TBadList{"3..101", "'101'"},
                       TBadList{"1..5..7", "'5..7'"},
-                      TBadList{"99999999999999999999", "not a whole number from 0 to 100"}));
+                      TBadList{"99999999999999999999", "not a whole number from 0 to 100"}),
+    test::TPrintedName());
 
 TEST(ValueList, RefusesMoreValuesThanTheLimit) {
   constexpr auto limit = static_cast<std::int64_t>(TValueList::MaxValues);
