@@ -13,31 +13,34 @@
 #include "CsvWriter.h"
 #include "InterruptGuard.h"
 #include "MeasureText.h"
-#include "OutputFile.h"
+#include "OutputSet.h"
 #include "PngWriter.h"
 #include "ProgressLine.h"
+#include "Report.h"
 #include "UsageError.h"
 
 namespace dla::tools {
 
 int RunBatchCommand(const std::vector<std::string_view>& args) {
+  constexpr std::string_view program = "dla-batch";
   // Before any output file exists, so that an interrupt can never leave a
   // temporary file behind.
   TInterruptGuard interrupt;
   TBatchOptions options;
-  std::optional<TOutputFile> picture;
-  std::optional<TOutputFile> measuresFile;
-  std::optional<TOutputFile> sizesFile;
+  TOutputSet outputs;
+  TOutputFile* picture = nullptr;
+  TOutputFile* measuresFile = nullptr;
+  TOutputFile* sizesFile = nullptr;
   std::unique_ptr<TBatchRun> run;
   try {
     options = TBatchOptions::Parse(args);
     if (options.Help) {
       std::fputs(TBatchOptions::HelpText(), stdout);
-      return 0;
+      return FlushStandardOutput(program) ? 0 : 1;
     }
-    if (options.PicturePath) picture.emplace(*options.PicturePath, "picture");
-    if (options.MeasuresPath) measuresFile.emplace(*options.MeasuresPath, "measures");
-    if (options.SizesPath) sizesFile.emplace(*options.SizesPath, "sizes");
+    if (options.PicturePath) picture = &outputs.Add(*options.PicturePath, "picture");
+    if (options.MeasuresPath) measuresFile = &outputs.Add(*options.MeasuresPath, "measures");
+    if (options.SizesPath) sizesFile = &outputs.Add(*options.SizesPath, "sizes");
     if (options.PicturePath) options.Run.Paint = Painting::On;
     try {
       run = std::make_unique<TBatchRun>(options.Run);
@@ -45,13 +48,22 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
       throw EUsageError(error.what());
     }
   } catch (const EUsageError& error) {
-    std::fprintf(stderr, "dla-batch: %s\n", error.what());
+    if (TInterruptGuard::Requested()) {
+      PrintError(program, "interrupted before the run; no file written");
+      return 128 + TInterruptGuard::Signal();
+    }
+    PrintError(program, error.what());
     return 2;
   } catch (const std::bad_alloc&) {
-    std::fputs("dla-batch: not enough memory for this world\n", stderr);
+    PrintError(program, "not enough memory for this world");
     return 1;
   }
 
+  const auto interrupted = [&] {
+    PrintError(program, "interrupted after " + std::to_string(run->Steps()) +
+                            " steps (seed=" + std::to_string(run->Seed()) + "); no file written");
+    return 128 + TInterruptGuard::Signal();
+  };
   try {
     TCsvWriter out(TCsvWriter::FileSink(stdout));
     out.Raw("step,free_agents\n");
@@ -82,19 +94,9 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
         &TInterruptGuard::Flag());
     out.Flush();
     progress.Clear();
-    if (!finished) {
-      std::fprintf(stderr, "dla-batch: interrupted after %d steps (seed=%u); no file written\n",
-                   run->Steps(), run->Seed());
-      return 128 + TInterruptGuard::Signal();
-    }
-    if (picture) {
-      WriteCanvasPng(run->World().Canvas(), picture->Fd());
-      picture->Commit();
-    }
-    if (measures) {
-      measures->Flush();
-      measuresFile->Commit();
-    }
+    if (!finished) return interrupted();
+    if (picture) WriteCanvasPng(run->World().Canvas(), picture->Fd(), &TInterruptGuard::Flag());
+    if (measures) measures->Flush();
     std::optional<AggregateMeasures> last;
     if (options.Measure || sizesFile) last = MeasureAggregates(run->World());
     if (sizesFile) {
@@ -104,16 +106,19 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
         sizes.Field(size.Size).Field(size.Count).EndLine();
       }
       sizes.Flush();
-      sizesFile->Commit();
     }
+    if (!outputs.CommitAll()) return interrupted();
     std::fprintf(stderr, "seed=%u steps=%d free=%d aggregated=%d\n", run->Seed(), run->Steps(),
                  run->FreeAgents(), run->AggregatedCells());
     if (options.Measure) std::fprintf(stderr, "%s\n", MeasureLine(*last).c_str());
     return 0;
   } catch (const std::bad_alloc&) {
-    std::fputs("dla-batch: out of memory during the run\n", stderr);
+    PrintError(program, "out of memory during the run");
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "dla-batch: %s\n", error.what());
+    // A write or wait cut short by an interrupt fails; the interrupt is
+    // what happened.
+    if (TInterruptGuard::Requested()) return interrupted();
+    PrintError(program, error.what());
   }
   return 1;
 }

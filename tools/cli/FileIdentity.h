@@ -2,9 +2,10 @@
 // refused before a run instead of one silently replacing the other.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace dla::tools {
 
@@ -22,6 +23,11 @@ struct TFileIdentity {
     return Device == other.Device && Inode == other.Inode && NewName == other.NewName;
   }
 
+  // The path with every symlink at its end followed, dangling ones included
+  // (up to 40 links, as the kernel does): where a file written through the
+  // path really goes. Folders on the way are left as they are. nullopt for
+  // a loop of links or a path that cannot be read.
+  static std::optional<std::string> ResolvedPath(const std::string& path);
   // The file a path names, after following every symlink (dangling ones
   // included, up to 40 links as the kernel does). nullopt when that cannot
   // be told: a loop of links, or a folder on the way that cannot be read.

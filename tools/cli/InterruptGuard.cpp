@@ -1,5 +1,7 @@
 #include "InterruptGuard.h"
 
+#include <pthread.h>
+
 #include <csignal>
 
 namespace dla::tools {
@@ -26,7 +28,10 @@ TInterruptGuard::TInterruptGuard() {
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  // Without SA_RESTART: a write blocked on a full pipe, or a wait for the
+  // plotting program, returns EINTR at once instead of holding the signal
+  // until the reader drains the pipe.
+  action.sa_flags = SA_RESETHAND;
   sigaction(SIGINT, &action, &previousInt);
   sigaction(SIGTERM, &action, &previousTerm);
   // A signal the caller ignores (a job started in the background by a
@@ -43,5 +48,15 @@ TInterruptGuard::~TInterruptGuard() {
 const std::atomic<bool>& TInterruptGuard::Flag() noexcept { return requested; }
 
 int TInterruptGuard::Signal() noexcept { return received.load(std::memory_order_relaxed); }
+
+TInterruptGuard::THeld::THeld() noexcept {
+  sigset_t interrupts;
+  sigemptyset(&interrupts);
+  sigaddset(&interrupts, SIGINT);
+  sigaddset(&interrupts, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &interrupts, &previous_);
+}
+
+TInterruptGuard::THeld::~THeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
 }  // namespace dla::tools

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <csignal>
 
 namespace dla::tools {
 
@@ -11,8 +12,10 @@ namespace dla::tools {
 // process; long loops poll it (a relaxed load per step is all it costs).
 // The handler is installed with SA_RESETHAND, so a second signal ends the
 // process at once in the default way if the first did not stop it soon
-// enough. The destructor puts the previous handlers back. One object at a
-// time.
+// enough. Handlers do not restart system calls: a write or wait that a
+// signal cuts short fails with EINTR, and callers treat any failure while
+// Requested() as the interrupt. The destructor puts the previous handlers back.
+// One object at a time.
 class TInterruptGuard {
  public:
   TInterruptGuard();
@@ -25,6 +28,20 @@ class TInterruptGuard {
   // The signal that was received (0 if none): the exit status of an
   // interrupted command is 128 + this, as a shell reports a signalled one.
   static int Signal() noexcept;
+
+  // While an object lives, SIGINT and SIGTERM wait on this thread: the
+  // final renames of a command's outputs then happen all or none, and a
+  // signal that arrives meanwhile is acted on afterwards.
+  class THeld {
+   public:
+    THeld() noexcept;
+    ~THeld();
+    THeld(const THeld&) = delete;
+    THeld& operator=(const THeld&) = delete;
+
+   private:
+    sigset_t previous_;
+  };
 };
 
 }  // namespace dla::tools

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "FileIdentity.h"
+#include "InterruptGuard.h"
 #include "UsageError.h"
 
 namespace dla::tools {
@@ -40,12 +42,32 @@ TOutputFile::TOutputFile(const std::string& path, std::string_view option) : pat
   const bool exists = ::stat(path.c_str(), &target) == 0;
   if (exists && S_ISDIR(target.st_mode)) throw refuse("it is a directory");
   if (!exists && errno != ENOENT) throw refuse(std::strerror(errno));
+  if (exists && !S_ISREG(target.st_mode)) {
+    // A FIFO without a reader waits here for one, as a shell's redirection
+    // does; an interrupt ends the wait.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) throw refuse(std::strerror(errno));
+    direct_ = true;
+    return;
+  }
   if (exists && ::access(path.c_str(), W_OK) != 0) throw refuse(std::strerror(errno));
 
-  const std::size_t slash = path.rfind('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  temporary_ = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "." +
-               name + ".XXXXXX";
+  // Through a symlink, the file it names is replaced, not the link: the
+  // temporary file goes beside that file and is renamed onto it.
+  const std::optional<std::string> resolved = TFileIdentity::ResolvedPath(path);
+  if (!resolved) throw refuse(std::strerror(ELOOP));
+  final_ = *resolved;
+  const std::size_t slash = final_.rfind('/');
+  const std::string name = slash == std::string::npos ? final_ : final_.substr(slash + 1);
+  // The rename at the end would refuse a name longer than the folder takes;
+  // find that out now rather than after the run.
+  const long nameMax = ::pathconf(Folder(final_).c_str(), _PC_NAME_MAX);
+  if (nameMax > 0 && name.size() > static_cast<std::size_t>(nameMax)) {
+    throw refuse(std::strerror(ENAMETOOLONG));
+  }
+  // Short enough for any folder that takes the target's own name.
+  temporary_ = (slash == std::string::npos ? std::string() : final_.substr(0, slash + 1)) + "." +
+               name.substr(0, 32) + ".XXXXXX";
   fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
   if (fd_ < 0) {
     const int error = errno;
@@ -58,6 +80,7 @@ TOutputFile::TOutputFile(const std::string& path, std::string_view option) : pat
     ::close(fd_);
     ::unlink(temporary_.c_str());
     fd_ = -1;
+    temporary_.clear();
     throw refuse(std::strerror(error));
   }
 }
@@ -75,7 +98,7 @@ void TOutputFile::Write(std::string_view data) {
   while (!data.empty()) {
     const ssize_t written = ::write(fd_, data.data(), data.size());
     if (written < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR && !TInterruptGuard::Requested()) continue;
       Fail(errno);
     }
     data.remove_prefix(static_cast<std::size_t>(written));
@@ -86,18 +109,25 @@ TCsvWriter::Sink TOutputFile::Sink() {
   return [this](std::string_view piece) { Write(piece); };
 }
 
-void TOutputFile::Commit() {
+void TOutputFile::Finish() {
+  if (fd_ < 0) return;
   // Synced before the rename: after a crash the name then holds the old
-  // file or the whole new one, never an empty or partial one.
-  if (::fsync(fd_) != 0) Fail(errno);
+  // file or the whole new one, never an empty or partial one. A device or
+  // FIFO has nothing to sync.
+  if (!direct_ && ::fsync(fd_) != 0) Fail(errno);
   const int closed = ::close(fd_);
   fd_ = -1;
   if (closed != 0) Fail(errno);
-  if (::rename(temporary_.c_str(), path_.c_str()) != 0) Fail(errno);
+}
+
+void TOutputFile::Commit() {
+  Finish();
+  if (direct_) return;
+  if (::rename(temporary_.c_str(), final_.c_str()) != 0) Fail(errno);
   temporary_.clear();
   // The rename itself is made durable by syncing the folder; a folder that
   // cannot be opened or synced (some file systems refuse) costs only that.
-  const int folder = ::open(Folder(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folder = ::open(Folder(final_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
     ::fsync(folder);
     ::close(folder);

@@ -9,13 +9,17 @@
 namespace dla::tools {
 
 // Opened at once, before any run, so that a path that cannot be written is
-// refused as bad input. The content goes to a temporary file beside the
-// target (same folder, so same file system), which Commit() flushes to disk
-// and renames into place; the rename is atomic, so a reader sees the old
-// file or the whole new one. Destroyed uncommitted (an error, an
-// interrupt), it removes the temporary file and leaves the target as it
-// was. A replaced file keeps its permission bits; a new one gets 0666 less
-// the umask, as any file a program creates.
+// refused as bad input: a name too long for its folder, a folder that is
+// missing or not writable, a directory. A regular file (or a new one): the
+// content goes to a temporary file beside the target (same folder, so same file
+// system), which Commit() flushes to disk and renames into place; the rename is
+// atomic, so a reader sees the old file or the whole new one. Destroyed
+// uncommitted (an error, an interrupt), it removes the temporary file and
+// leaves the target as it was. A replaced file keeps its permission bits; a new
+// one gets 0666 less the umask, as any file a program creates. An existing file
+// that is not regular (/dev/null, a FIFO, a terminal, /dev/stdout) is written
+// directly, as any Unix tool does: it is never replaced by a regular file, and
+// what was written stays written.
 class TOutputFile {
  public:
   // option names the option in the message, e.g. "picture". Throws
@@ -26,14 +30,21 @@ class TOutputFile {
   TOutputFile(const TOutputFile&) = delete;
   TOutputFile& operator=(const TOutputFile&) = delete;
 
-  // The temporary file's descriptor, open for writing (close-on-exec).
+  // The temporary file's descriptor (the target's own, written directly), open
+  // for writing (close-on-exec).
   int Fd() const noexcept { return fd_; }
-  // Writes all of data; throws std::runtime_error.
+  // Writes all of data; throws std::runtime_error, also when an interrupt
+  // (TInterruptGuard) cuts a blocked write short.
   void Write(std::string_view data);
   // A sink for TCsvWriter; throws std::runtime_error when a write fails.
   TCsvWriter::Sink Sink();
-  // Syncs the file, renames it into place and syncs the folder; throws
-  // std::runtime_error.
+  // Syncs and closes the file, so that what is left of Commit() is the
+  // rename, which seldom fails: a command finishes all its outputs, then
+  // renames them all. Throws std::runtime_error (a full disk, say).
+  void Finish();
+  // Finishes the file if that is not done, renames it into place and syncs
+  // the folder; throws std::runtime_error. A target written directly is
+  // only finished.
   void Commit();
 
   const std::string& Path() const noexcept { return path_; }
@@ -42,8 +53,10 @@ class TOutputFile {
   [[noreturn]] void Fail(int error) const;
 
   std::string path_;
+  std::string final_;  // path_ with symlinks at its end followed
   std::string temporary_;
   int fd_ = -1;
+  bool direct_ = false;
 };
 
 }  // namespace dla::tools

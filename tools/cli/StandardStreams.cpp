@@ -1,8 +1,9 @@
 #include "StandardStreams.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace dla::tools {
 

@@ -16,6 +16,7 @@ namespace {
 
 struct TStream {
   int Fd;
+  const std::atomic<bool>* Stop;
   // The first failed write's errno, which libspng only sees as an I/O error.
   int Error = 0;
 };
@@ -26,7 +27,9 @@ int WriteToFd(spng_ctx*, void* user, void* data, std::size_t length) {
   while (length > 0) {
     const ssize_t written = ::write(stream.Fd, bytes, length);
     if (written < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR && !(stream.Stop && stream.Stop->load(std::memory_order_relaxed))) {
+        continue;
+      }
       stream.Error = errno;
       return SPNG_IO_ERROR;
     }
@@ -38,16 +41,16 @@ int WriteToFd(spng_ctx*, void* user, void* data, std::size_t length) {
 
 }  // namespace
 
-void WriteCanvasPng(const TCanvas& canvas, int fd) {
+void WriteCanvasPng(const TCanvas& canvas, int fd, const std::atomic<bool>* stop) {
   const std::unique_ptr<spng_ctx, void (*)(spng_ctx*)> context(spng_ctx_new(SPNG_CTX_ENCODER),
                                                                spng_ctx_free);
   if (!context) throw std::bad_alloc();
-  TStream stream{fd};
+  TStream stream{fd, stop};
   const auto check = [&](int result) {
     if (result == 0 || result == SPNG_EOI) return;
-    throw std::runtime_error(std::string("cannot write the picture: ") +
-                             (stream.Error != 0 ? std::strerror(stream.Error)
-                                                : spng_strerror(result)));
+    throw std::runtime_error(
+        std::string("cannot write the picture: ") +
+        (stream.Error != 0 ? std::strerror(stream.Error) : spng_strerror(result)));
   };
   check(spng_set_png_stream(context.get(), WriteToFd, &stream));
   spng_ihdr header{};
@@ -67,6 +70,9 @@ void WriteCanvasPng(const TCanvas& canvas, int fd) {
   std::vector<unsigned char> row(3 * static_cast<std::size_t>(canvas.Width()));
   const std::uint32_t* pixels = canvas.Bits();
   for (std::int32_t y = 0; y < canvas.Height(); ++y) {
+    if (stop && stop->load(std::memory_order_relaxed)) {
+      throw std::runtime_error("the picture was not finished: interrupted");
+    }
     const std::uint32_t* source = pixels + static_cast<std::size_t>(y) * canvas.Stride();
     for (std::int32_t x = 0; x < canvas.Width(); ++x) {
       const std::uint32_t pixel = source[x];

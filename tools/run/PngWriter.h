@@ -2,6 +2,8 @@
 // without the GUI stack).
 #pragma once
 
+#include <atomic>
+
 #include "TCanvas.h"
 
 namespace dla::tools {
@@ -9,7 +11,8 @@ namespace dla::tools {
 // Writes the canvas to the descriptor as an 8-bit RGB PNG, pixel for pixel
 // (the canvas's 0xFFRRGGBB pixels are opaque, so no alpha channel). Throws
 // std::runtime_error with the reason: the system's for a failed write,
-// libspng's otherwise.
-void WriteCanvasPng(const TCanvas& canvas, int fd);
+// libspng's otherwise. When stop is given and becomes true, gives up within
+// a row (a blocked write included) and throws std::runtime_error.
+void WriteCanvasPng(const TCanvas& canvas, int fd, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace dla::tools

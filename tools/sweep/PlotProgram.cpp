@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 #include <string_view>
 
@@ -49,7 +50,8 @@ void TPlotProgram::CheckAvailable() {
   }
 }
 
-void TPlotProgram::Draw(const TPlotRequest& request, int outputFd) {
+void TPlotProgram::Draw(const TPlotRequest& request, int outputFd, const std::atomic<bool>* stop) {
+  const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
   const std::string path = Path();
   // A socket rather than a pipe: sending with MSG_NOSIGNAL reports a
   // program that died early as an error instead of killing us with SIGPIPE.
@@ -89,7 +91,7 @@ void TPlotProgram::Draw(const TPlotRequest& request, int outputFd) {
   while (!rest.empty()) {
     const ssize_t sent = ::send(ours.Fd, rest.data(), rest.size(), MSG_NOSIGNAL);
     if (sent < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR && !stopped()) continue;
       sendError = errno;
       break;
     }
@@ -98,10 +100,24 @@ void TPlotProgram::Draw(const TPlotRequest& request, int outputFd) {
   ::close(ours.Fd);
   ours.Fd = -1;
 
+  // Polled rather than a blocking wait: an interrupt that lands just
+  // before a blocking waitpid would not cut it short.
   int status = 0;
-  while (::waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) throw SystemError("cannot wait for the plotting program", errno);
+  bool ended = false;
+  for (;;) {
+    const pid_t waited = ::waitpid(child, &status, WNOHANG);
+    if (waited == child) break;
+    if (waited < 0 && errno != EINTR) {
+      throw SystemError("cannot wait for the plotting program", errno);
+    }
+    if (stopped() && !ended) {
+      ::kill(child, SIGTERM);
+      ended = true;
+    }
+    const timespec pause{0, 10'000'000};
+    ::nanosleep(&pause, nullptr);
   }
+  if (ended || stopped()) throw std::runtime_error("the plot was not finished: interrupted");
   if (WIFSIGNALED(status)) {
     throw std::runtime_error("the plotting program was ended by signal " +
                              std::to_string(WTERMSIG(status)));

@@ -3,6 +3,7 @@
 // only when a plot is asked for.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "PlotRequest.h"
@@ -27,7 +28,11 @@ class TPlotProgram {
   // outputFd as its standard output, where it writes the PNG, and waits
   // for it. Throws std::runtime_error when it cannot be started or does not
   // exit with status 0 (its own one-line reason is on standard error).
-  static void Draw(const TPlotRequest& request, int outputFd);
+  // When stop is given and becomes true (an interrupt cuts the wait short),
+  // ends the program with SIGTERM and throws: drawing a large plot takes
+  // long, and must not hold up a user who asked to stop.
+  static void Draw(const TPlotRequest& request, int outputFd,
+                   const std::atomic<bool>* stop = nullptr);
 };
 
 }  // namespace dla::tools

@@ -10,10 +10,11 @@
 #include "CsvWriter.h"
 #include "InterruptGuard.h"
 #include "MeasureText.h"
-#include "OutputFile.h"
+#include "OutputSet.h"
 #include "PlotProgram.h"
 #include "ProgressLine.h"
 #include "Random.h"
+#include "Report.h"
 #include "SweepCurves.h"
 #include "SweepOptions.h"
 #include "SweepPlan.h"
@@ -23,11 +24,6 @@
 
 namespace dla::tools {
 namespace {
-
-void WritePlot(const TPlotRequest& request, TOutputFile& file) {
-  TPlotProgram::Draw(request, file.Fd());
-  file.Commit();
-}
 
 void WriteRows(const TSweepPlan& plan, const std::vector<TRunRecord>& records) {
   TCsvWriter out(TCsvWriter::FileSink(stdout));
@@ -48,19 +44,21 @@ void WriteRows(const TSweepPlan& plan, const std::vector<TRunRecord>& records) {
 }  // namespace
 
 int RunSweepCommand(const std::vector<std::string_view>& args) {
+  constexpr std::string_view program = "dla-batch sweep";
   // Before any output file exists, so that an interrupt can never leave a
   // temporary file behind.
   TInterruptGuard interrupt;
   TSweepOptions options;
   std::unique_ptr<TSweepPlan> plan;
-  std::optional<TOutputFile> seriesFile;
-  std::optional<TOutputFile> plotFile;
-  std::optional<TOutputFile> measurePlotFile;
+  TOutputSet outputs;
+  TOutputFile* seriesFile = nullptr;
+  TOutputFile* plotFile = nullptr;
+  TOutputFile* measurePlotFile = nullptr;
   try {
     options = TSweepOptions::Parse(args);
     if (options.Help) {
       std::fputs(TSweepOptions::HelpText(), stdout);
-      return 0;
+      return FlushStandardOutput(program) ? 0 : 1;
     }
     std::uint32_t seed;
     if (options.Seed) {
@@ -71,11 +69,17 @@ int RunSweepCommand(const std::vector<std::string_view>& args) {
     }
     plan = std::make_unique<TSweepPlan>(options.Agents, options.Thresholds, options.Runs, seed,
                                         options.ShardIndex, options.ShardCount);
-    if (options.SeriesPath) seriesFile.emplace(*options.SeriesPath, "series");
-    if (options.PlotPath) plotFile.emplace(*options.PlotPath, "plot");
-    if (options.PlotMeasurePath) measurePlotFile.emplace(*options.PlotMeasurePath, "plot-measure");
+    if (options.SeriesPath) seriesFile = &outputs.Add(*options.SeriesPath, "series");
+    if (options.PlotPath) plotFile = &outputs.Add(*options.PlotPath, "plot");
+    if (options.PlotMeasurePath) {
+      measurePlotFile = &outputs.Add(*options.PlotMeasurePath, "plot-measure");
+    }
   } catch (const EUsageError& error) {
-    std::fprintf(stderr, "dla-batch sweep: %s\n", error.what());
+    if (TInterruptGuard::Requested()) {
+      PrintError(program, "interrupted before the runs; nothing written");
+      return 128 + TInterruptGuard::Signal();
+    }
+    PrintError(program, error.what());
     return 2;
   }
   if (plotFile || measurePlotFile) {
@@ -83,11 +87,19 @@ int RunSweepCommand(const std::vector<std::string_view>& args) {
     try {
       TPlotProgram::CheckAvailable();
     } catch (const std::exception& error) {
-      std::fprintf(stderr, "dla-batch sweep: %s\n", error.what());
+      PrintError(program, error.what());
       return 1;
     }
   }
 
+  std::uint64_t done = 0;
+  bool committed = false;
+  const auto interrupted = [&] {
+    PrintError(program, committed ? std::string("interrupted while writing the rows")
+                                  : "interrupted after " + std::to_string(done) + " of " +
+                                        std::to_string(plan->Count()) + " runs; nothing written");
+    return 128 + TInterruptGuard::Signal();
+  };
   try {
     std::optional<TSweepCurves> plot;
     if (plotFile) plot.emplace(*plan);
@@ -114,6 +126,7 @@ int RunSweepCommand(const std::vector<std::string_view>& args) {
         [&](std::uint64_t, const TSweepRun& run, const TRunRecord& record,
             const std::vector<std::int32_t>& freeAgents) {
           records.push_back(record);
+          done = records.size();
           summary.Add(run.Combination, record);
           if (plot) plot->Add(run.Combination, freeAgents);
           if (series) {
@@ -130,20 +143,11 @@ int RunSweepCommand(const std::vector<std::string_view>& args) {
         },
         &TInterruptGuard::Flag());
     progress.Clear();
-    if (!completed) {
-      std::fprintf(stderr,
-                   "dla-batch sweep: interrupted after %llu of %llu runs; nothing written\n",
-                   static_cast<unsigned long long>(records.size()),
-                   static_cast<unsigned long long>(total));
-      return 128 + TInterruptGuard::Signal();
-    }
+    if (!completed) return interrupted();
     const std::chrono::duration<double> elapsed = TProgressLine::Clock::now() - start;
 
-    if (series) {
-      series->Flush();
-      seriesFile->Commit();
-    }
-    if (plot) WritePlot(plot->Request(), *plotFile);
+    if (series) series->Flush();
+    if (plot) TPlotProgram::Draw(plot->Request(), plotFile->Fd(), &TInterruptGuard::Flag());
     if (measurePlotFile) {
       TPlotRequest request;
       request.Kind = TPlotRequest::EKind::Measure;
@@ -154,8 +158,10 @@ int RunSweepCommand(const std::vector<std::string_view>& args) {
         request.Points.push_back(
             {row.Agents, row.Threshold, stats.Count(), stats.Mean(), stats.Sd()});
       }
-      WritePlot(request, *measurePlotFile);
+      TPlotProgram::Draw(request, measurePlotFile->Fd(), &TInterruptGuard::Flag());
     }
+    if (!outputs.CommitAll()) return interrupted();
+    committed = true;
     WriteRows(*plan, records);
 
     std::fprintf(stderr, "seed=%u runs=%llu", plan->BaseSeed(),
@@ -169,9 +175,12 @@ int RunSweepCommand(const std::vector<std::string_view>& args) {
     std::fputs(summary.Table().c_str(), stderr);
     return 0;
   } catch (const std::bad_alloc&) {
-    std::fputs("dla-batch sweep: out of memory during the sweep\n", stderr);
+    PrintError(program, "out of memory during the sweep");
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "dla-batch sweep: %s\n", error.what());
+    // A write or wait cut short by an interrupt fails; the interrupt is
+    // what happened.
+    if (TInterruptGuard::Requested()) return interrupted();
+    PrintError(program, error.what());
   }
   return 1;
 }
