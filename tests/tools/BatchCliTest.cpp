@@ -1,11 +1,19 @@
 // dla-batch run as a program: what a user or a script sees.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <spng.h>
 
+#include <functional>
+#include <chrono>
 #include <memory>
 #include <ostream>
 #include <regex>
+#include <thread>
 
 #include "BatchRun.h"
 #include "TestNames.h"
@@ -285,20 +293,159 @@ TEST(BatchCli, MeasuresWithoutAnAggregateOrWithOneRoundTheTorus) {
   EXPECT_TRUE(Contains(full.ErrLines()[1], " gyration=wraps dimension=none r2=none"));
 }
 
-TEST(BatchCli, AnInterruptStopsTheRunAndWritesNoPicture) {
+TEST(BatchCli, AnInterruptEndsEvenAWriteBlockedOnAFullPipeAndWritesNoPicture) {
   const std::string dir = ScratchDir();
-  // Threshold -1: a run that would go on for a million steps.
-  TRunningTool tool({"--agents", "2000", "--threshold", "-1", "--picture", dir + "/p.png"});
+  // Threshold -1: a run that would go on for a million steps, writing a
+  // line per step into a pipe that nobody reads after the first bytes.
+  // A small world steps fast enough to fill the pipe in a fraction of a
+  // second.
+  TRunningTool tool({"--agents", "1000", "--size", "100x100", "--threshold", "-1", "--seed", "1",
+                     "--picture", dir + "/p.png"});
   // Standard output starts once the run has begun, which is after the
   // handler is in place and the picture file is open.
   ASSERT_TRUE(tool.WaitForOutput(std::chrono::seconds(10)));
-  ::kill(tool.Pid(), SIGINT);
+  // Long enough for the run to fill the pipe's 64 KiB and block in write().
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  ::kill(tool.Pid(), SIGTERM);
+  EXPECT_TRUE(tool.EndsWithin(std::chrono::seconds(10)))
+      << "a signal must cut a blocked write short, not wait for the reader";
   const TToolResult result = tool.Finish(std::chrono::seconds(10));
   EXPECT_TRUE(result.Exited);
-  EXPECT_EQ(result.ExitCode, 128 + SIGINT);
+  EXPECT_EQ(result.ExitCode, 128 + SIGTERM);
   EXPECT_TRUE(Contains(result.Err, "interrupted"));
   EXPECT_TRUE(IsEmptyDir(dir));
 }
+
+// Outputs that are not new regular files: each case names what it makes in
+// a fresh folder, and checks what is there afterwards.
+struct TSpecialTarget {
+  const char* Name;
+  // Makes the target in dir and returns the arguments after "--seed 1
+  // --steps 20"; an empty result skips the case (not permitted here).
+  std::function<TArgs(const std::string& dir)> Make;
+  EStdout Out;
+  int ExitCode;
+  bool SeriesOnStdout;
+  std::function<void(const std::string& dir)> Check;
+};
+
+void PrintTo(const TSpecialTarget& c, std::ostream* os) { *os << c.Name; }
+
+std::string FileKind(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return "missing";
+  if (S_ISREG(info.st_mode)) return "regular";
+  if (S_ISCHR(info.st_mode)) return "character device";
+  if (S_ISFIFO(info.st_mode)) return "fifo";
+  if (S_ISLNK(info.st_mode)) return "symlink";
+  return "other";
+}
+
+constexpr std::string_view PngSignature = "\x89PNG\r\n\x1a\n";
+
+// A FIFO's reader, which dla-batch's open waits for.
+std::string FifoText;
+std::thread FifoReader;
+
+class BatchCliSpecialTarget : public ::testing::TestWithParam<TSpecialTarget> {};
+
+TEST_P(BatchCliSpecialTarget, IsWrittenInPlaceOrRefusedBeforeTheRun) {
+  const TSpecialTarget& c = GetParam();
+  const std::string dir = ScratchDir();
+  TArgs args = c.Make(dir);
+  if (args.empty()) GTEST_SKIP() << "cannot make " << c.Name << " here";
+  args.insert(args.begin(), {"--seed", "1", "--steps", "20"});
+  const TToolResult result = RunTool(args, {}, c.Out);
+  if (FifoReader.joinable()) FifoReader.join();
+  EXPECT_TRUE(result.Exited);
+  EXPECT_EQ(result.ExitCode, c.ExitCode) << result.Err;
+  if (c.SeriesOnStdout) {
+    EXPECT_TRUE(StartsWith(result.Out, "step,free_agents\n"));
+  } else {
+    EXPECT_EQ(result.Out, "");
+  }
+  if (c.ExitCode == 2) {
+    EXPECT_EQ(result.ErrLines().size(), 1u) << result.Err;
+  }
+  c.Check(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, BatchCliSpecialTarget,
+    ::testing::Values(
+        TSpecialTarget{"device node",
+                       [](const std::string& dir) {
+                         const std::string node = dir + "/null";
+                         if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+                           return TArgs{};
+                         }
+                         return TArgs{"--picture", node};
+                       },
+                       EStdout::Captured, 0, true,
+                       [](const std::string& dir) {
+                         EXPECT_EQ(FileKind(dir + "/null"), "character device");
+                       }},
+        TSpecialTarget{"fifo",
+                       [](const std::string& dir) {
+                         const std::string fifo = dir + "/f";
+                         EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+                         FifoText.clear();
+                         // Opened here, so that dla-batch's open finds a
+                         // reader; read with a time limit, so that a
+                         // program that never writes fails the case
+                         // rather than hanging it.
+                         const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+                         EXPECT_GE(fd, 0);
+                         FifoReader = std::thread([fd] {
+                           const auto deadline =
+                               std::chrono::steady_clock::now() + std::chrono::seconds(60);
+                           char buffer[4096];
+                           while (std::chrono::steady_clock::now() < deadline) {
+                             pollfd p{fd, POLLIN, 0};
+                             ::poll(&p, 1, 100);
+                             const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                             if (n > 0) FifoText.append(buffer, static_cast<std::size_t>(n));
+                             // End of file once a writer has come and gone.
+                             if (n == 0 && !FifoText.empty()) break;
+                           }
+                           ::close(fd);
+                         });
+                         return TArgs{"--picture", fifo};
+                       },
+                       EStdout::Captured, 0, true,
+                       [](const std::string& dir) {
+                         EXPECT_EQ(FileKind(dir + "/f"), "fifo");
+                         EXPECT_TRUE(StartsWith(FifoText, PngSignature));
+                       }},
+        TSpecialTarget{"dev stdout, which is the series' own pipe",
+                       [](const std::string&) { return TArgs{"--sizes", "/dev/stdout"}; },
+                       EStdout::Captured, 2, false,
+                       [](const std::string& dir) { EXPECT_TRUE(IsEmptyDir(dir)); }},
+        TSpecialTarget{"dangling symlink to the other output",
+                       [](const std::string& dir) {
+                         EXPECT_EQ(::symlink("s.csv", (dir + "/link.csv").c_str()), 0);
+                         return TArgs{"--measure-every", "5", "--measures", dir + "/link.csv",
+                                      "--sizes", dir + "/s.csv"};
+                       },
+                       EStdout::Captured, 2, false,
+                       [](const std::string& dir) {
+                         EXPECT_EQ(FileKind(dir + "/link.csv"), "symlink");
+                         EXPECT_EQ(FileKind(dir + "/s.csv"), "missing");
+                       }},
+        TSpecialTarget{"256-byte name",
+                       [](const std::string& dir) {
+                         return TArgs{"--picture", dir + "/" + std::string(252, 'a') + ".png"};
+                       },
+                       EStdout::Captured, 2, false,
+                       [](const std::string& dir) { EXPECT_TRUE(IsEmptyDir(dir)); }},
+        TSpecialTarget{"closed stdout",
+                       [](const std::string& dir) { return TArgs{"--picture", dir + "/p.png"}; },
+                       EStdout::Closed, 0, false,
+                       [](const std::string& dir) {
+                         EXPECT_EQ(FileKind(dir + "/p.png"), "regular");
+                         EXPECT_TRUE(StartsWith(ReadFile(dir + "/p.png"), PngSignature));
+                       }}),
+    TPrintedName());
 
 }  // namespace
 }  // namespace dla::tools::test

@@ -45,16 +45,22 @@ struct TScratch {
 std::vector<std::string> TToolResult::ErrLines() const { return Lines(Err); }
 std::vector<std::string> TToolResult::OutLines() const { return Lines(Out); }
 
-TRunningTool::TRunningTool(const TArgs& args, const std::vector<std::string>& extraEnv) {
-  int out[2], err[2];
-  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+TRunningTool::TRunningTool(const TArgs& args, const std::vector<std::string>& extraEnv,
+                           EStdout out) {
+  const bool closeOut = out == EStdout::Closed;
+  int outPipe[2], err[2];
+  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
     ADD_FAILURE() << "no pipe";
     return;
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  if (closeOut) {
+    posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+  } else {
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+  }
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   std::vector<std::string> argStrings{DLA_BATCH_PATH};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
@@ -70,9 +76,9 @@ TRunningTool::TRunningTool(const TArgs& args, const std::vector<std::string>& ex
   const int spawned =
       ::posix_spawn(&pid_, DLA_BATCH_PATH, &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
+  ::close(outPipe[1]);
   ::close(err[1]);
-  out_ = out[0];
+  out_ = outPipe[0];
   err_ = err[0];
   if (spawned != 0) {
     ADD_FAILURE() << "cannot start " << DLA_BATCH_PATH;
@@ -91,6 +97,20 @@ bool TRunningTool::WaitForOutput(std::chrono::milliseconds timeout) {
   pollfd fd{out_, POLLIN, 0};
   if (::poll(&fd, 1, static_cast<int>(timeout.count())) <= 0) return false;
   return Drain(out_, outText_) && !outText_.empty();
+}
+
+bool TRunningTool::EndsWithin(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (pid_ > 0) {
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == pid_) {
+      return true;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    ::usleep(10'000);
+  }
+  return false;
 }
 
 TToolResult TRunningTool::Finish(std::chrono::milliseconds timeout) {
@@ -122,8 +142,8 @@ TToolResult TRunningTool::Finish(std::chrono::milliseconds timeout) {
   return result;
 }
 
-TToolResult RunTool(const TArgs& args, const std::vector<std::string>& extraEnv) {
-  return TRunningTool(args, extraEnv).Finish();
+TToolResult RunTool(const TArgs& args, const std::vector<std::string>& extraEnv, EStdout out) {
+  return TRunningTool(args, extraEnv, out).Finish();
 }
 
 void ExpectRefused(TArgs args, std::string_view prefix, std::string_view message) {

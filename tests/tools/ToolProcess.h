@@ -26,12 +26,15 @@ struct TToolResult {
   std::vector<std::string> OutLines() const;
 };
 
+enum class EStdout { Captured, Closed };
+
 // dla-batch started with the arguments, its standard input empty, its
-// standard output and error captured. extraEnv: "NAME=value" entries added
-// to this process's environment.
+// standard output (unless closed) and error captured. extraEnv: "NAME=value"
+// entries added to this process's environment.
 class TRunningTool {
  public:
-  explicit TRunningTool(const TArgs& args, const std::vector<std::string>& extraEnv = {});
+  explicit TRunningTool(const TArgs& args, const std::vector<std::string>& extraEnv = {},
+                        EStdout out = EStdout::Captured);
   ~TRunningTool();
   TRunningTool(const TRunningTool&) = delete;
   TRunningTool& operator=(const TRunningTool&) = delete;
@@ -40,6 +43,10 @@ class TRunningTool {
   // Waits until standard output has something to read (true) or the
   // program closed it or the time ran out (false).
   bool WaitForOutput(std::chrono::milliseconds timeout);
+  // Whether the program ends within the time, its output left unread (so a
+  // program blocked on a full pipe stays blocked unless something ends it).
+  // It is reaped later by Finish.
+  bool EndsWithin(std::chrono::milliseconds timeout);
   // Reads everything until the program ends and reaps it; after timeout,
   // kills it and the test fails.
   TToolResult Finish(std::chrono::milliseconds timeout = std::chrono::seconds(120));
@@ -53,7 +60,8 @@ class TRunningTool {
 };
 
 // Runs dla-batch with the arguments and waits for it (at most 120 s).
-TToolResult RunTool(const TArgs& args, const std::vector<std::string>& extraEnv = {});
+TToolResult RunTool(const TArgs& args, const std::vector<std::string>& extraEnv = {},
+                    EStdout out = EStdout::Captured);
 
 // The bad-command-line contract: exit status 2, nothing on standard
 // output, exactly one line on standard error that starts with prefix and

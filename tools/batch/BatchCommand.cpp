@@ -65,7 +65,7 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
     return 128 + TInterruptGuard::Signal();
   };
   try {
-    TCsvWriter out(TCsvWriter::FileSink(stdout));
+    TCsvWriter out(TCsvWriter::StandardOutputSink());
     out.Raw("step,free_agents\n");
     std::optional<TCsvWriter> measures;
     if (measuresFile) {

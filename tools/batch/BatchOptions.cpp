@@ -73,7 +73,8 @@ Options:
   --agents N          number of agents, 0 to 100000000 (default 2000)
   --threshold TEXT    aggregation threshold, read as the window reads it:
                       leading blanks, one sign, decimal or $/x/0x hexadecimal;
-                      the low 16 bits count, so -1 means 65535 (default 6)
+                      the low 16 bits count, so -1 means 65535: only a 3x3
+                      block of more than 65535 agents aggregates (default 6)
   --seed S            0 to 4294967295: the seed from which the agents are
                       placed; repeats a run exactly (default: from the clock)
   --steps K           at most K steps, 0 to 2147483647 (default 1000000)

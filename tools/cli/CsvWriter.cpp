@@ -1,8 +1,13 @@
 #include "CsvWriter.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
+
+#include "InterruptGuard.h"
 
 namespace dla::tools {
 
@@ -10,13 +15,13 @@ TCsvWriter::TCsvWriter(Sink sink, std::size_t chunk) : sink_(std::move(sink)), c
   buffer_.reserve(chunk_ + 256);
 }
 
-TCsvWriter::Sink TCsvWriter::FileSink(std::FILE* stream) {
-  return [stream](std::string_view piece) {
-    errno = 0;
-    if (std::fwrite(piece.data(), 1, piece.size(), stream) != piece.size() ||
-        std::fflush(stream) != 0) {
-      throw std::runtime_error(std::string("cannot write the output: ") +
-                               (errno != 0 ? std::strerror(errno) : "write failed"));
+TCsvWriter::Sink TCsvWriter::StandardOutputSink() {
+  // Straight to the descriptor, past stdio, whose fwrite would retry a
+  // write that an interrupt cut short and block again on a full pipe.
+  std::fflush(stdout);
+  return [](std::string_view piece) {
+    if (const int error = TInterruptGuard::WriteAll(STDOUT_FILENO, piece); error != 0) {
+      throw std::runtime_error(std::string("cannot write the output: ") + std::strerror(error));
     }
   };
 }

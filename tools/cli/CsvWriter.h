@@ -24,8 +24,10 @@ class TCsvWriter {
 
   explicit TCsvWriter(Sink sink, std::size_t chunk = 64 * 1024);
 
-  // A sink that writes to a C stream; throws with the system's reason.
-  static Sink FileSink(std::FILE* stream);
+  // A sink that writes to standard output, and gives up when an interrupt
+  // (TInterruptGuard) comes, even in a write blocked on a full pipe; throws
+  // std::runtime_error with the system's reason.
+  static Sink StandardOutputSink();
 
   template <typename Integer>
   TCsvWriter& Field(Integer value) {

@@ -2,6 +2,9 @@
 
 #include <pthread.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 
 namespace dla::tools {
@@ -48,6 +51,19 @@ TInterruptGuard::~TInterruptGuard() {
 const std::atomic<bool>& TInterruptGuard::Flag() noexcept { return requested; }
 
 int TInterruptGuard::Signal() noexcept { return received.load(std::memory_order_relaxed); }
+
+int TInterruptGuard::WriteAll(int fd, std::string_view data) noexcept {
+  while (!data.empty()) {
+    if (Requested()) return EINTR;
+    const ssize_t written = ::write(fd, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return 0;
+}
 
 TInterruptGuard::THeld::THeld() noexcept {
   sigset_t interrupts;

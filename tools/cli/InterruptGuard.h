@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <string_view>
 
 namespace dla::tools {
 
@@ -28,6 +29,12 @@ class TInterruptGuard {
   // The signal that was received (0 if none): the exit status of an
   // interrupted command is 128 + this, as a shell reports a signalled one.
   static int Signal() noexcept;
+
+  // Writes all of data to fd, unless an interrupt comes first. Returns 0, or
+  // the errno of the failure: EINTR when interrupted, even between two
+  // partial writes (a write cut short after some bytes returns their count,
+  // not EINTR, and must not be followed by one that blocks again).
+  static int WriteAll(int fd, std::string_view data) noexcept;
 
   // While an object lives, SIGINT and SIGTERM wait on this thread: the
   // final renames of a command's outputs then happen all or none, and a

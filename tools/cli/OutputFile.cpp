@@ -95,14 +95,7 @@ void TOutputFile::Fail(int error) const {
 }
 
 void TOutputFile::Write(std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd_, data.data(), data.size());
-    if (written < 0) {
-      if (errno == EINTR && !TInterruptGuard::Requested()) continue;
-      Fail(errno);
-    }
-    data.remove_prefix(static_cast<std::size_t>(written));
-  }
+  if (const int error = TInterruptGuard::WriteAll(fd_, data); error != 0) Fail(error);
 }
 
 TCsvWriter::Sink TOutputFile::Sink() {

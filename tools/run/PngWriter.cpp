@@ -24,12 +24,17 @@ struct TStream {
 int WriteToFd(spng_ctx*, void* user, void* data, std::size_t length) {
   auto& stream = *static_cast<TStream*>(user);
   const auto* bytes = static_cast<const char*>(data);
+  const auto stopped = [&] { return stream.Stop && stream.Stop->load(std::memory_order_relaxed); };
   while (length > 0) {
+    // Checked before each write too: a write cut short after some bytes
+    // returns their count, not EINTR.
+    if (stopped()) {
+      stream.Error = EINTR;
+      return SPNG_IO_ERROR;
+    }
     const ssize_t written = ::write(stream.Fd, bytes, length);
     if (written < 0) {
-      if (errno == EINTR && !(stream.Stop && stream.Stop->load(std::memory_order_relaxed))) {
-        continue;
-      }
+      if (errno == EINTR) continue;
       stream.Error = errno;
       return SPNG_IO_ERROR;
     }

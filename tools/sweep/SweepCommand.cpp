@@ -26,7 +26,7 @@ namespace dla::tools {
 namespace {
 
 void WriteRows(const TSweepPlan& plan, const std::vector<TRunRecord>& records) {
-  TCsvWriter out(TCsvWriter::FileSink(stdout));
+  TCsvWriter out(TCsvWriter::StandardOutputSink());
   out.Raw("agents,threshold,seed,steps,ended,aggregated_cells,stuck_agents,")
       .Raw(MeasureColumns)
       .Raw("\n");
