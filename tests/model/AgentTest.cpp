@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 
 #include "SeedHelpers.h"
@@ -82,23 +83,30 @@ TEST(Agent, HeadingWrapsModulo2To32) {
   EXPECT_EQ(agent.DX, RoundedSine(-2147483641));
 }
 
-TEST(Agent, FastTurnMatchesChangeHeading) {
-  // Every outcome of the draw, ties included, from headings all over the range.
+TEST(Agent, TurnMatchesTheExtendedPrecisionRule) {
+  // Every outcome of the draw, ties included, from headings all over the
+  // range, for the step's n and for bounds whose count wraps.
+  const std::int32_t ns[] = {2, 0, 1, 1000, -3, 2147483647, -2147483647 - 1};
   std::uint32_t s = 17;
-  for (int i = 0; i < 200000; ++i) {
+  for (int i = 0; i < 140000; ++i) {
     s = NextSeed(s);
-    TAgent slow;
-    slow.SetHeading(i % 3 == 0 ? static_cast<std::int32_t>(s ^ 0x5555u) : 45 * (i % 97 - 48));
-    TAgent fast = slow;
-    const std::uint32_t seed = i % 1000 == 0 ? SeedBefore(0x80000000u) : s * 2654435761u;
+    const std::int32_t n = ns[i % 7];
+    const std::int32_t heading = i % 3 == 0 ? static_cast<std::int32_t>(s ^ 0x5555u) : 45 * (i % 97 - 48);
+    const std::uint32_t seed = i % 1000 < 7 ? SeedBefore(0x80000000u) : s * 2654435761u;
+    const auto a = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(n));
+    const auto count = static_cast<std::int32_t>(2u * static_cast<std::uint32_t>(n) + 1u);
+    const long double u = std::ldexp(static_cast<long double>(NextSeed(seed)), -32);
+    const std::int32_t k = Low32(RoundHalfEven(u * count + a));
+    const auto expected = static_cast<std::int32_t>(static_cast<std::uint32_t>(heading) +
+                                                    45u * static_cast<std::uint32_t>(k));
+    TAgent agent;
+    agent.SetHeading(heading);
     SetSeed(seed);
-    slow.ChangeHeading(2);
-    std::uint32_t local = seed;
-    fast.ChangeHeading2(local);
-    ASSERT_EQ(local, Seed());
-    ASSERT_EQ(fast.Heading, slow.Heading) << seed;
-    ASSERT_EQ(fast.DX, slow.DX);
-    ASSERT_EQ(fast.DY, slow.DY);
+    agent.ChangeHeading(n);
+    ASSERT_EQ(Seed(), NextSeed(seed));
+    ASSERT_EQ(agent.Heading, expected) << seed << " n " << n;
+    ASSERT_EQ(agent.DX, Low32(RoundHalfEven(Sine(expected))));
+    ASSERT_EQ(agent.DY, Low32(RoundHalfEven(Cosine(expected))));
   }
 }
 
