@@ -71,7 +71,6 @@ void TPicture::RestoreBase(const TLattice& lattice) {
 
 void TPicture::PaintAggregated(std::int32_t column, std::int32_t row) {
   canvas_.FillSquare4(3 * column, 3 * row, TCanvas::ToPixel(TCanvas::Black));
-  squares_.push_back(Square{column, row});
 }
 
 }  // namespace dla

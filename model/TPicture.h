@@ -6,14 +6,18 @@
 // The base picture is what a full pass over the cells in order leaves: pixel
 // (x, y) shows the cell of column min(x / 3, columns - 1) and row
 // min(y / 3, rows - 1). A step's picture differs from the base only at what
-// it wrote besides: agents' dots, the squares it wrote, the new aggregates'
-// squares. These are listed and put back to the base at the next step.
+// it wrote besides: agents' dots and open cells' squares, which are listed
+// and put back to the base at the next step, and aggregated cells' squares,
+// which are not: every such cell holds stuck agents, which write its black
+// square again in the next step wherever it differs from the base, before
+// any pixel of it is relied on (until agents are moved by hand or placed
+// again, after which everything is repainted).
 //
 // A square is written only when it could show: an agent's square equals the
 // base, and covers no earlier write of the same step, when its cell's 3 x 3
-// block is all open and no agent registered before it in this step in its
-// cell or in the cells east, south and south-east, whose dots the square
-// reaches. That rests on each dot lying inside its own cell's 3 x 3 pixels,
+// block is all open or all aggregated and no agent registered before it in
+// this step in its cell or in the cells east, south and south-east, whose
+// dots the square reaches. That rests on each dot lying inside its own cell's 3 x 3 pixels,
 // true of every position that placement and the step produce; a step after
 // agents were changed by hand writes every square and the next step
 // repaints everything.
@@ -51,27 +55,39 @@ class TPicture {
   // The next RestoreBase repaints every pixel.
   void RepaintAllNext() noexcept { repaintAll_ = true; }
 
-  // An agent registered in cell (column, row) at `index`, the cell's State
-  // already counting it: its square where it could show (every square with
-  // AllSquares), then its dot.
+  // An agent registered in cell (column, row) at `index`: its square where
+  // it could show (every square with AllSquares), then its dot. Sets the
+  // cell's registered and square-listed marks, which the step clears.
   template <bool AllSquares>
-  void PaintRegistered(const TLattice& lattice, const TAgent& agent, std::int32_t column,
+  void PaintRegistered(TLattice& lattice, const TAgent& agent, std::int32_t column,
                        std::int32_t row, std::size_t index) {
-    const std::int32_t* states = lattice.States();
-    bool square = AllSquares || lattice.AggregatedNearby()[index] != 0 || states[index] > 1;
-    if (!square) {
-      const std::int32_t east = lattice.NextColumn(column);
-      const std::int32_t south = lattice.NextRow(row);
-      square = (states[lattice.IndexOf(east, row)] | states[lattice.IndexOf(column, south)] |
-                states[lattice.IndexOf(east, south)]) != 0;
+    std::uint8_t* const marks = lattice.Marks();
+    const std::uint8_t own = marks[index];
+    bool square = AllSquares;
+    if constexpr (!AllSquares) {
+      const std::uint8_t nearby = own & TLattice::AggregatedNearbyMask;
+      square = (nearby != 0 && nearby != 9) || (own & TLattice::RegisteredFlag) != 0;
+      if (!square) {
+        const std::int32_t east = lattice.NextColumn(column);
+        const std::int32_t south = lattice.NextRow(row);
+        square = ((marks[lattice.IndexOf(east, row)] | marks[lattice.IndexOf(column, south)] |
+                   marks[lattice.IndexOf(east, south)]) &
+                  TLattice::RegisteredFlag) != 0;
+      }
     }
     if (square) {
-      const std::uint32_t shade = ShadePixel(lattice.Shades()[index]);
+      const std::uint8_t shade = lattice.Shades()[index];
+      const std::uint32_t pixel = ShadePixel(shade);
       std::uint32_t* p = pixels_ + 3 * row * stride_ + 3 * column;
       for (int dy = 0; dy < 4; ++dy, p += stride_) {
-        p[0] = shade; p[1] = shade; p[2] = shade; p[3] = shade;
+        p[0] = pixel; p[1] = pixel; p[2] = pixel; p[3] = pixel;
       }
-      squares_.push_back(Square{column, row});
+      // An aggregated cell's square is black and its stuck agents write it
+      // again in every step where it differs from the base.
+      if (shade == 0 && (own & TLattice::SquareListedFlag) == 0) squares_.push_back(Square{column, row});
+      marks[index] = own | TLattice::RegisteredFlag | TLattice::SquareListedFlag;
+    } else {
+      marks[index] = own | TLattice::RegisteredFlag;
     }
     if (agent.Radius == 1) {
       const std::ptrdiff_t offset = (agent.Y - 1) * stride_ + (agent.X - 1);
@@ -84,7 +100,12 @@ class TPicture {
       repaintAll_ = true;
     }
   }
-  // A newly aggregated cell's black square.
+  // The top-left pixel of an agent's dot, for prefetching.
+  const std::uint32_t* DotPixel(const TAgent& agent) const noexcept {
+    return pixels_ + (agent.Y - 1) * stride_ + (agent.X - 1);
+  }
+  // A newly aggregated cell's black square (not listed: its agents, now
+  // stuck, paint it again).
   void PaintAggregated(std::int32_t column, std::int32_t row);
 
   // The stored pixel of a cell's grey.

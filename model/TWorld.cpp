@@ -104,6 +104,8 @@ void TWorld::PlaceAgents() {
     if (Paints()) picture_.PaintPlaced(agent, lattice_.IndexOf(column, row));
   }
   largeDots_ = false;
+  // Stuck agents may have left aggregated squares that no one repaints.
+  if (aggregatedCells_ > 0) picture_.RepaintAllNext();
 }
 
 void TWorld::NewSetup(std::int32_t count) {
@@ -158,10 +160,29 @@ void TWorld::RegisterAndPaint() {
   const TAgent* const agents = agents_.data();
   std::int32_t* const states = lattice_.States();
   std::uint32_t* const registered = registered_.data();
+  const std::uint8_t* const marks = lattice_.Marks();
   const std::size_t columns = static_cast<std::size_t>(GridColumns());
   const auto width = static_cast<std::uint32_t>(fieldWidth_);
   const auto height = static_cast<std::uint32_t>(fieldHeight_);
+  const auto cellIndex = [columns](const TAgent& agent) {
+    return static_cast<std::size_t>((agent.Y - 1) / 3) * columns +
+           static_cast<std::size_t>((agent.X - 1) / 3);
+  };
+  // Cells and dots lie all over the lattice; asking for those of a few
+  // agents ahead keeps several memory reads in flight.
+  constexpr std::size_t Ahead = 12;
   for (std::size_t k = 0; k < count; ++k) {
+    if (k + Ahead < count) {
+      const TAgent& next = agents[k + Ahead];
+      if (static_cast<std::uint32_t>(next.X - 1) < width && static_cast<std::uint32_t>(next.Y - 1) < height) {
+        const std::size_t at = cellIndex(next);
+        __builtin_prefetch(states + at, 1);
+        if constexpr (Paint) {
+          __builtin_prefetch(marks + at, 1);
+          __builtin_prefetch(picture_.DotPixel(next), 1);
+        }
+      }
+    }
     const TAgent& agent = agents[k];
     if (static_cast<std::uint32_t>(agent.X - 1) >= width ||
         static_cast<std::uint32_t>(agent.Y - 1) >= height) {
@@ -222,9 +243,19 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   // and the picture differs from the base only where it lists.
   std::int32_t* const states = lattice_.States();
   const std::uint8_t* const shades = lattice_.Shades();
-  for (const std::uint32_t index : registered_) {
-    if (shades[index] == 0) states[index] = 0;
+  if (Paints()) {
+    std::uint8_t* const marks = lattice_.Marks();
+    for (const std::uint32_t index : registered_) {
+      if (shades[index] == 0) states[index] = 0;
+      marks[index] &= TLattice::AggregatedNearbyMask;
+    }
+  } else {
+    for (const std::uint32_t index : registered_) {
+      if (shades[index] == 0) states[index] = 0;
+    }
   }
+  // Stuck agents changed by hand may have left aggregated squares.
+  if (agentsChanged) picture_.RepaintAllNext();
   picture_.RestoreBase(lattice_);
 
   // Agent pass, in two sweeps in list order: every free agent turns and
