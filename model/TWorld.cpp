@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -104,6 +105,7 @@ void TWorld::PlaceAgents() {
     if (Paints()) picture_.PaintPlaced(agent, lattice_.IndexOf(column, row));
   }
   largeDots_ = false;
+  placed_ = true;
   // Stuck agents may have left aggregated squares that no one repaints.
   if (aggregatedCells_ > 0) picture_.RepaintAllNext();
 }
@@ -138,11 +140,12 @@ void TWorld::CheckChangedAgents() {
   }
 }
 
-void TWorld::MovePassOfFreeAgents(std::int32_t& freeAgents) {
+void TWorld::MovePassOfFreeAgents() {
   SeedStream draws;
-  for (TAgent& agent : agents_) {
+  for (const std::uint32_t k : free_) {
+    TAgent& agent = agents_[k];
+    // Always true unless changed through a reference kept past a step.
     if (agent.Moving != 1) continue;
-    ++freeAgents;
     agent.ChangeHeading(2, draws);
     agent.SetX(agent.X + 3 * agent.DX);
     agent.SetY(agent.Y + 3 * agent.DY);
@@ -153,29 +156,37 @@ void TWorld::MovePassOfFreeAgents(std::int32_t& freeAgents) {
   }
 }
 
-template <bool Paint, bool AllSquares>
+template <bool Paint, bool AllSquares, bool Everyone>
 void TWorld::RegisterAndPaint() {
-  const std::size_t count = agents_.size();
-  registered_.resize(count);
+  // Visits the free agents only, unless there is painting to do or every
+  // registration is to be counted here.
+  constexpr bool FreeOnly = !Paint && !Everyone;
+  const std::size_t count = FreeOnly ? free_.size() : agents_.size();
+  registered_.resize(agents_.size());
   const TAgent* const agents = agents_.data();
+  const std::uint32_t* const free = free_.data();
   std::int32_t* const states = lattice_.States();
   std::uint32_t* const registered = registered_.data();
   const std::uint8_t* const marks = lattice_.Marks();
   const std::size_t columns = static_cast<std::size_t>(GridColumns());
   const auto width = static_cast<std::uint32_t>(fieldWidth_);
   const auto height = static_cast<std::uint32_t>(fieldHeight_);
-  const auto cellIndex = [columns](const TAgent& agent) {
-    return static_cast<std::size_t>((agent.Y - 1) / 3) * columns +
-           static_cast<std::size_t>((agent.X - 1) / 3);
+  const auto agentAt = [&](std::size_t i) -> std::size_t {
+    if constexpr (FreeOnly) {
+      return free[i];
+    } else {
+      return i;
+    }
   };
   // Cells and dots lie all over the lattice; asking for those of a few
   // agents ahead keeps several memory reads in flight.
   constexpr std::size_t Ahead = 12;
-  for (std::size_t k = 0; k < count; ++k) {
-    if (k + Ahead < count) {
-      const TAgent& next = agents[k + Ahead];
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i + Ahead < count) {
+      const TAgent& next = agents[agentAt(i + Ahead)];
       if (static_cast<std::uint32_t>(next.X - 1) < width && static_cast<std::uint32_t>(next.Y - 1) < height) {
-        const std::size_t at = cellIndex(next);
+        const std::size_t at = static_cast<std::size_t>((next.Y - 1) / 3) * columns +
+                               static_cast<std::size_t>((next.X - 1) / 3);
         __builtin_prefetch(states + at, 1);
         if constexpr (Paint) {
           __builtin_prefetch(marks + at, 1);
@@ -183,6 +194,7 @@ void TWorld::RegisterAndPaint() {
         }
       }
     }
+    const std::size_t k = agentAt(i);
     const TAgent& agent = agents[k];
     if (static_cast<std::uint32_t>(agent.X - 1) >= width ||
         static_cast<std::uint32_t>(agent.Y - 1) >= height) {
@@ -195,23 +207,34 @@ void TWorld::RegisterAndPaint() {
     const std::int32_t column = (agent.X - 1) / 3;
     const std::int32_t row = (agent.Y - 1) / 3;
     const std::size_t index = static_cast<std::size_t>(row) * columns + static_cast<std::size_t>(column);
-    states[index] += states[index] != Int32Max;
-    registered[k] = static_cast<std::uint32_t>(index);
+    if (FreeOnly || Everyone || agent.Moving == 1) {
+      states[index] += states[index] != Int32Max;
+      registered[k] = static_cast<std::uint32_t>(index);
+    }
     if constexpr (Paint) picture_.PaintRegistered<AllSquares>(lattice_, agent, column, row, index);
+  }
+  if constexpr (!Everyone) {
+    // The stuck agents' registrations: each adds one to its cell, in any
+    // order, as the counts saturate alike.
+    for (const std::uint32_t index : stuckCells_) states[index] += states[index] != Int32Max;
   }
 }
 
-void TWorld::AggregationPass(std::uint16_t threshold) {
-  // Visits every registration, so every cell that holds an agent; a cell
-  // with several is tested again with the same result. The first agent of
-  // a cell in list order tests it, so the later ones find it fresh.
+void TWorld::AggregationPass(std::uint16_t threshold, const std::vector<std::uint32_t>& visited) {
+  // Visits the agents that can stand in an open cell, so every cell that
+  // can aggregate; a cell with several is tested again with the same
+  // result. The first agent of a cell in list order tests it, so the later
+  // ones find it fresh.
   const std::uint8_t* const shades = lattice_.Shades();
   newAggregates_.clear();
-  for (std::size_t k = 0; k < registered_.size(); ++k) {
+  for (const std::uint32_t k : visited) {
     const std::uint32_t index = registered_[k];
     TAgent& agent = agents_[k];
     if (shades[index] != 0) {
-      if (fresh_[index] != 0) agent.Moving = 0;
+      if (fresh_[index] != 0) {
+        agent.Moving = 0;
+        stuckCells_.push_back(index);
+      }
       continue;
     }
     const std::int32_t column = (agent.X - 1) / 3;
@@ -221,11 +244,28 @@ void TWorld::AggregationPass(std::uint16_t threshold) {
       fresh_[index] = 1;
       newAggregates_.push_back(index);
       agent.Moving = 0;
+      stuckCells_.push_back(index);
       ++aggregatedCells_;
       if (Paints()) picture_.PaintAggregated(column, row);
     }
   }
   for (const std::uint32_t index : newAggregates_) fresh_[index] = 0;
+}
+
+void TWorld::SortOutAgents() {
+  free_.clear();
+  stuckCells_.clear();
+  settled_ = true;
+  for (std::size_t k = 0; k < agents_.size(); ++k) {
+    if (agents_[k].Moving == 1) {
+      free_.push_back(static_cast<std::uint32_t>(k));
+    } else if (k < registered_.size()) {
+      stuckCells_.push_back(registered_[k]);
+      settled_ = settled_ && lattice_.Shades()[registered_[k]] != 0;
+    } else {
+      settled_ = false;
+    }
+  }
 }
 
 StepResult TWorld::RunStep(std::uint16_t threshold) {
@@ -238,9 +278,14 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   if (agentsChanged) CheckChangedAgents();
   agentsChanged_ = false;
   cellAgentsSorted_ = false;
+  // Counting every agent's registration one by one is needed only when the
+  // agents may not be as the last step left them.
+  const bool everyone = agentsChanged || placed_ || !settled_;
+  placed_ = false;
 
   // Reset pass: only the open cells registered in last step hold a State,
-  // and the picture differs from the base only where it lists.
+  // and the picture differs from the base only where it lists. Only free
+  // agents stand in open cells, unless the agents changed.
   std::int32_t* const states = lattice_.States();
   const std::uint8_t* const shades = lattice_.Shades();
   if (Paints()) {
@@ -249,8 +294,13 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
       if (shades[index] == 0) states[index] = 0;
       marks[index] &= TLattice::AggregatedNearbyMask;
     }
-  } else {
+  } else if (everyone) {
     for (const std::uint32_t index : registered_) {
+      if (shades[index] == 0) states[index] = 0;
+    }
+  } else {
+    for (const std::uint32_t k : free_) {
+      const std::uint32_t index = registered_[k];
       if (shades[index] == 0) states[index] = 0;
     }
   }
@@ -260,18 +310,36 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
 
   // Agent pass, in two sweeps in list order: every free agent turns and
   // moves, then every agent registers and is painted with its cell.
-  std::int32_t freeAgents = 0;
-  MovePassOfFreeAgents(freeAgents);
-  if (!Paints()) {
-    RegisterAndPaint<false, false>();
-  } else if (agentsChanged || largeDots_) {
-    RegisterAndPaint<true, true>();
-    picture_.RepaintAllNext();
+  if (everyone) SortOutAgents();
+  const auto freeAgents = static_cast<std::int32_t>(free_.size());
+  MovePassOfFreeAgents();
+  if (everyone) {
+    if (!Paints()) {
+      RegisterAndPaint<false, false, true>();
+    } else {
+      RegisterAndPaint<true, true, true>();
+      picture_.RepaintAllNext();
+    }
+    everyone_.resize(agents_.size());
+    std::iota(everyone_.begin(), everyone_.end(), 0u);
+    stuckCells_.clear();
+    AggregationPass(threshold, everyone_);
+    SortOutAgents();
   } else {
-    RegisterAndPaint<true, false>();
+    if (!Paints()) {
+      RegisterAndPaint<false, false, false>();
+    } else if (largeDots_) {
+      RegisterAndPaint<true, true, false>();
+      picture_.RepaintAllNext();
+    } else {
+      RegisterAndPaint<true, false, false>();
+    }
+    const std::size_t stuckBefore = stuckCells_.size();
+    AggregationPass(threshold, free_);
+    if (stuckCells_.size() != stuckBefore) {
+      std::erase_if(free_, [this](std::uint32_t k) { return agents_[k].Moving != 1; });
+    }
   }
-
-  AggregationPass(threshold);
   ++stepCount_;
   return {freeAgents, freeAgents > 0, stepCount_};
 }

@@ -137,10 +137,14 @@ class TWorld {
   // Throws std::out_of_range for an agent whose position maps to no cell;
   // notes whether any agent has a radius other than 1.
   void CheckChangedAgents();
-  void MovePassOfFreeAgents(std::int32_t& freeAgents);
-  template <bool Paint, bool AllSquares>
+  void MovePassOfFreeAgents();
+  template <bool Paint, bool AllSquares, bool Everyone>
   void RegisterAndPaint();
-  void AggregationPass(std::uint16_t threshold);
+  // Tests the cells of the agents listed (indexes), stops the agents of
+  // those that aggregate and lists their cells in stuckCells_.
+  void AggregationPass(std::uint16_t threshold, const std::vector<std::uint32_t>& visited);
+  // free_, stuckCells_ and settled_ from the agents as they stand.
+  void SortOutAgents();
   // Fills cellAgentStart_ and cellAgents_ from registered_.
   void SortRegistrationsByCell() const;
 
@@ -154,6 +158,17 @@ class TWorld {
   // The cell each agent registered in during the last step, by agent index:
   // the cells whose States the next step clears.
   std::vector<std::uint32_t> registered_;
+  // Indexes of the free agents (Moving 1), in list order.
+  std::vector<std::uint32_t> free_;
+  // The cell of every other agent, each once per agent: while settled_,
+  // these are all aggregated and each gains one registration per step,
+  // which the step adds without visiting the agents.
+  std::vector<std::uint32_t> stuckCells_;
+  bool settled_ = true;
+  // Set by placement: the next step sorts the agents out again.
+  bool placed_ = false;
+  // 0, 1, 2, ...: every agent, for a step that visits them all.
+  std::vector<std::uint32_t> everyone_;
   // Cells aggregated in the current step, marked in fresh_ (1) while the
   // aggregation pass stops their agents.
   std::vector<std::uint32_t> newAggregates_;
