@@ -40,13 +40,16 @@ void TPicture::RestoreSquare(const TLattice& lattice, Square square) {
 }
 
 void TPicture::PaintBase(const TLattice& lattice) {
-  const std::uint8_t* shades = lattice.Shades();
+  const std::int32_t width = canvas_.Width();
+  std::vector<std::uint32_t> line(static_cast<std::size_t>(width));
   for (std::int32_t y = 0; y < canvas_.Height(); ++y) {
-    const std::uint8_t* line = shades + lattice.IndexOf(0, std::min(y / 3, lattice.Rows() - 1));
-    std::uint32_t* p = canvas_.Row(y);
-    for (std::int32_t x = 0; x < canvas_.Width(); ++x) {
-      p[x] = ShadePixel(line[std::min(x / 3, lattice.Columns() - 1)]);
+    if (y % 3 == 0 && y / 3 < lattice.Rows()) {
+      const std::uint8_t* shades = lattice.Shades() + lattice.IndexOf(0, y / 3);
+      for (std::int32_t x = 0; x < width; ++x) {
+        line[static_cast<std::size_t>(x)] = ShadePixel(shades[std::min(x / 3, lattice.Columns() - 1)]);
+      }
     }
+    std::copy(line.begin(), line.end(), canvas_.Row(y));
   }
 }
 

@@ -316,9 +316,11 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   if (everyone) {
     if (!Paints()) {
       RegisterAndPaint<false, false, true>();
-    } else {
+    } else if (agentsChanged || largeDots_) {
       RegisterAndPaint<true, true, true>();
       picture_.RepaintAllNext();
+    } else {
+      RegisterAndPaint<true, false, true>();
     }
     everyone_.resize(agents_.size());
     std::iota(everyone_.begin(), everyone_.end(), 0u);
