@@ -96,6 +96,9 @@ class TWorld {
   // Not for reading from two threads at once (see TCellGrid).
   TCellGrid Cells() const noexcept { return TCellGrid(*this); }
   TCellView Cell(std::int32_t column, std::int32_t row) const;
+  // Every cell's Shade (0 open, 255 aggregated), row by row: index
+  // row * GridColumns() + column. For reading the whole lattice at once.
+  const std::uint8_t* Shades() const noexcept { return lattice_.Shades(); }
 
   // The drawing image, drawingWidth x drawingHeight pixels; an empty 0 x 0
   // canvas for a world made with Painting::Off.
