@@ -7,11 +7,12 @@
 // (x, y) shows the cell of column min(x / 3, columns - 1) and row
 // min(y / 3, rows - 1). A step's picture differs from the base only at what
 // it wrote besides: agents' dots and open cells' squares, which are listed
-// and put back to the base at the next step, and aggregated cells' squares,
-// which are not: every such cell holds stuck agents, which write its black
-// square again in the next step wherever it differs from the base, before
-// any pixel of it is relied on (until agents are moved by hand or placed
-// again, after which everything is repainted).
+// and put back to the base at the next step, and aggregated cells' squares
+// with their stuck agents' dots, which are not while the cell's block is
+// mixed: every such cell holds stuck agents, which write its black square
+// again in the next step, before any pixel of it is relied on (until agents
+// are moved by hand or placed again, after which everything is repainted).
+// When its block becomes all aggregated, its square is listed once.
 //
 // A square is written only when it could show: an agent's square equals the
 // base, and covers no earlier write of the same step, when its cell's 3 x 3
@@ -56,11 +57,12 @@ class TPicture {
   void RepaintAllNext() noexcept { repaintAll_ = true; }
 
   // An agent registered in cell (column, row) at `index`: its square where
-  // it could show (every square with AllSquares), then its dot. Sets the
+  // it could show (every square with AllSquares), then its dot. staysPut:
+  // the agent will register in the same cell in the next step. Sets the
   // cell's registered and square-listed marks, which the step clears.
   template <bool AllSquares>
   void PaintRegistered(TLattice& lattice, const TAgent& agent, std::int32_t column,
-                       std::int32_t row, std::size_t index) {
+                       std::int32_t row, std::size_t index, bool staysPut) {
     std::uint8_t* const marks = lattice.Marks();
     const std::uint8_t own = marks[index];
     bool square = AllSquares;
@@ -75,8 +77,8 @@ class TPicture {
                   TLattice::RegisteredFlag) != 0;
       }
     }
+    const std::uint8_t shade = lattice.Shades()[index];
     if (square) {
-      const std::uint8_t shade = lattice.Shades()[index];
       const std::uint32_t pixel = ShadePixel(shade);
       std::uint32_t* p = pixels_ + 3 * row * stride_ + 3 * column;
       for (int dy = 0; dy < 4; ++dy, p += stride_) {
@@ -94,7 +96,11 @@ class TPicture {
       std::uint32_t* dot = pixels_ + offset;
       dot[0] = Red; dot[1] = Red;
       dot[stride_] = Red; dot[stride_ + 1] = Red;
-      dots_.push_back(Dot{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(index)});
+      // A dot that stays put in an aggregated cell whose block is mixed is
+      // covered by the cell's square in the next step.
+      if (!staysPut || shade == 0 || (own & TLattice::AggregatedNearbyMask) == 9) {
+        dots_.push_back(Dot{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(index)});
+      }
     } else {
       agent.Draw(canvas_);
       repaintAll_ = true;
@@ -107,6 +113,10 @@ class TPicture {
   // A newly aggregated cell's black square (not listed: its agents, now
   // stuck, paint it again).
   void PaintAggregated(std::int32_t column, std::int32_t row);
+  // Lists the square of an aggregated cell whose block has just become all
+  // aggregated: its stuck agents stop painting it, so the dots they left on
+  // it are put back to the base at the next step.
+  void ListSquare(std::int32_t column, std::int32_t row) { squares_.push_back(Square{column, row}); }
 
   // The stored pixel of a cell's grey.
   static constexpr std::uint32_t ShadePixel(std::int32_t shade) noexcept {

@@ -211,7 +211,9 @@ void TWorld::RegisterAndPaint() {
       states[index] += states[index] != Int32Max;
       registered[k] = static_cast<std::uint32_t>(index);
     }
-    if constexpr (Paint) picture_.PaintRegistered<AllSquares>(lattice_, agent, column, row, index);
+    if constexpr (Paint) {
+      picture_.PaintRegistered<AllSquares>(lattice_, agent, column, row, index, agent.Moving != 1);
+    }
   }
   if constexpr (!Everyone) {
     // The stuck agents' registrations: each adds one to its cell, in any
@@ -246,10 +248,22 @@ void TWorld::AggregationPass(std::uint16_t threshold, const std::vector<std::uin
       agent.Moving = 0;
       stuckCells_.push_back(index);
       ++aggregatedCells_;
-      if (Paints()) picture_.PaintAggregated(column, row);
+      if (Paints()) {
+        picture_.PaintAggregated(column, row);
+        ListSquaresOfFilledBlocks(column, row);
+      }
     }
   }
   for (const std::uint32_t index : newAggregates_) fresh_[index] = 0;
+}
+
+void TWorld::ListSquaresOfFilledBlocks(std::int32_t column, std::int32_t row) {
+  const std::uint8_t* const marks = lattice_.Marks();
+  for (const std::int32_t r : {lattice_.PreviousRow(row), row, lattice_.NextRow(row)}) {
+    for (const std::int32_t c : {lattice_.PreviousColumn(column), column, lattice_.NextColumn(column)}) {
+      if ((marks[lattice_.IndexOf(c, r)] & TLattice::AggregatedNearbyMask) == 9) picture_.ListSquare(c, r);
+    }
+  }
 }
 
 void TWorld::SortOutAgents() {

@@ -146,6 +146,9 @@ class TWorld {
   // Tests the cells of the agents listed (indexes), stops the agents of
   // those that aggregate and lists their cells in stuckCells_.
   void AggregationPass(std::uint16_t threshold, const std::vector<std::uint32_t>& visited);
+  // After cell (column, row) aggregated: lists for restoring the squares of
+  // the cells round it whose blocks it filled.
+  void ListSquaresOfFilledBlocks(std::int32_t column, std::int32_t row);
   // free_, stuckCells_ and settled_ from the agents as they stand.
   void SortOutAgents();
   // Fills cellAgentStart_ and cellAgents_ from registered_.
