@@ -267,12 +267,8 @@ std::vector<std::uint8_t> AggregatedLattice(const TWorld& world) {
   const std::int32_t columns = world.GridColumns(), rows = world.GridRows();
   std::vector<std::uint8_t> lattice(static_cast<std::size_t>(columns) *
                                     static_cast<std::size_t>(rows));
-  for (std::int32_t r = 0; r < rows; ++r) {
-    for (std::int32_t c = 0; c < columns; ++c) {
-      lattice[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
-              static_cast<std::size_t>(c)] = world.Cell(c, r).Shade != 0 ? 1 : 0;
-    }
-  }
+  const std::uint8_t* shades = world.Shades();
+  for (std::uint8_t& cell : lattice) cell = *shades++ != 0 ? 1 : 0;
   return lattice;
 }
 

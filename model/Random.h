@@ -18,8 +18,16 @@ constexpr std::uint32_t NextSeed(std::uint32_t seed) noexcept {
 // The seed is one 32-bit word per thread. The program runs its model on one
 // thread, so for it this is the process-wide seed; the sweep runner gives
 // each run a thread of its own, and the runs stay independent.
+// While a SeedStream holds the seed, every function here that reads or
+// writes it stops the program: such a draw would be lost when the stream
+// gives the seed back.
 std::uint32_t Seed() noexcept;
 void SetSeed(std::uint32_t seed) noexcept;
+
+// For SeedStream only: hands out the thread's seed and marks it lent, and
+// takes it back. Lending a lent seed stops the program.
+std::uint32_t LendSeed() noexcept;
+void ReturnSeed(std::uint32_t seed) noexcept;
 
 // Replaces the seed by the low 32 bits of the finest monotonic clock the
 // platform has (nanoseconds); falls back to a millisecond count if that clock

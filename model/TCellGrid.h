@@ -1,12 +1,12 @@
-// The lattice's cells as the world holds them, addressed Cells[column][row].
-// A cell is handed out as a TCell value, built from the world's own compact
-// arrays when it is asked for: the step keeps its per-cell counts packed for
-// speed, and nothing outside the world may change a cell.
+// The lattice's cells as the world holds them, addressed Cells[column][row],
+// each read as a TCellView. Reading a cell allocates nothing; the first read
+// after the world changed sorts the last step's registrations by cell, once
+// (O(cells + agents), into storage the world keeps).
 #pragma once
 
 #include <cstdint>
 
-#include "cell_P.h"
+#include "TCellView.h"
 
 namespace dla {
 
@@ -20,7 +20,7 @@ class TCellGrid {
    public:
     Column(const TWorld& world, std::int32_t column) noexcept : world_(&world), column_(column) {}
     // 0 <= row < Rows(); unchecked.
-    TCell operator[](std::int32_t row) const;
+    TCellView operator[](std::int32_t row) const;
 
    private:
     const TWorld* world_;

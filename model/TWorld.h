@@ -6,18 +6,23 @@
 // pixels of the literal step (every cell cleared and repainted in order, then
 // every agent turned, moved, registered and painted with its cell, then every
 // cell tested). It is fast because it relies on these invariants:
-//  1. The move pass keeps the random seed in a local and writes it back at
-//     its end: any other draw inside that pass must use the same local seed
-//     (as ChangeHeading2 does), or it reads a stale seed and is overwritten.
+//  1. The move pass draws only through one SeedStream; any other use of the
+//     thread's seed while it is open stops the program.
 //  2. Moves and registrations run as two sweeps over the agents: a move reads
 //     nothing that a registration writes.
-//  3. Only cells registered in during a step are tested, so only they carry
-//     a NeighbourSum; every other cell reports 0.
-//  4. Aggregated squares are not repainted on reset: their stuck agents never
-//     move again (unless changed through MutableAgents) and repaint them.
-//  5. Newly aggregated cells are painted in any order: all of them are black.
-//  6. Only squares listed as occupied or dirty differ from a full repaint; a
-//     dot of a radius other than 1 forces the next step to repaint all.
+//  3. An open cell's State is non-zero only if an agent registered in it in
+//     the last step, so clearing the cells listed as registered in clears
+//     them all; only those cells can aggregate, so only they are tested.
+//     NeighbourSum is not kept: Cells() computes it from the States.
+//  4. Which cells aggregate depends only on the States fixed by the
+//     registrations, so the order they are tested in does not show; all
+//     new aggregates are black, so neither does the order they are painted in.
+//  5. The picture (TPicture) differs from the base picture of the current
+//     shades only where the last step or placement wrote besides, all of
+//     which it lists; it skips writing squares that equal the base, which
+//     rests on every dot lying inside its cell's pixels. A step after the
+//     agents were changed by hand, or while an agent has a radius other than
+//     1, paints every square and repaints all at the next step.
 // To change a rule: change the literal step in the tests first, then the
 // fast step, and run the bit-for-bit comparison and the pinned digests; a
 // rule that breaks an invariant above must also change the bookkeeping that
@@ -32,6 +37,9 @@
 #include "StepResult.h"
 #include "TCanvas.h"
 #include "TCellGrid.h"
+#include "TCellView.h"
+#include "TLattice.h"
+#include "TPicture.h"
 #include "agenten.h"
 
 namespace dla {
@@ -65,8 +73,8 @@ class TWorld {
   TWorld(TWorld&&) = default;
   TWorld& operator=(TWorld&&) = default;
 
-  std::int32_t GridColumns() const noexcept { return gridColumns_; }
-  std::int32_t GridRows() const noexcept { return gridRows_; }
+  std::int32_t GridColumns() const noexcept { return lattice_.Columns(); }
+  std::int32_t GridRows() const noexcept { return lattice_.Rows(); }
   // Wrap limits in pixels: 3 * GridColumns and 3 * GridRows.
   std::int32_t FieldWidth() const noexcept { return fieldWidth_; }
   std::int32_t FieldHeight() const noexcept { return fieldHeight_; }
@@ -85,20 +93,22 @@ class TWorld {
     return agents_;
   }
 
-  // Cells[column][row], each a TCell value with the cell's centre, size,
-  // State, Shade and AgentIndexes as they stand. NeighbourSum is the one the
-  // last step computed for the cells it tested (open cells holding an agent)
-  // and 0 for every other cell. Read-only:
-  // only the world's operations change cells, which lets the step repaint
-  // just what changed.
+  // Cells[column][row], each a TCellView with the cell's centre, size,
+  // State, Shade, NeighbourSum (the sum over its 3 x 3 block, for every
+  // cell) and AgentIndexes as they stand. Read-only: only the world's
+  // operations change cells, which lets the step repaint just what changed.
+  // Not for reading from two threads at once (see TCellGrid).
   TCellGrid Cells() const noexcept { return TCellGrid(*this); }
-  TCell Cell(std::int32_t column, std::int32_t row) const;
+  TCellView Cell(std::int32_t column, std::int32_t row) const;
+  // Every cell's Shade (0 open, 255 aggregated), row by row: index
+  // row * GridColumns() + column. For reading the whole lattice at once.
+  const std::uint8_t* Shades() const noexcept { return lattice_.Shades(); }
 
   // The drawing image, drawingWidth x drawingHeight pixels; an empty 0 x 0
   // canvas for a world made with Painting::Off.
-  const TCanvas& Canvas() const noexcept { return canvas_; }
+  const TCanvas& Canvas() const noexcept { return picture_.Canvas(); }
   // True unless the world was made with Painting::Off.
-  bool Paints() const noexcept { return paints_; }
+  bool Paints() const noexcept { return picture_.Paints(); }
 
   // Reseeds; every cell open with State 0 (AgentIndexes emptied and
   // NeighbourSum 0 too), the whole picture repainted cell by cell.
@@ -122,11 +132,6 @@ class TWorld {
   // changing anything, when StepCount is already 2^31 - 1.
   StepResult RunStep(std::uint16_t threshold);
 
-  // Adds the State of the 3 x 3 block round Cells[column][row] (the lattice
-  // closed into a torus, a cell counted again where the lattice is narrower
-  // than 3) to its NeighbourSum, saturating at 2^31 - 1.
-  void SumNeighbourhood(std::int32_t column, std::int32_t row);
-
   // The seed that the last PlaceAgents seeding left, before its first draw:
   // the number that repeats the run.
   std::uint32_t PlacementSeed() const noexcept { return placementSeed_; }
@@ -136,70 +141,59 @@ class TWorld {
   std::int32_t StuckAgents() const noexcept;
 
  private:
-  struct CellRef {
-    std::int32_t Column;
-    std::int32_t Row;
-  };
-  // What the step keeps of a cell, packed so that the cells of a row lie
-  // four to a cache line. First and Last chain the agents registered in
-  // the cell during the current step through nextAgent_ (-1: none).
-  struct CellCounts {
-    std::int32_t State = 0;
-    std::int32_t NeighbourSum = 0;
-    std::int32_t First = -1;
-    std::int32_t Last = -1;
-  };
-
-  // One cell for every lattice site, then ResetCells.
-  void CreateCells();
-  std::size_t IndexOf(std::int32_t column, std::int32_t row) const noexcept {
-    return static_cast<std::size_t>(row) * static_cast<std::size_t>(gridColumns_) +
-           static_cast<std::size_t>(column);
-  }
-  // The stored pixel of a cell's grey: a grey reads the same in both byte
-  // orders, so only the opaque alpha is added.
-  static constexpr std::uint32_t ShadePixel(std::int32_t shade) noexcept {
-    return 0xFF000000u | TCell::GreyOf(shade);
-  }
-  std::uint32_t CellPixel(std::size_t index) const noexcept { return ShadePixel(shade_[index]); }
-  void PaintAllCells();
-  // Repaints a cell's square as a full pass in order would leave it.
-  void RestoreSquare(CellRef cell);
-  void CheckAgentPositions() const;
-  void MovePassOfFreeAgents(std::int32_t& freeAgents);
-  template <bool Paint>
+  // Throws std::out_of_range for an agent whose position maps to no cell;
+  // notes whether any agent has a radius other than 1.
+  void CheckChangedAgents();
+  void MovePassOfFreeAgents();
+  template <bool Paint, bool AllSquares, bool Everyone>
   void RegisterAndPaint();
+  // Tests the cells of the agents listed (indexes), stops the agents of
+  // those that aggregate and lists their cells in stuckCells_.
+  void AggregationPass(std::uint16_t threshold, const std::vector<std::uint32_t>& visited);
+  // After cell (column, row) aggregated: lists for restoring the squares of
+  // the cells round it whose blocks it filled.
+  void ListSquaresOfFilledBlocks(std::int32_t column, std::int32_t row);
+  // free_, stuckCells_ and settled_ from the agents as they stand.
+  void SortOutAgents();
+  // Fills cellAgentStart_ and cellAgents_ from registered_.
+  void SortRegistrationsByCell() const;
 
   Seeder seeder_;
-  bool paints_;
-  std::int32_t gridColumns_;
-  std::int32_t gridRows_;
   std::int32_t fieldWidth_;
   std::int32_t fieldHeight_;
   std::int32_t stepCount_ = 0;
   std::vector<TAgent> agents_;
-  TCanvas canvas_;
-
-  std::vector<CellCounts> counts_;
-  // 0 open, 255 aggregated.
-  std::vector<std::uint8_t> shade_;
-  // The next agent registered in the same cell in this step, -1 at the end.
-  std::vector<std::int32_t> nextAgent_;
-  // Wrapped neighbour of each column and row.
-  std::vector<std::int32_t> previousColumn_, nextColumn_, previousRow_, nextRow_;
-  // Cells registered in during the last step (each once): the ones whose
-  // per-step values the next step clears.
-  std::vector<CellRef> occupied_;
-  // Cells whose squares were painted out of the full-pass order since the
-  // last full pass, besides the occupied ones; the next step repaints them
-  // as a full pass would.
-  std::vector<CellRef> dirty_;
-  // Set when something was painted outside the cells' squares (an agent
-  // with a radius other than 1): the next step repaints every cell.
-  bool repaintAll_ = false;
+  TLattice lattice_;
+  TPicture picture_;
+  // The cell each agent registered in during the last step, by agent index:
+  // the cells whose States the next step clears.
+  std::vector<std::uint32_t> registered_;
+  // Indexes of the free agents (Moving 1), in list order.
+  std::vector<std::uint32_t> free_;
+  // The cell of every other agent, each once per agent: while settled_,
+  // these are all aggregated and each gains one registration per step,
+  // which the step adds without visiting the agents.
+  std::vector<std::uint32_t> stuckCells_;
+  bool settled_ = true;
+  // Set by placement: the next step sorts the agents out again.
+  bool placed_ = false;
+  // 0, 1, 2, ...: every agent, for a step that visits them all.
+  std::vector<std::uint32_t> everyone_;
+  // Cells aggregated in the current step, marked in fresh_ (1) while the
+  // aggregation pass stops their agents.
+  std::vector<std::uint32_t> newAggregates_;
+  std::vector<std::uint8_t> fresh_;
+  // registered_ sorted by cell for Cells(): the agents of cell i are
+  // cellAgents_[cellAgentStart_[i] .. cellAgentStart_[i + 1]).
+  mutable std::vector<std::int32_t> cellAgentStart_;
+  mutable std::vector<std::int32_t> cellAgents_;
+  mutable bool cellAgentsSorted_ = false;
   // Set whenever the agents were handed out for change: their positions are
   // checked at the next step, and stuck agents may have been moved.
   bool agentsChanged_ = false;
+  // Some agent has a radius other than 1 (possible only by hand): its dot
+  // reaches past its cell, so every step paints every square.
+  bool largeDots_ = false;
   std::uint32_t placementSeed_ = 0;
   std::int32_t aggregatedCells_ = 0;
 };

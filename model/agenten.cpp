@@ -4,30 +4,14 @@
 
 namespace dla {
 
-namespace {
-
-// Two's-complement arithmetic on 32-bit values without signed overflow.
-std::int32_t WrapAdd(std::int32_t a, std::int32_t b) noexcept {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-std::int32_t WrapMul(std::int32_t a, std::int32_t b) noexcept {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-}
-
-}  // namespace
-
 std::int32_t TAgent::RandomBetween(std::int32_t a, std::int32_t b) {
-  const long double u = UniformReal();
-  const std::int32_t count = WrapAdd(WrapAdd(b, WrapMul(a, -1)), 1);
-  const long double v = u * static_cast<long double>(count) + static_cast<long double>(a);
-  return Low32(RoundHalfEven(v));
+  SeedStream draws;
+  return draws.Between(a, b);
 }
 
 void TAgent::ChangeHeading(std::int32_t n) {
-  const std::int32_t k = RandomBetween(WrapMul(n, -1), n);
-  Heading = WrapAdd(Heading, WrapMul(45, k));
-  CalcDX(Heading);
-  CalcDY(Heading);
+  SeedStream draws;
+  ChangeHeading(n, draws);
 }
 
 void TAgent::Draw(TCanvas& canvas) const {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "Random.h"
+#include "SeedStream.h"
 
 namespace dla {
 
@@ -25,27 +26,19 @@ class TAgent {
   std::int32_t DX = 0;
   std::int32_t DY = 0;
 
-  // One UniformReal draw u; RoundHalfEven(u * (b - a + 1) + a), so the result
-  // runs from a to b + 1, the two ends half as likely as the inner values.
-  // b - a + 1 wraps modulo 2^32.
+  // One draw u; RoundHalfEven(u * (b - a + 1) + a), so the result runs from
+  // a to b + 1, the two ends half as likely as the inner values. b - a + 1
+  // wraps modulo 2^32.
   static std::int32_t RandomBetween(std::int32_t a, std::int32_t b);
 
-  // Heading += 45 * RandomBetween(-n, n) (wrapping), then DX and DY from it.
+  // Heading += 45 * RandomBetween(-n, n) (wrapping), then DX and DY from it,
+  // drawing from the thread's seed.
   void ChangeHeading(std::int32_t n);
-
-  // ChangeHeading(2) drawing from `seed` rather than the thread's seed, with
-  // integer arithmetic only: the step keeps the seed in a register for the
-  // whole agent pass. Gives exactly what ChangeHeading(2) gives.
-  void ChangeHeading2(std::uint32_t& seed) noexcept {
-    seed = NextSeed(seed);
-    // u * 5 - 2 rounded half to even, with u = seed / 2^32: the turn is
-    // round(5 * seed / 2^32) - 2, and shifting by the even 2 keeps ties even.
-    const std::uint64_t scaled = 5ull * seed;
-    std::uint64_t units = scaled >> 32;
-    const std::uint32_t rest = static_cast<std::uint32_t>(scaled);
-    units += (rest > 0x80000000u) | ((rest == 0x80000000u) & (units & 1u));
-    const std::uint32_t turn = 45u * static_cast<std::uint32_t>(units) - 90u;
-    Heading = static_cast<std::int32_t>(static_cast<std::uint32_t>(Heading) + turn);
+  // The same turn, drawing from a stream the caller holds: the step's form.
+  void ChangeHeading(std::int32_t n, SeedStream& draws) noexcept {
+    const auto negated = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(n));
+    const auto units = static_cast<std::uint32_t>(draws.Between(negated, n));
+    Heading = static_cast<std::int32_t>(static_cast<std::uint32_t>(Heading) + 45u * units);
     const int sector = HeadingSector(Heading);
     DX = SectorSine[sector];
     DY = SectorCosine[sector];

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 
 #include "SeedHelpers.h"
@@ -49,20 +50,6 @@ TEST(Agent, RandomBetweenRunsFromAToBPlusOne) {
   EXPECT_NEAR(counts[0] / double(draws), 0.2, 0.005);
 }
 
-TEST(Agent, RandomBetweenEqualBoundsAndTies) {
-  const struct {
-    std::int32_t a;
-    std::uint32_t next;  // the seed the draw sees
-    std::int32_t expected;
-  } cases[] = {{4, 0x7FFFFFFFu, 4}, {4, 0x80000001u, 5}, {4, 0x80000000u, 4},
-               {5, 0x80000000u, 6}, {-2, 0x80000000u, 0}};
-  for (const auto& c : cases) {
-    SetSeed(SeedBefore(c.next));
-    const std::int32_t b = c.a == -2 ? 2 : c.a;
-    EXPECT_EQ(TAgent::RandomBetween(c.a, b), c.expected) << c.a << " " << c.next;
-  }
-}
-
 TEST(Agent, HalfwayDrawLeavesTheHeading) {
   TAgent agent;
   agent.SetHeading(90);
@@ -82,23 +69,21 @@ TEST(Agent, HeadingWrapsModulo2To32) {
   EXPECT_EQ(agent.DX, RoundedSine(-2147483641));
 }
 
-TEST(Agent, FastTurnMatchesChangeHeading) {
-  // Every outcome of the draw, ties included, from headings all over the range.
+TEST(Agent, RandomBetweenMatchesTheExtendedPrecisionFormula) {
+  // The step's bounds, equal bounds and bounds whose count wraps, with draws
+  // all over the range and ties (u = 1/2) among them.
+  const std::pair<std::int32_t, std::int32_t> bounds[] = {
+      {-2, 2}, {4, 4}, {5, 5}, {0, 0}, {-1000, 1000}, {7, -3}, {-2147483647 - 1, 2147483647}};
   std::uint32_t s = 17;
-  for (int i = 0; i < 200000; ++i) {
+  for (int i = 0; i < 140000; ++i) {
     s = NextSeed(s);
-    TAgent slow;
-    slow.SetHeading(i % 3 == 0 ? static_cast<std::int32_t>(s ^ 0x5555u) : 45 * (i % 97 - 48));
-    TAgent fast = slow;
-    const std::uint32_t seed = i % 1000 == 0 ? SeedBefore(0x80000000u) : s * 2654435761u;
+    const auto [a, b] = bounds[i % 7];
+    const std::uint32_t seed = i % 1000 < 7 ? SeedBefore(0x80000000u) : s * 2654435761u;
+    const auto count = static_cast<std::int32_t>(static_cast<std::uint32_t>(b) - static_cast<std::uint32_t>(a) + 1u);
+    const long double u = std::ldexp(static_cast<long double>(NextSeed(seed)), -32);
     SetSeed(seed);
-    slow.ChangeHeading(2);
-    std::uint32_t local = seed;
-    fast.ChangeHeading2(local);
-    ASSERT_EQ(local, Seed());
-    ASSERT_EQ(fast.Heading, slow.Heading) << seed;
-    ASSERT_EQ(fast.DX, slow.DX);
-    ASSERT_EQ(fast.DY, slow.DY);
+    ASSERT_EQ(TAgent::RandomBetween(a, b), Low32(RoundHalfEven(u * count + a))) << seed << " " << a;
+    ASSERT_EQ(Seed(), NextSeed(seed));
   }
 }
 

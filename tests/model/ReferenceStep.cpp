@@ -71,7 +71,7 @@ StepResult ReferenceWorld::RunStep(std::uint16_t threshold) {
     if (agent.Moving == 1) {
       result.AnyFree = true;
       ++result.FreeAgents;
-      const std::int32_t turn = TAgent::RandomBetween(-2, 2);
+      const std::int32_t turn = Low32(RoundHalfEven(UniformReal() * 5 + (-2)));
       agent.Heading = static_cast<std::int32_t>(static_cast<std::uint32_t>(agent.Heading) +
                                                 static_cast<std::uint32_t>(45 * turn));
       agent.DX = Low32(RoundHalfEven(Sine(agent.Heading)));
@@ -87,8 +87,7 @@ StepResult ReferenceWorld::RunStep(std::uint16_t threshold) {
     const auto row = Low32(RoundHalfEven(static_cast<long double>(std::int64_t{agent.Y} - 2) / 3));
     TCell& cell = Cells[column][row];
     cell.SetState(cell.State() + 1);
-    cell.AgentIndexes.resize(static_cast<std::size_t>(cell.State()), 0);
-    cell.AgentIndexes.back() = static_cast<std::int32_t>(k);
+    cell.AgentIndexes.push_back(static_cast<std::int32_t>(k));
     cell.Draw(Canvas);
     agent.Draw(Canvas);
   }

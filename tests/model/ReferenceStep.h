@@ -1,7 +1,9 @@
 // A world stepped exactly as the rules read, with nothing left out: every
 // cell repainted in order, every shape drawn through the canvas, headings
-// turned through the extended-precision sine and cosine, index arrays grown
-// to the cumulative count. Slow; the fast world must match it bit for bit.
+// turned through the extended-precision sine and cosine. A cell's index
+// array holds the current step's registrations only: the literal array,
+// grown to the cumulative State in an aggregated cell, ends with them, and
+// no step reads the rest. Slow; the fast world must match it bit for bit.
 #pragma once
 
 #include <cstdint>

@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "Random.h"
+#include "agenten.h"
 
 namespace dla::test {
 
@@ -27,6 +29,33 @@ constexpr std::uint32_t SeedForTurn(int units) {
   const double u = (units + 2) / 5.0;  // 0.0, 0.2, ... 1.0: the interval's centre
   const double centre = units == 3 ? 0.95 : units == -2 ? 0.05 : u;
   return SeedBefore(static_cast<std::uint32_t>(centre * 4294967296.0));
+}
+
+// Free agents that the next step moves onto the given cells, `count` onto
+// each, in this order, when the step starts from the thread's seed as it is
+// now and they are the only free agents: each stands one cell above its cell
+// (wrapping, on a lattice of `rows` rows) and faces the heading that its
+// draw turns to 0, straight down.
+struct Arrival {
+  std::int32_t column, row, count;
+};
+inline std::vector<TAgent> ArrivingAt(std::int32_t rows, const std::vector<Arrival>& arrivals) {
+  const std::uint32_t start = Seed();
+  std::vector<TAgent> agents;
+  for (const Arrival& a : arrivals) {
+    for (std::int32_t i = 0; i < a.count; ++i) {
+      TAgent probe;  // takes the same draw as the agent will
+      probe.ChangeHeading(2);
+      TAgent& agent = agents.emplace_back();
+      agent.SetX(3 * a.column + 2);
+      agent.SetY(3 * (a.row == 0 ? rows - 1 : a.row - 1) + 2);
+      agent.SetHeading(static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(probe.Heading)));
+      agent.SetRadius(1);
+      agent.Moving = 1;
+    }
+  }
+  SetSeed(start);
+  return agents;
 }
 
 }  // namespace dla::test

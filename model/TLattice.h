@@ -1,0 +1,74 @@
+// The lattice's per-cell values, held in compact arrays row by row (index =
+// row * Columns() + column) so that the step's random accesses stay within a
+// few small arrays, and the torus neighbours of every column and row.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace dla {
+
+class TLattice {
+ public:
+  // columns x rows cells, all open with State 0; both at least 1.
+  TLattice(std::int32_t columns, std::int32_t rows);
+
+  std::int32_t Columns() const noexcept { return columns_; }
+  std::int32_t Rows() const noexcept { return rows_; }
+  std::size_t CellCount() const noexcept { return shade_.size(); }
+  std::size_t IndexOf(std::int32_t column, std::int32_t row) const noexcept {
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
+           static_cast<std::size_t>(column);
+  }
+  // Torus neighbours: column - 1, column + 1, row - 1 and row + 1, wrapped.
+  std::int32_t PreviousColumn(std::int32_t column) const noexcept {
+    return column == 0 ? columns_ - 1 : column - 1;
+  }
+  std::int32_t NextColumn(std::int32_t column) const noexcept {
+    return column == columns_ - 1 ? 0 : column + 1;
+  }
+  std::int32_t PreviousRow(std::int32_t row) const noexcept { return row == 0 ? rows_ - 1 : row - 1; }
+  std::int32_t NextRow(std::int32_t row) const noexcept { return row == rows_ - 1 ? 0 : row + 1; }
+
+  // Registrations counted in each cell (TCell::State), saturating at
+  // 2^31 - 1; the step adds and clears them through these.
+  std::int32_t* States() noexcept { return state_.data(); }
+  const std::int32_t* States() const noexcept { return state_.data(); }
+  // 0 open, 255 aggregated (TCell::Shade).
+  const std::uint8_t* Shades() const noexcept { return shade_.data(); }
+  // Per-cell marks: the low four bits count the aggregated cells in the
+  // cell's 3 x 3 block (a cell counted again where the lattice is narrower
+  // than 3), so 0 means the block is all open and 9 all aggregated; the
+  // painting step sets the two flags below and clears them with the State.
+  static constexpr std::uint8_t AggregatedNearbyMask = 0x0F;
+  static constexpr std::uint8_t RegisteredFlag = 0x10;    // an agent registered this step
+  static constexpr std::uint8_t SquareListedFlag = 0x20;  // its square is listed for restoring
+  std::uint8_t* Marks() noexcept { return marks_.data(); }
+  const std::uint8_t* Marks() const noexcept { return marks_.data(); }
+
+  // Sum of State over the 3 x 3 block round the cell, the lattice closed
+  // into a torus, a cell counted again where the lattice is narrower than 3.
+  std::int64_t BlockSum(std::int32_t column, std::int32_t row) const noexcept {
+    const std::int32_t left = PreviousColumn(column), right = NextColumn(column);
+    std::int64_t sum = 0;
+    for (const std::int32_t r : {PreviousRow(row), row, NextRow(row)}) {
+      const std::int32_t* line = state_.data() + IndexOf(0, r);
+      sum += std::int64_t{line[left]} + line[column] + line[right];
+    }
+    return sum;
+  }
+  // Shade 255 for an open cell, and its block's neighbours told.
+  void Aggregate(std::int32_t column, std::int32_t row) noexcept;
+  // Every cell open with State 0.
+  void Clear() noexcept;
+
+ private:
+  std::int32_t columns_;
+  std::int32_t rows_;
+  std::vector<std::int32_t> state_;
+  std::vector<std::uint8_t> shade_;
+  std::vector<std::uint8_t> marks_;
+};
+
+}  // namespace dla
