@@ -18,6 +18,7 @@
 #include "Random.h"
 #include "TWorld.h"
 #include "UpDown.h"
+#include "WindowManager.h"
 
 namespace {
 
@@ -141,9 +142,12 @@ TForm1::TForm1(TErrorDisplay& errors, QWidget* parent) : QWidget(parent), errors
 TForm1::~TForm1() { FormDestroy(); }
 
 void TForm1::FormCreate() {
-  // A bare X server has no window manager to maximise the window, so it
-  // takes the available screen area itself first.
-  if (const QScreen* screen = this->screen()) setGeometry(screen->availableGeometry());
+  // Without a window manager nobody acts on the request to maximise, so the
+  // window takes the available screen area itself. With one, the window
+  // keeps its laid-out size as its normal geometry, where "restore" returns.
+  if (!WindowManagerRuns()) {
+    if (const QScreen* screen = this->screen()) setGeometry(screen->availableGeometry());
+  }
   setWindowState(windowState() | Qt::WindowMaximized);
   CentrePanel1();
   world_ = std::make_unique<dla::TWorld>(ZeichenPanel->width(), ZeichenPanel->height());

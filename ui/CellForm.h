@@ -73,8 +73,10 @@ class TForm1 : public QWidget {
   // The handlers. Qt reaches them through the error display; called
   // directly they throw what fails.
   //
-  // Maximises the window (sizing it to the available screen area itself,
-  // for a screen without a window manager), centres Panel1, builds the
+  // Maximises the window (sizing it to the available screen area itself
+  // where no window manager runs; otherwise its normal geometry stays the
+  // LayoutWidth x LayoutHeight client area at the platform's default
+  // position), centres Panel1, builds the
   // world from ZeichenPanel's size with as many agents as UpD_anzAg shows,
   // and makes the drawing image.
   void FormCreate();
