@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <QTimerEvent>
 #include <algorithm>
@@ -90,6 +92,14 @@ TForm1::TForm1(TErrorDisplay& errors, QWidget* parent) : QWidget(parent), errors
   GroupBox2 =
       Place(new QGroupBox(QStringLiteral("timesteps"), Panel1), "GroupBox2", 416, 175, 257, 41);
   Chart1 = Place(new TFreeAgentsChart(Panel1), "Chart1", 416, 223, 257, 187);
+  // Fusion draws a group box's frame below its title, across the step
+  // label's laid-out place; the classic style draws the title on the
+  // frame's top line, as the layout was made for.
+  if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) {
+    classic->setParent(this);
+    GroupBox1->setStyle(classic);
+    GroupBox2->setStyle(classic);
+  }
   Series1 = Chart1->Series();
 
   B_setup = MakeButton(GroupBox1, "B_setup", QStringLiteral("new Setup"), {57, 22, 75, 25});

@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   std::fprintf(stderr,
                "agents=%d seconds=%.2f steps=%d chart_points=%lld chart_repaints_per_second=%.1f "
                "window=%dx%d\n",
-               options.agents, elapsed, steps, static_cast<long long>(form.Chart1->Points().size()),
+               options.agents, elapsed, steps, static_cast<long long>(form.Chart1->Stored().Count()),
                static_cast<double>(chartCounter.Paints) / elapsed, form.width(), form.height());
   std::printf("steps_per_second=%.1f repaints_per_second=%.1f timer_ceiling=%.1f\n",
               steps / elapsed, static_cast<double>(counter.Paints) / elapsed, ceiling);
