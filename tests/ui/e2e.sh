@@ -21,6 +21,19 @@ for tool in xvfb-run xauth import convert xprop xwininfo openbox wmctrl; do
   fi
 done
 
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# A bad command line: one line on standard error, exit status 2, before the
+# program needs a display.
+status=0
+env -u DISPLAY -u QT_QPA_PLATFORM "$program" --agents 0 >"$out/bad.out" 2>"$out/bad.err" || status=$?
+[ "$status" -eq 2 ] && [ "$(wc -l <"$out/bad.err")" -eq 1 ] && [ ! -s "$out/bad.out" ] ||
+  fail "bad command line: exit $status, stderr: $(cat "$out/bad.err")"
+
 # A real X server, not Qt's offscreen platform the other tests use.
 unset QT_QPA_PLATFORM QT_SCALE_FACTOR
 export LC_ALL=C.UTF-8
@@ -95,12 +108,6 @@ xvfb-run -a -s "-screen 0 ${width}x${height}x24" \
   bash -c "$(declare -f inside)"'; inside "$1" "$2"' _ "$program" "$out"
 xvfb-run -a -s "-screen 0 ${width}x${height}x24" \
   bash -c "$(declare -f managed)"'; managed "$1" "$2"' _ "$program" "$out"
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # The title, with its trailing blank, in both the modern and the old property.
 grep -qx '_NET_WM_NAME(UTF8_STRING) = "Diffusion Aggregation Model "' "$out/title.txt" ||
