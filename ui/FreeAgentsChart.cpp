@@ -67,7 +67,11 @@ TFreeAgentsChart::TFreeAgentsChart(QWidget* parent)
     axis->setLinePenColor(Qt::black);
   }
 
+  // The view starts with a chart of its own and only lets go of it when
+  // given another: it has no owner then.
+  QChart* initial = QChartView::chart();
   setChart(chart);
+  delete initial;
   setRenderHint(QPainter::Antialiasing, false);
   // A two-pixel frame, painted by PaintFrame.
   setFrameStyle(QFrame::Box | QFrame::Sunken);
