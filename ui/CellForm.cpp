@@ -146,13 +146,10 @@ TForm1::TForm1(TErrorDisplay& errors, const TWindowOptions& options, QWidget* pa
   setTabOrder(Edit_anzAg, B_setup);
   setTabOrder(B_setup, B_stop);
 
-  const auto guarded = [this](void (TForm1::*handler)()) {
-    return [this, handler] { errors_.Guard([this, handler] { (this->*handler)(); }); };
-  };
-  connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
-  connect(B_reset, &QPushButton::clicked, this, guarded(&TForm1::B_resetClick));
-  connect(B_setup, &QPushButton::clicked, this, guarded(&TForm1::B_setupClick));
-  connect(B_stop, &QPushButton::clicked, this, guarded(&TForm1::B_stopClick));
+  connect(Timer1, &QTimer::timeout, this, Guarded(&TForm1::Timer1Timer));
+  connect(B_reset, &QPushButton::clicked, this, Guarded(&TForm1::B_resetClick));
+  connect(B_setup, &QPushButton::clicked, this, Guarded(&TForm1::B_setupClick));
+  connect(B_stop, &QPushButton::clicked, this, Guarded(&TForm1::B_stopClick));
 
   CreateActions();
   AskSavePath = [this](const QString& caption, const QString& suggested, const QString& filter) {
@@ -166,10 +163,11 @@ TForm1::TForm1(TErrorDisplay& errors, const TWindowOptions& options, QWidget* pa
   frame_.start(FramePeriodMs, Qt::PreciseTimer, this);
 }
 
+std::function<void()> TForm1::Guarded(void (TForm1::*handler)()) {
+  return [this, handler] { errors_.Guard([this, handler] { (this->*handler)(); }); };
+}
+
 void TForm1::CreateActions() {
-  const auto guarded = [this](auto handler) {
-    return [this, handler] { errors_.Guard([this, handler] { (this->*handler)(); }); };
-  };
   const auto action = [this](const QString& text, const QKeySequence& keys = {}) {
     auto* a = new QAction(text, this);
     a->setShortcut(keys);
@@ -189,12 +187,12 @@ void TForm1::CreateActions() {
   A_saveChart = action(QStringLiteral("Save chart as PNG…"));
   A_copySeed = action(QStringLiteral("Copy seed"));
   A_quit = action(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
-  connect(A_setup, &QAction::triggered, this, guarded(&TForm1::B_setupClick));
-  connect(A_startStop, &QAction::triggered, this, guarded(&TForm1::B_stopClick));
-  connect(A_step, &QAction::triggered, this, guarded(&TForm1::StepOnce));
-  connect(A_savePicture, &QAction::triggered, this, guarded(&TForm1::SavePicture));
-  connect(A_exportSeries, &QAction::triggered, this, guarded(&TForm1::ExportSeries));
-  connect(A_saveChart, &QAction::triggered, this, guarded(&TForm1::SaveChart));
+  connect(A_setup, &QAction::triggered, this, Guarded(&TForm1::B_setupClick));
+  connect(A_startStop, &QAction::triggered, this, Guarded(&TForm1::B_stopClick));
+  connect(A_step, &QAction::triggered, this, Guarded(&TForm1::StepOnce));
+  connect(A_savePicture, &QAction::triggered, this, Guarded(&TForm1::SavePicture));
+  connect(A_exportSeries, &QAction::triggered, this, Guarded(&TForm1::ExportSeries));
+  connect(A_saveChart, &QAction::triggered, this, Guarded(&TForm1::SaveChart));
   connect(A_copyPicture, &QAction::triggered, this, [this] {
     QGuiApplication::clipboard()->setImage(DrawingImage->Picture().copy());
   });

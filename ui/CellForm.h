@@ -164,6 +164,8 @@ class TForm1 : public QWidget {
   void timerEvent(QTimerEvent* event) override;
 
  private:
+  // A slot that runs the handler through the error display.
+  std::function<void()> Guarded(void (TForm1::*handler)());
   void CreateDrawingImage();
   void CreateActions();
   // The current setup's seed in the drawing's tooltip and the menu.
