@@ -8,11 +8,14 @@ BUILD_DIR="${DLA_BUILD_DIR:-$ROOT/build}"
 # installed without recommendations, so anything that only a recommendation
 # would bring in is named here: Qt's OpenGL module (Qt Charts' CMake package
 # needs it), Qt's platform plugins (xcb, offscreen), xauth for xvfb-run.
+# libxcb1-dev lets the window ask the X server for a window manager;
+# openbox and wmctrl test maximise and restore under one.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspng-dev libcli11-dev
   xvfb xauth x11-apps x11-utils imagemagick fonts-wine fonts-dejavu-core
+  libxcb1-dev openbox wmctrl
 )
 
 as_root() {

@@ -1,15 +1,26 @@
 #include "CellForm.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QSaveFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <QTimerEvent>
 #include <algorithm>
+#include <stdexcept>
 
 #include "DrawingImage.h"
 #include "ErrorDisplay.h"
@@ -18,6 +29,7 @@
 #include "Random.h"
 #include "TWorld.h"
 #include "UpDown.h"
+#include "WindowManager.h"
 
 namespace {
 
@@ -65,7 +77,8 @@ constexpr int StepsHeight = 12;
 
 }  // namespace
 
-TForm1::TForm1(TErrorDisplay& errors, QWidget* parent) : QWidget(parent), errors_(errors) {
+TForm1::TForm1(TErrorDisplay& errors, const TWindowOptions& options, QWidget* parent)
+    : QWidget(parent), errors_(errors), fixedSeed_(options.Seed) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Diffusion Aggregation Model "));
   setFont(WindowFont());
@@ -89,6 +102,14 @@ TForm1::TForm1(TErrorDisplay& errors, QWidget* parent) : QWidget(parent), errors
   GroupBox2 =
       Place(new QGroupBox(QStringLiteral("timesteps"), Panel1), "GroupBox2", 416, 175, 257, 41);
   Chart1 = Place(new TFreeAgentsChart(Panel1), "Chart1", 416, 223, 257, 187);
+  // Fusion draws a group box's frame below its title, across the step
+  // label's laid-out place; the classic style draws the title on the
+  // frame's top line, as the layout was made for.
+  if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) {
+    classic->setParent(this);
+    GroupBox1->setStyle(classic);
+    GroupBox2->setStyle(classic);
+  }
   Series1 = Chart1->Series();
 
   B_setup = MakeButton(GroupBox1, "B_setup", QStringLiteral("new Setup"), {57, 22, 75, 25});
@@ -125,30 +146,177 @@ TForm1::TForm1(TErrorDisplay& errors, QWidget* parent) : QWidget(parent), errors
   setTabOrder(Edit_anzAg, B_setup);
   setTabOrder(B_setup, B_stop);
 
-  const auto guarded = [this](void (TForm1::*handler)()) {
-    return [this, handler] { errors_.Guard([this, handler] { (this->*handler)(); }); };
+  connect(Timer1, &QTimer::timeout, this, Guarded(&TForm1::Timer1Timer));
+  connect(B_reset, &QPushButton::clicked, this, Guarded(&TForm1::B_resetClick));
+  connect(B_setup, &QPushButton::clicked, this, Guarded(&TForm1::B_setupClick));
+  connect(B_stop, &QPushButton::clicked, this, Guarded(&TForm1::B_stopClick));
+
+  CreateActions();
+  AskSavePath = [this](const QString& caption, const QString& suggested, const QString& filter) {
+    return QFileDialog::getSaveFileName(this, caption, suggested, filter);
   };
-  connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
-  connect(B_reset, &QPushButton::clicked, this, guarded(&TForm1::B_resetClick));
-  connect(B_setup, &QPushButton::clicked, this, guarded(&TForm1::B_setupClick));
-  connect(B_stop, &QPushButton::clicked, this, guarded(&TForm1::B_stopClick));
+  if (options.Agents) UpD_anzAg->SetPosition(*options.Agents);
+  if (options.Threshold) Edit_thresh->setText(*options.Threshold);
 
   Timer1->start();
   FormCreate();
   frame_.start(FramePeriodMs, Qt::PreciseTimer, this);
 }
 
+std::function<void()> TForm1::Guarded(void (TForm1::*handler)()) {
+  return [this, handler] { errors_.Guard([this, handler] { (this->*handler)(); }); };
+}
+
+void TForm1::CreateActions() {
+  const auto action = [this](const QString& text, const QKeySequence& keys = {}) {
+    auto* a = new QAction(text, this);
+    a->setShortcut(keys);
+    // Window-wide; an edit that needs a key claims it first.
+    a->setShortcutContext(Qt::WindowShortcut);
+    addAction(a);
+    return a;
+  };
+  A_setup = action(QStringLiteral("New setup"), QKeySequence(Qt::CTRL | Qt::Key_N));
+  A_startStop = action(QStringLiteral("Start / stop"), QKeySequence(Qt::Key_F5));
+  A_step = action(QStringLiteral("Step once"), QKeySequence(Qt::Key_F10));
+  A_savePicture =
+      action(QStringLiteral("Save picture as PNG…"), QKeySequence(Qt::CTRL | Qt::Key_S));
+  A_copyPicture = action(QStringLiteral("Copy picture"));
+  A_exportSeries = action(QStringLiteral("Export free agents as CSV…"),
+                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  A_saveChart = action(QStringLiteral("Save chart as PNG…"));
+  A_copySeed = action(QStringLiteral("Copy seed"));
+  A_quit = action(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+  connect(A_setup, &QAction::triggered, this, Guarded(&TForm1::B_setupClick));
+  connect(A_startStop, &QAction::triggered, this, Guarded(&TForm1::B_stopClick));
+  connect(A_step, &QAction::triggered, this, Guarded(&TForm1::StepOnce));
+  connect(A_savePicture, &QAction::triggered, this, Guarded(&TForm1::SavePicture));
+  connect(A_exportSeries, &QAction::triggered, this, Guarded(&TForm1::ExportSeries));
+  connect(A_saveChart, &QAction::triggered, this, Guarded(&TForm1::SaveChart));
+  connect(A_copyPicture, &QAction::triggered, this, [this] {
+    QGuiApplication::clipboard()->setImage(DrawingImage->Picture().copy());
+  });
+  connect(A_copySeed, &QAction::triggered, this, [this] {
+    QGuiApplication::clipboard()->setText(QString::number(world_->PlacementSeed()));
+  });
+  connect(A_quit, &QAction::triggered, this, &QWidget::close);
+
+  ContextMenu = new QMenu(this);
+  ContextMenu->setObjectName(QStringLiteral("ContextMenu"));
+  ContextMenu->addAction(A_savePicture);
+  ContextMenu->addAction(A_copyPicture);
+  ContextMenu->addAction(A_exportSeries);
+  ContextMenu->addAction(A_saveChart);
+  ContextMenu->addAction(A_copySeed);
+  ContextMenu->addSeparator();
+  QMenu* speed = ContextMenu->addMenu(QStringLiteral("Speed"));
+  Speeds = new QActionGroup(this);
+  const QString speedNames[] = {QStringLiteral("Full"), QStringLiteral("100 steps per second"),
+                                QStringLiteral("30 steps per second"),
+                                QStringLiteral("10 steps per second")};
+  for (int i = 0; i < 4; ++i) {
+    QAction* a = speed->addAction(speedNames[i]);
+    a->setCheckable(true);
+    a->setChecked(SpeedIntervalsMs[i] == Timer1->interval());
+    a->setData(SpeedIntervalsMs[i]);
+    Speeds->addAction(a);
+    connect(a, &QAction::triggered, this, [this, ms = SpeedIntervalsMs[i]] { SetSpeed(ms); });
+  }
+  ContextMenu->addAction(A_step);
+  ContextMenu->addAction(A_startStop);
+  ContextMenu->addAction(A_setup);
+  connect(ContextMenu, &QMenu::aboutToShow, this,
+          [this] { A_step->setEnabled(!Timer1->isActive()); });
+
+  // The chart view hands its viewport's context menu events to itself, at
+  // the viewport's coordinates.
+  Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Chart1, &QWidget::customContextMenuRequested, this,
+          [this](QPoint at) { OpenContextMenu(Chart1->viewport(), at); });
+  Chart1->setToolTip(QStringLiteral("Right-click: save the chart, export the series (Ctrl+Shift+S)"));
+  B_setup->setToolTip(QStringLiteral("New setup (Ctrl+N)"));
+  B_stop->setToolTip(QStringLiteral("Start or stop the run (F5); one step while stopped: F10"));
+}
+
+void TForm1::OpenContextMenu(QWidget* widget, QPoint at) {
+  ContextMenu->popup(widget->mapToGlobal(at));
+}
+
+void TForm1::ShowSeed() {
+  const QString seed = QString::number(world_->PlacementSeed());
+  A_copySeed->setText(QStringLiteral("Copy seed %1").arg(seed));
+  DrawingImage->setToolTip(
+      QStringLiteral("Seed %1\nRight-click: save or copy the picture (Ctrl+S), speed, one step (F10)")
+          .arg(seed));
+}
+
+QString TForm1::SuggestedName(const QString& what) const {
+  return QStringLiteral("dla-seed%1-step%2%3")
+      .arg(world_->PlacementSeed())
+      .arg(world_->StepCount())
+      .arg(what);
+}
+
+void TForm1::StepOnce() {
+  if (!Timer1->isActive()) Timer1Timer();
+}
+
+void TForm1::SavePicture() {
+  // The picture as it was when asked for: the run goes on behind the dialog.
+  const QImage picture = DrawingImage->Picture().copy();
+  const QString path = AskSavePath(QStringLiteral("Save picture as PNG"),
+                                   SuggestedName(QStringLiteral(".png")),
+                                   QStringLiteral("PNG images (*.png)"));
+  if (path.isEmpty()) return;
+  if (!picture.save(path, "PNG"))
+    throw std::runtime_error(QStringLiteral("Cannot write the picture to '%1'").arg(path).toStdString());
+}
+
+void TForm1::ExportSeries() {
+  const QString path = AskSavePath(QStringLiteral("Export free agents as CSV"),
+                                   SuggestedName(QStringLiteral("-free-agents.csv")),
+                                   QStringLiteral("CSV files (*.csv)"));
+  if (path.isEmpty()) return;
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || !Chart1->WriteCsv(file) || !file.commit())
+    throw std::runtime_error(
+        QStringLiteral("Cannot write '%1': %2").arg(path, file.errorString()).toStdString());
+}
+
+void TForm1::SaveChart() {
+  const QImage chart = Chart1->grab().toImage();
+  const QString path = AskSavePath(QStringLiteral("Save chart as PNG"),
+                                   SuggestedName(QStringLiteral("-chart.png")),
+                                   QStringLiteral("PNG images (*.png)"));
+  if (path.isEmpty()) return;
+  if (!chart.save(path, "PNG"))
+    throw std::runtime_error(QStringLiteral("Cannot write the chart to '%1'").arg(path).toStdString());
+}
+
+void TForm1::SetSpeed(int intervalMs) {
+  Timer1->setInterval(intervalMs);
+  for (QAction* a : Speeds->actions()) a->setChecked(a->data().toInt() == intervalMs);
+}
+
 TForm1::~TForm1() { FormDestroy(); }
 
 void TForm1::FormCreate() {
-  // A bare X server has no window manager to maximise the window, so it
-  // takes the available screen area itself first.
-  if (const QScreen* screen = this->screen()) setGeometry(screen->availableGeometry());
+  // Without a window manager nobody acts on the request to maximise, so the
+  // window takes the available screen area itself. With one, the window
+  // keeps its laid-out size as its normal geometry, where "restore" returns.
+  if (!WindowManagerRuns()) {
+    if (const QScreen* screen = this->screen()) setGeometry(screen->availableGeometry());
+  }
   setWindowState(windowState() | Qt::WindowMaximized);
   CentrePanel1();
-  world_ = std::make_unique<dla::TWorld>(ZeichenPanel->width(), ZeichenPanel->height());
+  dla::TWorld::Seeder seeder = dla::SeedFromClock;
+  // Both seedings of a setup set the seed; the placement draws follow the
+  // second, so every setup repeats the run that dla-batch --seed makes.
+  if (fixedSeed_) seeder = [seed = *fixedSeed_] { dla::SetSeed(seed); };
+  world_ = std::make_unique<dla::TWorld>(ZeichenPanel->width(), ZeichenPanel->height(), seeder);
   CreateDrawingImage();
   world_->CreateAgents(UpD_anzAg->Position());
+  ShowSeed();
   // Qt composes every repaint in the window's back buffer: ZeichenPanel is
   // double-buffered without being asked. StepCount starts at 0 in a new
   // world.
@@ -175,6 +343,7 @@ void TForm1::B_resetClick() {
 void TForm1::B_setupClick() {
   Chart1->Clear();
   world_->NewSetup(UpD_anzAg->Position());
+  ShowSeed();
   pictureChanged_ = true;
 }
 
@@ -218,6 +387,9 @@ void TForm1::CreateDrawingImage() {
   DrawingImage = new TDrawingImage(world_->Canvas(), ZeichenPanel);
   DrawingImage->setObjectName(QStringLiteral("DrawingImage"));
   DrawingImage->setGeometry(0, 0, ZeichenPanel->width(), ZeichenPanel->height());
+  DrawingImage->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(DrawingImage, &QWidget::customContextMenuRequested, this,
+          [this](QPoint at) { OpenContextMenu(DrawingImage, at); });
   DrawingImage->show();
 }
 

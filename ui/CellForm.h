@@ -11,9 +11,17 @@
 
 #include <QBasicTimer>
 #include <QWidget>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 
+#include "WindowOptions.h"
+
+class QAction;
+class QActionGroup;
 class QGroupBox;
+class QMenu;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
@@ -38,10 +46,18 @@ class TForm1 : public QWidget {
   static constexpr int LayoutWidth = 731;
   static constexpr int LayoutHeight = 460;
 
+  // Timer1's intervals in milliseconds for the speeds a user can choose:
+  // full (one step per 1 ms tick, the default), then 100, 30 and 10 steps
+  // a second.
+  static constexpr int SpeedIntervalsMs[] = {1, 10, 33, 100};
+
   // Builds the window from its layout, which switches Timer1 on, then runs
-  // FormCreate. Errors of the handlers go to `errors`, which must outlive
-  // the window. Throws what FormCreate throws.
-  explicit TForm1(TErrorDisplay& errors, QWidget* parent = nullptr);
+  // FormCreate. The options' agents and threshold are written into their
+  // edits first; with a seed, every setup places its agents from it.
+  // Errors of the handlers go to `errors`, which must outlive the window.
+  // Throws what FormCreate throws.
+  explicit TForm1(TErrorDisplay& errors, const TWindowOptions& options = {},
+                  QWidget* parent = nullptr);
   // Runs FormDestroy.
   ~TForm1() override;
 
@@ -67,17 +83,57 @@ class TForm1 : public QWidget {
   // Shows the world's canvas inside ZeichenPanel; made by FormCreate.
   TDrawingImage* DrawingImage = nullptr;
 
+  // Beyond the layout, owned by the window. ContextMenu opens on the
+  // drawing and on the chart with the save, copy, speed and step actions.
+  // The window's shortcuts (none of them a key the edits or the spin
+  // controls use): A_setup Ctrl+N, A_startStop F5, A_step F10,
+  // A_savePicture Ctrl+S, A_exportSeries Ctrl+Shift+S, A_quit Ctrl+Q.
+  QMenu* ContextMenu;
+  QAction* A_setup;
+  QAction* A_startStop;
+  QAction* A_step;
+  QAction* A_savePicture;
+  QAction* A_copyPicture;
+  QAction* A_exportSeries;
+  QAction* A_saveChart;
+  QAction* A_copySeed;
+  QAction* A_quit;
+  // The speeds, in the order of SpeedIntervalsMs; exactly one is checked.
+  QActionGroup* Speeds;
+
+  // Asks where to save: (caption, suggested file name, filter) -> a path,
+  // empty when the user cancels. A file dialog by default; tests answer
+  // for it.
+  std::function<QString(const QString&, const QString&, const QString&)> AskSavePath;
+
   // The world: lattice, cells, agents, canvas and step counter.
   const dla::TWorld& World() const noexcept { return *world_; }
 
   // The handlers. Qt reaches them through the error display; called
   // directly they throw what fails.
   //
-  // Maximises the window (sizing it to the available screen area itself,
-  // for a screen without a window manager), centres Panel1, builds the
+  // Maximises the window (sizing it to the available screen area itself
+  // where no window manager runs; otherwise its normal geometry stays the
+  // LayoutWidth x LayoutHeight client area at the platform's default
+  // position), centres Panel1, builds the
   // world from ZeichenPanel's size with as many agents as UpD_anzAg shows,
   // and makes the drawing image.
   void FormCreate();
+  // The actions' handlers; Qt reaches them through the error display.
+  //
+  // One step while Timer1 is off (nothing while it runs).
+  void StepOnce();
+  // Saves the drawing's pixels as they are now, exactly, as PNG at the path
+  // AskSavePath gives; throws std::runtime_error if it cannot be written.
+  void SavePicture();
+  // Writes every point of the chart as "step,free_agents" lines, as
+  // dla-batch prints a run, at the path AskSavePath gives.
+  void ExportSeries();
+  // Saves the chart as it shows now as PNG.
+  void SaveChart();
+  // Timer1's interval from SpeedIntervalsMs.
+  void SetSpeed(int intervalMs);
+
   // Runs after each change of the window's size: centres Panel1 for the
   // outer size the window has now.
   void FormCanResize();
@@ -108,7 +164,15 @@ class TForm1 : public QWidget {
   void timerEvent(QTimerEvent* event) override;
 
  private:
+  // A slot that runs the handler through the error display.
+  std::function<void()> Guarded(void (TForm1::*handler)());
   void CreateDrawingImage();
+  void CreateActions();
+  // The current setup's seed in the drawing's tooltip and the menu.
+  void ShowSeed();
+  void OpenContextMenu(QWidget* widget, QPoint at);
+  // The suggested file name: "dla-seed<seed>-step<step><what>".
+  QString SuggestedName(const QString& what) const;
   void CentrePanel1();
   // Brings what the handlers changed to the screen.
   void ShowFrame();
@@ -117,6 +181,7 @@ class TForm1 : public QWidget {
   void SetStepsText(const QString& text);
 
   TErrorDisplay& errors_;
+  std::optional<std::uint32_t> fixedSeed_;
   std::unique_ptr<dla::TWorld> world_;
   QBasicTimer frame_;
   bool pictureChanged_ = false;

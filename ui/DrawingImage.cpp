@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <cmath>
+#include <cstring>
 
 #include "TCanvas.h"
 
@@ -15,23 +16,46 @@ TDrawingImage::TDrawingImage(const dla::TCanvas& canvas, QWidget* parent)
   resize(canvas.Width(), canvas.Height());
 }
 
-int TDrawingImage::PixelScale(qreal devicePixelRatio) noexcept {
-  const double whole = std::floor(devicePixelRatio + 1e-9);
-  return whole < 1.0 ? 1 : static_cast<int>(whole);
+int TDrawingImage::SourcePixel(int device, int deviceCount, int source) noexcept {
+  return static_cast<int>(static_cast<long long>(device) * source / deviceCount);
 }
 
 QSize TDrawingImage::sizeHint() const { return picture_.size(); }
 
-void TDrawingImage::paintEvent(QPaintEvent* event) {
+void TDrawingImage::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const qreal ratio = devicePixelRatioF();
-  const qreal scale = PixelScale(ratio) / ratio;
-  // Logical pixels covered by the picture; on a screen whose ratio is not
-  // whole it covers less than the widget, and the rest shows the panel.
-  const QRectF covered(0.0, 0.0, picture_.width() * scale, picture_.height() * scale);
-  if (!covered.contains(QRectF(event->rect()))) painter.fillRect(event->rect(), palette().window());
-  // Smoothing stays off, so each canvas pixel becomes a solid block of
-  // PixelScale() x PixelScale() device pixels.
-  painter.scale(scale, scale);
-  painter.drawImage(QPointF(0.0, 0.0), picture_);
+  if (ratio == 1.0) {
+    painter.drawImage(QPointF(0.0, 0.0), picture_);
+    return;
+  }
+  // Qt's own scaling samples pixel centres, which at a ratio that is not
+  // whole leaves an edge row unpainted or smooths; the picture is stretched
+  // here instead and drawn one image pixel per device pixel.
+  Stretch(ratio);
+  painter.drawImage(QPointF(0.0, 0.0), scaled_);
+}
+
+void TDrawingImage::Stretch(qreal ratio) {
+  const QSize device(static_cast<int>(std::lround(picture_.width() * ratio)),
+                     static_cast<int>(std::lround(picture_.height() * ratio)));
+  if (scaled_.size() != device || scaled_.devicePixelRatio() != ratio) {
+    scaled_ = QImage(device, QImage::Format_RGB32);
+    scaled_.setDevicePixelRatio(ratio);
+    sourceColumns_.resize(static_cast<std::size_t>(device.width()));
+    for (int x = 0; x < device.width(); ++x)
+      sourceColumns_[static_cast<std::size_t>(x)] = SourcePixel(x, device.width(), picture_.width());
+  }
+  int lastRow = -1;
+  for (int y = 0; y < device.height(); ++y) {
+    const int row = SourcePixel(y, device.height(), picture_.height());
+    auto* out = reinterpret_cast<QRgb*>(scaled_.scanLine(y));
+    if (row == lastRow) {
+      std::memcpy(out, scaled_.constScanLine(y - 1), static_cast<std::size_t>(device.width()) * 4);
+      continue;
+    }
+    lastRow = row;
+    const auto* in = reinterpret_cast<const QRgb*>(picture_.constScanLine(row));
+    for (int x = 0; x < device.width(); ++x) out[x] = in[sourceColumns_[static_cast<std::size_t>(x)]];
+  }
 }

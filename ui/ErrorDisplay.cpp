@@ -7,7 +7,10 @@
 #include <utility>
 
 void TErrorDisplay::ShowMessageBox(QWidget* owner, const QString& caption, const QString& text) {
-  QMessageBox::critical(owner, caption, text, QMessageBox::Ok);
+  QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, owner);
+  // The text can hold what the user typed, which must not be read as markup.
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
 }
 
 TErrorDisplay::TErrorDisplay(Presenter presenter) : presenter_(std::move(presenter)) {}

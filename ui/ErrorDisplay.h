@@ -17,8 +17,8 @@ class TErrorDisplay {
   using Presenter =
       std::function<void(QWidget* owner, const QString& caption, const QString& text)>;
 
-  // A QMessageBox with the stop icon, the caption, the text and a single OK
-  // button, modal over the owner.
+  // A QMessageBox with the stop icon, the caption, the text (plain text,
+  // never markup) and a single OK button, modal over the owner.
   static void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text);
 
   explicit TErrorDisplay(Presenter presenter = ShowMessageBox);

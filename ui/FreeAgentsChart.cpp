@@ -2,6 +2,9 @@
 
 #include <QChart>
 #include <QEvent>
+#include <QFontMetrics>
+#include <QIODevice>
+#include <QPainter>
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QLineSeries>
@@ -14,6 +17,14 @@
 namespace {
 
 constexpr int AxisTicks = 5;
+// Room Qt Charts leaves on each side of an axis label.
+constexpr double LabelPadding = 5.0;
+
+// A value as a CSV field: whole numbers without decimals.
+QByteArray CsvNumber(double v) {
+  if (v == std::trunc(v) && std::abs(v) < 9.2e18) return QByteArray::number(static_cast<qint64>(v));
+  return QByteArray::number(v, 'g', 17);
+}
 
 }  // namespace
 
@@ -56,10 +67,16 @@ TFreeAgentsChart::TFreeAgentsChart(QWidget* parent)
     axis->setLinePenColor(Qt::black);
   }
 
+  // The view starts with a chart of its own and only lets go of it when
+  // given another: it has no owner then.
+  QChart* initial = QChartView::chart();
   setChart(chart);
+  delete initial;
   setRenderHint(QPainter::Antialiasing, false);
+  // A two-pixel frame, painted by PaintFrame.
   setFrameStyle(QFrame::Box | QFrame::Sunken);
   setLineWidth(1);
+  setMidLineWidth(0);
   // The chart takes no part in keyboard navigation.
   setFocusPolicy(Qt::NoFocus);
   viewport()->setFocusPolicy(Qt::NoFocus);
@@ -70,36 +87,58 @@ TFreeAgentsChart::TFreeAgentsChart(QWidget* parent)
 }
 
 void TFreeAgentsChart::Clear() {
-  points_.clear();
+  points_.Clear();
+  outline_.Clear();
   minY_ = maxY_ = 0.0;
   changed_ = true;
 }
 
 int TFreeAgentsChart::AddXY(double x, double y) {
-  if (points_.isEmpty()) {
+  if (points_.IsEmpty()) {
     minY_ = maxY_ = y;
   } else {
     minY_ = std::min(minY_, y);
     maxY_ = std::max(maxY_, y);
   }
   changed_ = true;
-  qsizetype at = points_.size();
-  while (at > 0 && points_[at - 1].x() > x) --at;
-  points_.insert(at, QPointF(x, y));
+  const qsizetype at = points_.Add(x, y);
+  if (at == 0) firstX_ = x;
+  if (at == points_.Count() - 1) {
+    outline_.Add(QPointF(x, y));
+  } else {
+    outline_.Clear();
+    TCompactSeries::Reader reader(points_);
+    for (QPointF p; reader.Next(p);) outline_.Add(p);
+  }
   return static_cast<int>(at);
+}
+
+bool TFreeAgentsChart::WriteCsv(QIODevice& device) const {
+  QByteArray text("step,free_agents\n");
+  TCompactSeries::Reader reader(points_);
+  for (QPointF p; reader.Next(p);) {
+    text += CsvNumber(p.x());
+    text += ',';
+    text += CsvNumber(p.y());
+    text += '\n';
+    if (text.size() >= 1 << 16) {
+      if (device.write(text) != text.size()) return false;
+      text.clear();
+    }
+  }
+  return device.write(text) == text.size();
 }
 
 void TFreeAgentsChart::Refresh() {
   const qint64 start = clock_.nsecsElapsed();
-  // The series shares the list until the next AddXY detaches it: one copy
-  // per refresh, not per point.
-  series_->replace(points_);
-  if (points_.isEmpty()) {
-    FitAxis(axisX_, 0.0, 1.0);
-    FitAxis(axisY_, 0.0, 1.0);
+  series_->replace(outline_.Points());
+  const double room = chart()->plotArea().width();
+  if (points_.IsEmpty()) {
+    FitAxis(axisX_, 0.0, 1.0, room);
+    FitAxis(axisY_, 0.0, 1.0, 0.0);
   } else {
-    FitAxis(axisX_, points_.front().x(), points_.back().x());
-    FitAxis(axisY_, minY_, maxY_);
+    FitAxis(axisX_, firstX_, points_.LastX(), room);
+    FitAxis(axisY_, minY_, maxY_, 0.0);
   }
   changed_ = false;
   lastRefreshEnd_ = clock_.nsecsElapsed();
@@ -113,6 +152,34 @@ bool TFreeAgentsChart::RefreshIfDue() {
   if (clock_.nsecsElapsed() - lastRefreshEnd_ < pause) return false;
   Refresh();
   return true;
+}
+
+bool TFreeAgentsChart::event(QEvent* event) {
+  // The view's own paint event draws only its frame (the chart is on the
+  // viewport); QFrame's shaded box draws its light lines in the window's
+  // background colour, where they vanish.
+  if (event->type() == QEvent::Paint) {
+    PaintFrame();
+    return true;
+  }
+  return QChartView::event(event);
+}
+
+void TFreeAgentsChart::PaintFrame() {
+  QPainter painter(this);
+  const QColor shadow = palette().color(QPalette::Dark);
+  const QColor highlight = palette().color(QPalette::Button);
+  const QRect r = rect();
+  const auto bevel = [&painter](QRect box, const QColor& topLeft, const QColor& bottomRight) {
+    painter.setPen(topLeft);
+    painter.drawLine(box.topLeft(), box.topRight());
+    painter.drawLine(box.topLeft(), box.bottomLeft());
+    painter.setPen(bottomRight);
+    painter.drawLine(box.bottomLeft(), box.bottomRight());
+    painter.drawLine(box.topRight(), box.bottomRight());
+  };
+  bevel(r, shadow, highlight);                            // outer, lowered
+  bevel(r.adjusted(1, 1, -1, -1), highlight, shadow);     // inner, raised
 }
 
 void TFreeAgentsChart::paintEvent(QPaintEvent* event) {
@@ -132,22 +199,34 @@ void TFreeAgentsChart::ApplyFont() {
   axisY_->setLabelsFont(font());
 }
 
-void TFreeAgentsChart::FitAxis(QValueAxis* axis, double min, double max) {
+void TFreeAgentsChart::FitAxis(QValueAxis* axis, double min, double max, double room) {
   if (!(max > min)) {
     min -= 1.0;
     max += 1.0;
   }
-  axis->setTickCount(AxisTicks);
-  axis->setRange(min, max);
-  axis->applyNiceNumbers();
-  // Ticks are multiples of the step, so the step's decimals are all the
-  // labels need.
-  const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
-  int decimals = 0;
-  double scaled = step;
-  while (decimals < 3 && std::abs(scaled - std::round(scaled)) > 1e-9 * std::max(1.0, scaled)) {
-    scaled *= 10.0;
-    ++decimals;
+  const QFontMetrics metrics(axis->labelsFont());
+  const QLocale locale = chart()->locale();
+  const auto labelWidth = [&](double v) {
+    return metrics.horizontalAdvance(locale.toString(v, 'f', 0));
+  };
+  for (int ticks = AxisTicks; ticks >= 2; --ticks) {
+    axis->setTickCount(ticks);
+    axis->setRange(min, max);
+    axis->applyNiceNumbers();
+    const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
+    if (step < 1.0 - 1e-9) {
+      // The points are counts: a tick between two whole numbers would only
+      // repeat a label or show a fraction no point has.
+      const double low = std::floor(min);
+      const double high = std::max(std::ceil(max), low + 1.0);
+      axis->setRange(low, high);
+      axis->setTickCount(static_cast<int>(high - low) + 1);
+    }
+    // Qt Charts gives each label the width of the axis over the tick count
+    // and elides what does not fit.
+    if (room <= 0.0) break;
+    const int widest = std::max(labelWidth(axis->min()), labelWidth(axis->max()));
+    if (widest + 2.0 * LabelPadding <= room / axis->tickCount()) break;
   }
-  axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+  axis->setLabelFormat(QStringLiteral("%.0f"));
 }

@@ -1,11 +1,12 @@
 // The free-agents chart: a Qt Charts line chart of the number of free agents
 // against the step number, with one red line series and value axes.
 //
-// Points are kept here, every one of them, as they are added, and handed to
-// the Qt series in one piece by Refresh(). Qt's series recomputes the whole
-// line on every change (an append costs O(points)), so feeding it step by
-// step at a thousand steps a second would stall the window; whoever adds
-// points calls RefreshIfDue() at the display's pace instead.
+// Every point added is kept here, compactly (TCompactSeries), for export.
+// Qt's series recomputes its whole line on every change (an append costs
+// O(points)), so it gets neither every point nor every change: Refresh()
+// hands it the series' outline (TSeriesOutline, at most a few thousand
+// points however long the run), and whoever adds points calls
+// RefreshIfDue() at the display's pace.
 #pragma once
 
 #include <QChartView>
@@ -13,6 +14,10 @@
 #include <QList>
 #include <QPointF>
 
+#include "CompactSeries.h"
+#include "SeriesOutline.h"
+
+class QIODevice;
 class QLineSeries;
 class QValueAxis;
 
@@ -40,13 +45,20 @@ class TFreeAgentsChart : public QChartView {
   // order of x and points of equal x keep the order in which they came.
   int AddXY(double x, double y);
 
-  // Every point added since the last Clear(), in order.
-  const QList<QPointF>& Points() const noexcept { return points_; }
+  // Every point added since the last Clear(), in order (a copy).
+  QList<QPointF> Points() const { return points_.Points(); }
+  const TCompactSeries& Stored() const noexcept { return points_; }
 
-  // Hands the points to the series and fits the axes to them: each axis
-  // spans its values (a single value v spans v - 1 to v + 1) widened to
-  // round tick steps, its labels grouped in thousands with as many decimals
-  // as the step needs, at most three.
+  // Writes "step,free_agents" and a line "x,y" per point, whole numbers
+  // without decimals, as dla-batch prints a run's series. Returns false if
+  // the device failed to take it.
+  bool WriteCsv(QIODevice& device) const;
+
+  // Hands the outline of the points to the series and fits the axes to the
+  // points: each axis spans its values (a single value v spans v - 1 to
+  // v + 1) widened to round tick steps, whole-number steps at least, so its
+  // labels are whole numbers, grouped in thousands; the x axis has fewer
+  // ticks where its labels would not fit between them.
   void Refresh();
 
   // Refresh() if anything changed since the last one and the chart has kept
@@ -55,18 +67,26 @@ class TFreeAgentsChart : public QChartView {
   bool RefreshIfDue();
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   // The chart's texts follow the widget's font.
   void changeEvent(QEvent* event) override;
 
  private:
   void ApplyFont();
-  static void FitAxis(QValueAxis* axis, double min, double max);
+  // The frame: a lowered outer and a raised inner bevel, one pixel each.
+  void PaintFrame();
+  // Fits the axis to [min, max] with whole-number ticks; room is the axis'
+  // length in pixels for labels laid side by side (0: labels stacked, no
+  // limit), for which the tick count goes down until the labels fit.
+  void FitAxis(QValueAxis* axis, double min, double max, double room);
 
   QLineSeries* series_;
   QValueAxis* axisX_;
   QValueAxis* axisY_;
-  QList<QPointF> points_;
+  TCompactSeries points_;
+  TSeriesOutline outline_;
+  double firstX_ = 0.0;
   double minY_ = 0.0;
   double maxY_ = 0.0;
   bool changed_ = false;

@@ -1,22 +1,31 @@
-// dla-gui-pace [--seconds T] [--agents N]
+// dla-gui-pace [--seconds T] [--agents N] [--rounds R]
 //
-// First runs a bare 1 ms timer for one second: the rate at which its ticks
-// arrive is the ceiling of the program's pace on this machine. Then builds
-// the window in this process with N agents and the threshold "-1" (nothing
-// ever aggregates, so the run does not end and the chart keeps growing),
-// shows it, and runs the event loop for T seconds. Prints
-//   steps_per_second=S repaints_per_second=R timer_ceiling=C
-// where R counts the repaints of the lattice picture. Details (chart points
-// and repaints) go to standard error. Needs a display (xvfb-run -a).
+// Builds the window in this process with N agents and the threshold "-1"
+// (nothing ever aggregates, so the run does not end and the chart keeps
+// growing) and shows it. Then, R times in turn with the window shown:
+//  - the ceiling: Timer1 off, a bare 1 ms timer doing nothing for one
+//    second; the rate at which its ticks arrive is the most the program's
+//    pace can be on this machine at that moment;
+//  - the pace: Timer1 on for T seconds, counting steps.
+// Interleaving puts both under the same load, so their ratio (the share)
+// holds on a busy machine where either alone would drift. Prints one line
+// per round on standard error, then
+//   steps_per_second=S repaints_per_second=R timer_ceiling=C share=P
+//   share_min=A share_max=B rounds=R
+// with S, C and P the medians over the rounds and A..B the spread of the
+// share. R counts the repaints of the lattice picture. Needs a display
+// (xvfb-run -a).
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "Application.h"
 #include "CellForm.h"
@@ -27,16 +36,18 @@
 namespace {
 
 struct Options {
-  double seconds = 10.0;
+  double seconds = 5.0;
   int agents = 2000;
+  int rounds = 5;
 };
 
 [[noreturn]] void Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "dla-gui-pace: %s\n", problem);
   std::fprintf(problem ? stderr : stdout,
-               "usage: dla-gui-pace [--seconds T] [--agents N]\n"
-               "  --seconds T  how long to run the window, 0.5 to 3600 (default 10)\n"
-               "  --agents N   number of agents, 1 to 10000 (default 2000)\n");
+               "usage: dla-gui-pace [--seconds T] [--agents N] [--rounds R]\n"
+               "  --seconds T  how long each round runs the window, 0.5 to 3600 (default 5)\n"
+               "  --agents N   number of agents, 1 to 10000 (default 2000)\n"
+               "  --rounds R   rounds of ceiling and pace, 1 to 100 (default 5)\n");
   std::exit(problem ? 2 : 0);
 }
 
@@ -45,7 +56,8 @@ Options Parse(const QStringList& arguments) {
   for (qsizetype i = 1; i < arguments.size(); ++i) {
     const QString& name = arguments[i];
     if (name == QLatin1String("--help")) Usage(nullptr);
-    if (name != QLatin1String("--seconds") && name != QLatin1String("--agents"))
+    if (name != QLatin1String("--seconds") && name != QLatin1String("--agents") &&
+        name != QLatin1String("--rounds"))
       Usage("unknown option");
     if (i + 1 >= arguments.size()) Usage("missing value");
     bool ok = false;
@@ -53,9 +65,12 @@ Options Parse(const QStringList& arguments) {
     if (name == QLatin1String("--seconds")) {
       options.seconds = value.toDouble(&ok);
       if (!ok || options.seconds < 0.5 || options.seconds > 3600) Usage("bad --seconds");
-    } else {
+    } else if (name == QLatin1String("--agents")) {
       options.agents = value.toInt(&ok);
       if (!ok || options.agents < 1 || options.agents > 10000) Usage("bad --agents");
+    } else {
+      options.rounds = value.toInt(&ok);
+      if (!ok || options.rounds < 1 || options.rounds > 100) Usage("bad --rounds");
     }
   }
   return options;
@@ -94,15 +109,20 @@ class TPaintCounter : public QObject {
   }
 };
 
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   TApplication application(argc, argv);
   const Options options = Parse(QCoreApplication::arguments());
 
-  const double ceiling = TimerCeiling();
-
   TForm1 form(application.Errors());
+  form.B_stopClick();
   form.Edit_anzAg->setText(QString::number(options.agents));
   form.Edit_thresh->setText(QStringLiteral("-1"));
   form.B_setupClick();
@@ -116,21 +136,40 @@ int main(int argc, char** argv) {
   while (!(form.windowHandle() && form.windowHandle()->isExposed()) && waited.elapsed() < 5000)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
-  const int firstStep = form.World().StepCount();
-  counter.Paints = 0;
-  chartCounter.Paints = 0;
-  QElapsedTimer clock;
-  clock.start();
-  RunFor(options.seconds);
-  const double elapsed = static_cast<double>(clock.nsecsElapsed()) * 1e-9;
-  const int steps = form.World().StepCount() - firstStep;
+  std::vector<double> paces, ceilings, shares, repaints, chartRepaints;
+  for (int round = 1; round <= options.rounds; ++round) {
+    const double ceiling = TimerCeiling();
 
-  std::fprintf(stderr,
-               "agents=%d seconds=%.2f steps=%d chart_points=%lld chart_repaints_per_second=%.1f "
-               "window=%dx%d\n",
-               options.agents, elapsed, steps, static_cast<long long>(form.Chart1->Points().size()),
-               static_cast<double>(chartCounter.Paints) / elapsed, form.width(), form.height());
-  std::printf("steps_per_second=%.1f repaints_per_second=%.1f timer_ceiling=%.1f\n",
-              steps / elapsed, static_cast<double>(counter.Paints) / elapsed, ceiling);
+    const int firstStep = form.World().StepCount();
+    counter.Paints = 0;
+    chartCounter.Paints = 0;
+    QElapsedTimer clock;
+    form.B_stopClick();
+    clock.start();
+    RunFor(options.seconds);
+    form.B_stopClick();
+    const double elapsed = static_cast<double>(clock.nsecsElapsed()) * 1e-9;
+    const double pace = (form.World().StepCount() - firstStep) / elapsed;
+
+    paces.push_back(pace);
+    ceilings.push_back(ceiling);
+    shares.push_back(pace / ceiling);
+    repaints.push_back(static_cast<double>(counter.Paints) / elapsed);
+    chartRepaints.push_back(static_cast<double>(chartCounter.Paints) / elapsed);
+    std::fprintf(stderr,
+                 "round=%d steps_per_second=%.1f timer_ceiling=%.1f share=%.3f "
+                 "repaints_per_second=%.1f chart_repaints_per_second=%.1f chart_points=%lld\n",
+                 round, pace, ceiling, pace / ceiling, repaints.back(), chartRepaints.back(),
+                 static_cast<long long>(form.Chart1->Stored().Count()));
+  }
+
+  std::fprintf(stderr, "agents=%d seconds_per_round=%.2f window=%dx%d\n", options.agents,
+               options.seconds, form.width(), form.height());
+  std::printf(
+      "steps_per_second=%.1f repaints_per_second=%.1f timer_ceiling=%.1f share=%.3f "
+      "share_min=%.3f share_max=%.3f chart_repaints_per_second=%.1f rounds=%d\n",
+      Median(paces), Median(repaints), Median(ceilings), Median(shares),
+      *std::min_element(shares.begin(), shares.end()),
+      *std::max_element(shares.begin(), shares.end()), Median(chartRepaints), options.rounds);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Application.h"
+#include "WindowOptions.h"
 #include "Recorder.h"
 
 namespace {
@@ -61,6 +62,46 @@ class ApplicationTest : public QObject {
     QCOMPARE(QCoreApplication::applicationName(),
              TApplication::TitleFromExecutable(QCoreApplication::applicationFilePath()));
     QVERIFY(!QCoreApplication::applicationName().isEmpty());
+  }
+
+  // The command line: "" for a line that must be refused, else what it
+  // sets as "seed/agents/threshold" with "-" for unset.
+  void commandLine_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("set");
+    QTest::newRow("nothing") << QStringList{} << "-/-/-";
+    QTest::newRow("all three") << QStringList{"--seed", "4294967295", "--agents", "10000",
+                                              "--threshold", "-1"}
+                               << "4294967295/10000/-1";
+    QTest::newRow("joined with =") << QStringList{"--seed=0", "--agents=1", "--threshold= $1F"}
+                                   << "0/1/ $1F";
+    QTest::newRow("Qt's own options pass") << QStringList{"-platform", "offscreen", "--agents", "7"}
+                                           << "-/7/-";
+    QTest::newRow("seed too big") << QStringList{"--seed", "4294967296"} << "";
+    QTest::newRow("seed with a sign") << QStringList{"--seed", "+1"} << "";
+    QTest::newRow("no agents") << QStringList{"--agents", "0"} << "";
+    QTest::newRow("agents above the spin range") << QStringList{"--agents", "10001"} << "";
+    QTest::newRow("agents grouped") << QStringList{"--agents", "2,000"} << "";
+    QTest::newRow("threshold no integer") << QStringList{"--threshold", "6 "} << "";
+    QTest::newRow("missing value") << QStringList{"--agents"} << "";
+    QTest::newRow("twice") << QStringList{"--seed", "1", "--seed", "2"} << "";
+    QTest::newRow("unknown") << QStringList{"--speed", "10"} << "";
+  }
+  void commandLine() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, set);
+    try {
+      const TWindowOptions options = TWindowOptions::Parse(arguments);
+      QVERIFY2(!set.isEmpty(), "accepted");
+      const QString got = QStringLiteral("%1/%2/%3").arg(
+          options.Seed ? QString::number(*options.Seed) : QStringLiteral("-"),
+          options.Agents ? QString::number(*options.Agents) : QStringLiteral("-"),
+          options.Threshold.value_or(QStringLiteral("-")));
+      QCOMPARE(got, set);
+    } catch (const TWindowOptions::EBadOption& e) {
+      QVERIFY2(set.isEmpty(), e.what());
+      QVERIFY(!QString::fromUtf8(e.what()).contains(u'\n'));
+    }
   }
 
   void anExceptionFromAnEventGoesToTheErrorDisplay() {

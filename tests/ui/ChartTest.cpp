@@ -4,6 +4,9 @@
 #include <QValueAxis>
 #include <QtTest>
 
+#include <QGraphicsTextItem>
+#include <algorithm>
+
 #include "FreeAgentsChart.h"
 
 using Points = QList<QPointF>;
@@ -57,22 +60,64 @@ class ChartTest : public QObject {
     QCOMPARE(chart.Points(), held);
   }
 
-  void refreshHandsEveryPointToTheSeriesAndFitsTheAxes() {
+  void refreshHandsABoundedOutlineOfEveryPointToTheSeries() {
     TFreeAgentsChart chart;
     Points expected;
     for (int step = 1; step <= 20000; ++step) {
-      const double free = 2000.0 - step / 10;
+      double free = 2000.0 - step / 10;
+      if (step == 12345) free = 5000;  // one-step spike and dip: must show
+      if (step == 777) free = -3;
       chart.AddXY(step, free);
       expected.append({double(step), free});
     }
     QCOMPARE(chart.Series()->count(), 0);
     chart.Refresh();
-    QCOMPARE(chart.Series()->points(), expected);
+    QCOMPARE(chart.Points(), expected);
+    const Points shown = chart.Series()->points();
+    QVERIFY2(shown.size() <= 2 * TSeriesOutline::DefaultBuckets, qPrintable(QString::number(shown.size())));
+    QVERIFY(shown.size() >= TSeriesOutline::DefaultBuckets / 2);
+    // Points of the series itself, in order, its extremes among them.
+    qsizetype at = 0;
+    for (const QPointF& p : shown) {
+      while (at < expected.size() && expected[at] != p) ++at;
+      QVERIFY2(at < expected.size(), "a point out of order or not in the series");
+    }
+    QVERIFY(shown.contains(QPointF(12345, 5000)));
+    QVERIFY(shown.contains(QPointF(777, -3)));
     QVERIFY(chart.AxisX()->min() <= 1 && chart.AxisX()->max() >= 20000);
-    QVERIFY(chart.AxisY()->min() <= 0 && chart.AxisY()->max() >= 2000);
+    QVERIFY(chart.AxisY()->min() <= -3 && chart.AxisY()->max() >= 5000);
     // Not wider than a round step past the data.
     QVERIFY(chart.AxisX()->max() <= 25000);
-    QVERIFY(chart.AxisY()->max() <= 2500);
+    QVERIFY(chart.AxisY()->max() <= 6000);
+  }
+
+  // Kept exactly, in a few bytes per point where a run's points are whole
+  // numbers one step apart.
+  void pointsAreKeptExactlyAndCompactly_data() {
+    QTest::addColumn<Points>("added");
+    QTest::addColumn<int>("maxBytes");
+    Points flat, falling;
+    for (int step = 1; step <= 1000; ++step) {
+      flat.append({double(step), 10000});
+      falling.append({double(step), 2000.0 - 2 * step});
+    }
+    QTest::newRow("no agent stops") << flat << 1003;
+    QTest::newRow("agents stop") << falling << 1003;
+    QTest::newRow("big, negative and fractional values")
+        << Points{{0, 0},        {1, 2e15},   {2, -2e15}, {1e17, 1}, {1e17, 0.5},
+                  {-0.25, 1e300}, {3, -7}} << 100;
+  }
+  void pointsAreKeptExactlyAndCompactly() {
+    QFETCH(Points, added);
+    QFETCH(int, maxBytes);
+    TFreeAgentsChart chart;
+    Points held = added;
+    std::stable_sort(held.begin(), held.end(),
+                     [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
+    for (const QPointF& p : added) chart.AddXY(p.x(), p.y());
+    QCOMPARE(chart.Points(), held);
+    QVERIFY2(chart.Stored().Bytes() <= std::size_t(maxBytes),
+             qPrintable(QString::number(chart.Stored().Bytes())));
   }
 
   void aSinglePointGetsARangeAroundIt() {
@@ -98,31 +143,43 @@ class ChartTest : public QObject {
     QCOMPARE(chart.Series()->points(), (Points{{1, 7}}));
   }
 
-  void labelsCarryAsManyDecimalsAsTheTickStepNeeds_data() {
+  // The points are counts: ticks fall on whole numbers, labels carry no
+  // decimals, and the labels of a long run fit between the ticks.
+  void labelsAreWholeNumbersThatFit_data() {
     QTest::addColumn<Points>("points");
-    QTest::addColumn<QString>("xFormat");
-    QTest::addColumn<QString>("yFormat");
-    QTest::newRow("a long run") << Points{{1, 2000}, {9000, 0}} << "%.0f"
-                                << "%.0f";
-    QTest::newRow("one step") << Points{{1, 2000}} << "%.1f"
-                              << "%.1f";
-    QTest::newRow("two steps") << Points{{1, 2000}, {2, 1999}} << "%.1f"
-                               << "%.1f";
+    QTest::newRow("empty") << Points{};
+    QTest::newRow("one step") << Points{{1, 2000}};
+    QTest::newRow("two steps") << Points{{1, 2000}, {2, 1999}};
+    QTest::newRow("four steps") << Points{{1, 5}, {4, 2}};
+    QTest::newRow("a long run") << Points{{1, 2000}, {9000, 0}};
+    QTest::newRow("past 10,000 steps") << Points{{1, 10000}, {23456, 10000}};
+    QTest::newRow("past 1,000,000 steps") << Points{{1, 10000}, {1234567, 10000}};
   }
-  void labelsCarryAsManyDecimalsAsTheTickStepNeeds() {
+  void labelsAreWholeNumbersThatFit() {
     QFETCH(Points, points);
-    QFETCH(QString, xFormat);
-    QFETCH(QString, yFormat);
     TFreeAgentsChart chart;
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(10);
+    chart.setFont(font);
+    chart.resize(257, 187);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
     for (const QPointF& p : points) chart.AddXY(p.x(), p.y());
     chart.Refresh();
-    QCOMPARE(chart.AxisX()->labelFormat(), xFormat);
-    QCOMPARE(chart.AxisY()->labelFormat(), yFormat);
-    const double step =
-        (chart.AxisX()->max() - chart.AxisX()->min()) / (chart.AxisX()->tickCount() - 1);
-    const int decimals = xFormat.mid(2, 1).toInt();
-    QVERIFY(std::abs(step * std::pow(10, decimals) - std::round(step * std::pow(10, decimals))) <
-            1e-9);
+    chart.Refresh();  // the second with the plot area laid out for the first
+    QCoreApplication::processEvents();
+    for (QValueAxis* axis : {chart.AxisX(), chart.AxisY()}) {
+      QCOMPARE(axis->labelFormat(), QStringLiteral("%.0f"));
+      const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
+      QVERIFY2(step >= 1 && step == std::round(step), qPrintable(QString::number(step)));
+      QCOMPARE(axis->min(), std::round(axis->min()));
+    }
+    // Qt Charts cuts a label that does not fit and ends it with "...".
+    const QList<QGraphicsItem*> items = chart.scene()->items();
+    for (QGraphicsItem* item : items) {
+      if (auto* text = dynamic_cast<QGraphicsTextItem*>(item))
+        QVERIFY2(!text->toPlainText().contains(QStringLiteral("...")), qPrintable(text->toPlainText()));
+    }
   }
 
   void refreshIfDueOnlyWhenSomethingChanged() {

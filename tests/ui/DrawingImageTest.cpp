@@ -1,6 +1,6 @@
 // Run once per screen density (QT_SCALE_FACTOR 1, 1.5 and 2, see
-// CMakeLists.txt): the picture must be the canvas, enlarged by whole factors
-// only.
+// CMakeLists.txt): the picture must be the canvas, stretched by nearest
+// neighbour over the whole panel.
 #include <QPixmap>
 #include <QtTest>
 
@@ -30,21 +30,28 @@ class DrawingImageTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void pixelScaleIsWhole_data() {
-    QTest::addColumn<qreal>("ratio");
-    QTest::addColumn<int>("scale");
-    QTest::newRow("1") << 1.0 << 1;
-    QTest::newRow("1.25") << 1.25 << 1;
-    QTest::newRow("1.5") << 1.5 << 1;
-    QTest::newRow("2") << 2.0 << 2;
-    QTest::newRow("2.75") << 2.75 << 2;
-    QTest::newRow("3") << 3.0 << 3;
-    QTest::newRow("below 1") << 0.75 << 1;
+  void stretchingGivesEveryDevicePixelOneSourcePixel_data() {
+    QTest::addColumn<int>("source");
+    QTest::addColumn<int>("device");
+    QTest::addColumn<QList<int>>("first");
+    QTest::newRow("1") << 404 << 404 << QList<int>{0, 1, 2, 3};
+    QTest::newRow("1.5") << 404 << 606 << QList<int>{0, 0, 1, 2, 2, 3};
+    QTest::newRow("2") << 404 << 808 << QList<int>{0, 0, 1, 1};
+    QTest::newRow("1.25") << 404 << 505 << QList<int>{0, 0, 1, 2, 3, 4};
   }
-  void pixelScaleIsWhole() {
-    QFETCH(qreal, ratio);
-    QFETCH(int, scale);
-    QCOMPARE(TDrawingImage::PixelScale(ratio), scale);
+  void stretchingGivesEveryDevicePixelOneSourcePixel() {
+    QFETCH(int, source);
+    QFETCH(int, device);
+    QFETCH(QList<int>, first);
+    for (int x = 0; x < first.size(); ++x)
+      QCOMPARE(TDrawingImage::SourcePixel(x, device, source), first[x]);
+    QCOMPARE(TDrawingImage::SourcePixel(device - 1, device, source), source - 1);
+    // No source pixel is skipped.
+    for (int x = 1; x < device; ++x) {
+      const int step = TDrawingImage::SourcePixel(x, device, source) -
+                       TDrawingImage::SourcePixel(x - 1, device, source);
+      QVERIFY(step == 0 || step == 1);
+    }
   }
 
   void readsTheCanvasInPlace() {
@@ -61,13 +68,15 @@ class DrawingImageTest : public QObject {
     dla::TCanvas canvas = PaintedCanvas();
     TDrawingImage image(canvas);
     const QImage shot = image.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const int scale = TDrawingImage::PixelScale(image.devicePixelRatioF());
     // The density the test runs at did reach the widget.
     QCOMPARE(image.devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
-    QCOMPARE(shot.size(), QSize(404, 404) * image.devicePixelRatioF());
-    for (int y = 0; y < 404 * scale; ++y) {
-      for (int x = 0; x < 404 * scale; ++x) {
-        const QRgb want = canvas.Pixel(x / scale, y / scale);
+    const int device = static_cast<int>(std::lround(404 * image.devicePixelRatioF()));
+    QCOMPARE(shot.size(), QSize(device, device));
+    // Every device pixel of the panel, none left to the background.
+    for (int y = 0; y < device; ++y) {
+      for (int x = 0; x < device; ++x) {
+        const QRgb want = canvas.Pixel(TDrawingImage::SourcePixel(x, device, 404),
+                                       TDrawingImage::SourcePixel(y, device, 404));
         if (shot.pixel(x, y) != want)
           QFAIL(qPrintable(QStringLiteral("device pixel (%1, %2) is %3, canvas pixel is %4")
                                .arg(x)
@@ -81,12 +90,13 @@ class DrawingImageTest : public QObject {
   void laterPaintingShowsAtTheNextRepaint() {
     dla::TCanvas canvas(30, 30);
     TDrawingImage image(canvas);
-    const int scale = TDrawingImage::PixelScale(image.devicePixelRatioF());
-    QCOMPARE(image.grab().toImage().pixel(10 * scale, 10 * scale), qRgb(255, 255, 255));
+    // A device pixel that shows canvas pixel 10 or 11 at every density.
+    const int at = static_cast<int>(11 * image.devicePixelRatioF());
+    QCOMPARE(image.grab().toImage().pixel(at, at), qRgb(255, 255, 255));
     canvas.SetPenColour(dla::TCanvas::Black);
     canvas.SetBrushColour(dla::TCanvas::Black);
     canvas.Rectangle(9, 9, 13, 13);
-    QCOMPARE(image.grab().toImage().pixel(10 * scale, 10 * scale), qRgb(0, 0, 0));
+    QCOMPARE(image.grab().toImage().pixel(at, at), qRgb(0, 0, 0));
   }
 };
 

@@ -121,10 +121,11 @@ class ErrorDisplayTest : public QObject {
     QVERIFY(!downWhileOpen);
   }
 
-  void theRealBoxIsModalWithStopIconCaptionAndOneOkButton() {
+  void theRealBoxIsModalPlainTextWithStopIconCaptionAndOneOkButton() {
     QString caption, text;
     int icon = -1;
     QMessageBox::StandardButtons buttons;
+    Qt::TextFormat format = Qt::AutoText;
     bool modal = false;
     QTimer inspector;
     inspector.setInterval(10);
@@ -135,16 +136,19 @@ class ErrorDisplayTest : public QObject {
       text = box->text();
       icon = box->icon();
       buttons = box->standardButtons();
+      format = box->textFormat();
       modal = box->isModal();
       box->accept();
     });
     inspector.start();
     QCoreApplication::setApplicationName(QStringLiteral("dla-model"));
     TErrorDisplay display;
-    display.Show(QStringLiteral("'abc' is not a valid integer value"));
+    // Markup typed into an edit is shown as typed, not rendered.
+    display.Show(QStringLiteral("'<b>7</b>' is not a valid integer value"));
     inspector.stop();
     QCOMPARE(caption, QStringLiteral("dla-model"));
-    QCOMPARE(text, QStringLiteral("'abc' is not a valid integer value."));
+    QCOMPARE(text, QStringLiteral("'<b>7</b>' is not a valid integer value."));
+    QCOMPARE(format, Qt::PlainText);
     QCOMPARE(icon, int(QMessageBox::Critical));
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY(modal);

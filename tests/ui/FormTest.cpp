@@ -1,4 +1,10 @@
+#include <QAction>
+#include <QActionGroup>
+#include <QClipboard>
 #include <QGroupBox>
+#include <QMenu>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -21,9 +27,10 @@ namespace {
 
 // A window with its error display, its boxes recorded.
 struct TWindow {
+  explicit TWindow(const TWindowOptions& options = {}) : Form(Errors, options) {}
   TBoxRecorder Recorder;
   TErrorDisplay Errors{Recorder.Presenter()};
-  TForm1 Form{Errors};
+  TForm1 Form;
 
   // Stops the timer so that the test runs each step itself.
   TWindow& Stopped() {
@@ -36,6 +43,11 @@ struct TWindow {
 };
 
 QWidget* Child(QWidget* root, const QString& name) { return root->findChild<QWidget*>(name); }
+
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // The widgets that Tab visits, in order, starting from `first`.
 QStringList TabCycle(QWidget* first) {
@@ -402,6 +414,155 @@ class FormTest : public QObject {
     QCOMPARE(form.Edit_anzAg->text(), shown);
     form.Timer1Timer();
     QCOMPARE(form.Chart1->Points(), (Points{{1, double(agents)}}));
+  }
+
+  // What the window saves is what dla-batch makes of the same seed,
+  // settings and step: the series byte for byte, the picture pixel for pixel.
+  void aRunSavedFromTheWindowIsTheBatchRunnersRun() {
+    TWindowOptions options;
+    options.Seed = 4242;
+    options.Agents = 500;
+    options.Threshold = QStringLiteral("4");
+    TWindow window(options);
+    window.Stopped();
+    TForm1& form = window.Form;
+    QCOMPARE(form.World().PlacementSeed(), 4242u);
+    for (int i = 0; i < 150; ++i) form.A_step->trigger();
+    QCOMPARE(form.World().StepCount(), 150);
+    QVERIFY(form.World().AggregatedCells() > 0);
+
+    QTemporaryDir dir;
+    QStringList captions;
+    form.AskSavePath = [&](const QString& caption, const QString& suggested, const QString&) {
+      captions << caption;
+      return dir.filePath(suggested);
+    };
+    form.A_exportSeries->trigger();
+    form.A_savePicture->trigger();
+    form.A_saveChart->trigger();
+    QCOMPARE(window.Recorder.Boxes.size(), 0);
+    QCOMPARE(captions.size(), 3);
+
+    QProcess batch;
+    batch.start(QStringLiteral(DLA_BATCH_PATH),
+                {"--seed", "4242", "--agents", "500", "--threshold", "4", "--steps", "150",
+                 "--picture", dir.filePath("batch.png")});
+    QVERIFY(batch.waitForFinished(60000));
+    QCOMPARE(batch.exitCode(), 0);
+    const QByteArray csv = FileBytes(dir.filePath("dla-seed4242-step150-free-agents.csv"));
+    QVERIFY(csv.startsWith("step,free_agents\n1,500\n"));
+    QCOMPARE(csv, batch.readAllStandardOutput());
+
+    const QImage saved(dir.filePath("dla-seed4242-step150.png"));
+    const QImage batchPicture(dir.filePath("batch.png"));
+    QCOMPARE(saved.size(), QSize(404, 404));
+    QCOMPARE(saved.convertToFormat(QImage::Format_RGB32),
+             batchPicture.convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(QImage(dir.filePath("dla-seed4242-step150-chart.png")).size(),
+             form.Chart1->size() * form.Chart1->devicePixelRatioF());
+
+    form.A_copySeed->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("4242"));
+    form.A_copyPicture->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
+             saved.convertToFormat(QImage::Format_RGB32));
+
+    // A new setup repeats the run from the given seed.
+    form.A_setup->trigger();
+    QCOMPARE(form.World().PlacementSeed(), 4242u);
+    for (int i = 0; i < 150; ++i) form.StepOnce();
+    form.A_exportSeries->trigger();
+    QCOMPARE(FileBytes(dir.filePath("dla-seed4242-step150-free-agents.csv")), csv);
+
+    // Cancelled: nothing written, no error.
+    form.AskSavePath = [](const QString&, const QString&, const QString&) { return QString(); };
+    form.A_savePicture->trigger();
+    QCOMPARE(window.Recorder.Boxes.size(), 0);
+    // Unwritable: one error box.
+    form.AskSavePath = [&](const QString&, const QString&, const QString&) {
+      return dir.filePath("missing/folder/x.csv");
+    };
+    form.A_exportSeries->trigger();
+    QCOMPARE(window.Recorder.Boxes.size(), 1);
+  }
+
+  void withoutASeedEachSetupSeedsFromTheClock() {
+    TWindow window;
+    window.Stopped();
+    const std::uint32_t first = window.Form.World().PlacementSeed();
+    window.Form.B_setupClick();
+    QVERIFY(window.Form.World().PlacementSeed() != first);
+    QVERIFY(window.Form.A_copySeed->text().endsWith(
+        QString::number(window.Form.World().PlacementSeed())));
+    QVERIFY(window.Form.DrawingImage->toolTip().contains(
+        QString::number(window.Form.World().PlacementSeed())));
+  }
+
+  void theContextMenuOpensOnTheDrawingAndTheChart() {
+    TWindow window;
+    TForm1& form = window.Form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    for (QWidget* target : {static_cast<QWidget*>(form.DrawingImage), form.Chart1->viewport()}) {
+      QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), target->mapToGlobal(QPoint(20, 20)));
+      QApplication::sendEvent(target, &event);
+      QTRY_VERIFY2(form.ContextMenu->isVisible(), qPrintable(target->objectName() + target->metaObject()->className()));
+      QStringList texts;
+      for (QAction* a : form.ContextMenu->actions())
+        if (!a->isSeparator()) texts << a->text();
+      QCOMPARE(texts, (QStringList{QString::fromUtf8("Save picture as PNG…"), "Copy picture",
+                                   QString::fromUtf8("Export free agents as CSV…"),
+                                   QString::fromUtf8("Save chart as PNG…"),
+                                   QStringLiteral("Copy seed %1").arg(form.World().PlacementSeed()),
+                                   "Speed", "Step once", "Start / stop", "New setup"}));
+      // A step of its own only while the run stands still.
+      QVERIFY(!form.A_step->isEnabled());
+      form.ContextMenu->close();
+    }
+  }
+
+  void speedsSetTheTimerAndOneStepWaitsForAPause() {
+    TWindow window;
+    TForm1& form = window.Form;
+    const QList<QAction*> speeds = form.Speeds->actions();
+    QCOMPARE(speeds.size(), 4);
+    QVERIFY(speeds[0]->isChecked());
+    QCOMPARE(form.Timer1->interval(), 1);
+    const int intervals[] = {1, 10, 33, 100};
+    for (int i = 3; i >= 0; --i) {
+      speeds[i]->trigger();
+      QCOMPARE(form.Timer1->interval(), intervals[i]);
+      QVERIFY(speeds[i]->isChecked());
+      QVERIFY(form.Timer1->isActive());
+    }
+    const int before = form.World().StepCount();
+    form.StepOnce();  // running: the timer's steps only
+    QCOMPARE(form.World().StepCount(), before);
+    form.A_startStop->trigger();
+    QVERIFY(!form.Timer1->isActive());
+    form.StepOnce();
+    QCOMPARE(form.World().StepCount(), before + 1);
+  }
+
+  // A window-wide shortcut must not take a key that an edit (and so its
+  // spin control) needs: an edit claims its keys before shortcuts match.
+  void shortcutsLeaveTheEditsTheirKeys() {
+    TWindow window;
+    QList<QKeySequence> seen;
+    for (QAction* action : window.Form.actions()) {
+      const QKeySequence keys = action->shortcut();
+      if (keys.isEmpty()) continue;
+      QVERIFY2(!seen.contains(keys), qPrintable(keys.toString()));
+      seen << keys;
+      for (QLineEdit* edit : {window.Form.Edit_thresh, window.Form.Edit_anzAg}) {
+        const QKeyCombination key = keys[0];
+        QKeyEvent override(QEvent::ShortcutOverride, key.key(), key.keyboardModifiers());
+        override.ignore();
+        QApplication::sendEvent(edit, &override);
+        QVERIFY2(!override.isAccepted(), qPrintable(keys.toString()));
+      }
+    }
+    QCOMPARE(seen.size(), 6);
   }
 
   void panelCentredAtStart() {

@@ -4,6 +4,9 @@
 #   - the window's title;
 #   - the lattice: white cells, red agents, black aggregate, nothing else;
 #   - the chart: its title "free agents" and its red line.
+# Then starts it again under a window manager (openbox): maximised, and
+# "restore" gives the laid-out 731 x 460 client area with the whole frame,
+# title bar included, on the screen.
 # Usage: e2e.sh PATH/TO/dla-model OUTPUT_DIR   (exit 77: tools missing, skipped)
 set -euo pipefail
 
@@ -11,12 +14,25 @@ program=$1
 out=$2
 mkdir -p "$out"
 
-for tool in xvfb-run xauth import convert xprop xwininfo; do
+for tool in xvfb-run xauth import convert xprop xwininfo openbox wmctrl; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed (./scripts/test installs it)"
     exit 77
   fi
 done
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# A bad command line: one line on standard error, exit status 2, before the
+# program needs a display.
+status=0
+env -u DISPLAY -u QT_QPA_PLATFORM "$program" --agents 0 >"$out/bad.out" 2>"$out/bad.err" || status=$?
+[ "$status" -eq 2 ] && [ "$(wc -l <"$out/bad.err")" -eq 1 ] && [ ! -s "$out/bad.out" ] ||
+  fail "bad command line: exit $status, stderr: $(cat "$out/bad.err")"
 
 # A real X server, not Qt's offscreen platform the other tests use.
 unset QT_QPA_PLATFORM QT_SCALE_FACTOR
@@ -51,16 +67,47 @@ inside() {
   wait "$pid" 2>/dev/null || true
 }
 
+# Under openbox: the window's state and geometry maximised, then restored.
+managed() {
+  local program=$1 out=$2
+  openbox >"$out/openbox.log" 2>&1 &
+  local wm=$!
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+  "$program" >"$out/managed-program.log" 2>&1 &
+  local pid=$!
+  local window=""
+  for _ in $(seq 100); do
+    window=$(xwininfo -root -tree | awk '/"Diffusion Aggregation Model "/ {print $1; exit}')
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  if [ -n "$window" ]; then
+    sleep 1
+    xprop -id "$window" _NET_WM_STATE >"$out/maximised-state.txt"
+    xwininfo -id "$window" >"$out/maximised.txt"
+    wmctrl -i -r "$window" -b remove,maximized_vert,maximized_horz
+    sleep 1
+    xprop -id "$window" _NET_WM_STATE >"$out/restored-state.txt"
+    xwininfo -id "$window" >"$out/restored.txt"
+    local frame
+    frame=$(xwininfo -tree -id "$window" | awk '/Parent window id/ {print $4}')
+    xwininfo -id "$frame" >"$out/restored-frame.txt"
+  else
+    echo "no window" >"$out/maximised-state.txt"
+  fi
+  kill "$pid" "$wm" 2>/dev/null || true
+  wait "$pid" "$wm" 2>/dev/null || true
+}
+
 # xvfb-run is a POSIX shell script that drops exported bash functions, so the
-# function travels as text.
+# functions travel as text.
 xvfb-run -a -s "-screen 0 ${width}x${height}x24" \
   bash -c "$(declare -f inside)"'; inside "$1" "$2"' _ "$program" "$out"
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+xvfb-run -a -s "-screen 0 ${width}x${height}x24" \
+  bash -c "$(declare -f managed)"'; managed "$1" "$2"' _ "$program" "$out"
 
 # The title, with its trailing blank, in both the modern and the old property.
 grep -qx '_NET_WM_NAME(UTF8_STRING) = "Diffusion Aggregation Model "' "$out/title.txt" ||
@@ -68,11 +115,32 @@ grep -qx '_NET_WM_NAME(UTF8_STRING) = "Diffusion Aggregation Model "' "$out/titl
 grep -q '^WM_NAME.* = "Diffusion Aggregation Model "$' "$out/title.txt" ||
   fail "WM_NAME: $(cat "$out/title.txt")"
 
-field() { awk -F: -v key="$1" '$1 ~ key {gsub(/ /, "", $2); print $2; exit}' "$out/window.txt"; }
+field() { awk -F: -v key="$1" '$1 ~ key {gsub(/ /, "", $2); print $2; exit}' "$out/${2:-window.txt}"; }
 win_x=$(field "Absolute upper-left X")
 win_y=$(field "Absolute upper-left Y")
 win_w=$(field "Width")
 win_h=$(field "Height")
+
+# Under the window manager.
+grep -q '_NET_WM_STATE_MAXIMIZED_VERT' "$out/maximised-state.txt" &&
+  grep -q '_NET_WM_STATE_MAXIMIZED_HORZ' "$out/maximised-state.txt" ||
+  fail "not maximised under openbox: $(cat "$out/maximised-state.txt")"
+[ "$(field Width maximised.txt)" = "$width" ] ||
+  fail "maximised under openbox the window is $(field Width maximised.txt) wide, not ${width}"
+! grep -q 'MAXIMIZED' "$out/restored-state.txt" || fail "still maximised after restore"
+restored="$(field Width restored.txt)x$(field Height restored.txt)"
+[ "$restored" = "731x460" ] || fail "restored client area is ${restored}, not 731x460"
+frame_x=$(field "Absolute upper-left X" restored-frame.txt)
+frame_y=$(field "Absolute upper-left Y" restored-frame.txt)
+frame_w=$(field Width restored-frame.txt)
+frame_h=$(field Height restored-frame.txt)
+echo "restored: client ${restored}, frame ${frame_w}x${frame_h}+${frame_x}+${frame_y}"
+[ "$frame_x" -ge 0 ] && [ "$frame_y" -ge 0 ] && [ $((frame_x + frame_w)) -le "$width" ] &&
+  [ $((frame_y + frame_h)) -le "$height" ] || fail "the restored frame is not on the screen"
+[ "$(field "Absolute upper-left Y" restored.txt)" -gt "$frame_y" ] ||
+  fail "no title bar above the restored client area"
+
+# Without one, the window fills the screen.
 [ "$win_w" = "$width" ] && [ "$win_h" = "$height" ] ||
   fail "window is ${win_w}x${win_h}, not the screen's ${width}x${height}"
 panel_x=$((win_x + (win_w - 684) / 2))

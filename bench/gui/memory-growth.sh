@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# How the window's resident memory grows in a run that never ends: runs
+# dla-gui-pace (the window at full pace, threshold "-1", so no agent ever
+# stops and the chart gains a point every step) under Xvfb, samples its
+# resident set size every few seconds, fits a line to the samples after the
+# first minute and extrapolates it to an hour.
+# Usage: memory-growth.sh PATH/TO/dla-gui-pace [SECONDS [AGENTS]]
+#   (defaults: 600 s, 10000 agents). Prints the samples as "seconds,rss_kib"
+#   on standard error, then the pace's own line and one summary line on
+#   standard output.
+set -euo pipefail
+
+pace=$1
+seconds=${2:-600}
+agents=${3:-10000}
+interval=5
+paceOut=$(mktemp)
+trap 'rm -f "$paceOut"' EXIT
+
+sample() {
+  local pace=$1 seconds=$2 agents=$3 interval=$4 out=$5
+  "$pace" --seconds "$seconds" --agents "$agents" --rounds 1 >"$out" 2>/dev/null &
+  local pid=$! start=$SECONDS
+  while kill -0 "$pid" 2>/dev/null; do
+    local rss
+    rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || true)
+    [ -n "$rss" ] && echo "$((SECONDS - start)),$rss"
+    sleep "$interval"
+  done
+  wait "$pid"
+}
+
+samples=$(xvfb-run -a -s "-screen 0 1280x800x24" \
+  bash -c "$(declare -f sample)"'; sample "$@"' _ "$pace" "$seconds" "$agents" "$interval" "$paceOut")
+echo "$samples" >&2
+cat "$paceOut"
+
+# Least squares over the samples after the first minute (start-up and the
+# first layout of the chart are done by then).
+awk -F, -v agents="$agents" '
+  { last = $2; t = $1 }
+  $1 >= 60 && !first { first = $2 }
+  $1 >= 60 { n++; sx += $1; sy += $2; sxx += $1 * $1; sxy += $1 * $2 }
+  END {
+    if (n < 2) { print "too few samples after the first minute"; exit 1 }
+    slope = (n * sxy - sx * sy) / (n * sxx - sx * sx)  # KiB per second
+    printf "agents=%d seconds=%d rss_after_1_min_mib=%.1f rss_end_mib=%.1f " \
+           "growth_mib_per_minute=%.3f growth_mib_per_hour=%.1f\n",
+           agents, t, first / 1024, last / 1024, slope * 60 / 1024, slope * 3600 / 1024
+  }' <<<"$samples"
