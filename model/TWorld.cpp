@@ -171,6 +171,7 @@ void TWorld::RegisterAndPaint() {
   const std::size_t columns = static_cast<std::size_t>(GridColumns());
   const auto width = static_cast<std::uint32_t>(fieldWidth_);
   const auto height = static_cast<std::uint32_t>(fieldHeight_);
+  TPicture::Brush brush = Paint ? picture_.StartSweep(count) : TPicture::Brush();
   const auto agentAt = [&](std::size_t i) -> std::size_t {
     if constexpr (FreeOnly) {
       return free[i];
@@ -190,7 +191,7 @@ void TWorld::RegisterAndPaint() {
         __builtin_prefetch(states + at, 1);
         if constexpr (Paint) {
           __builtin_prefetch(marks + at, 1);
-          __builtin_prefetch(picture_.DotPixel(next), 1);
+          __builtin_prefetch(brush.DotPixel(next), 1);
         }
       }
     }
@@ -212,9 +213,10 @@ void TWorld::RegisterAndPaint() {
       registered[k] = static_cast<std::uint32_t>(index);
     }
     if constexpr (Paint) {
-      picture_.PaintRegistered<AllSquares>(lattice_, agent, column, row, index, agent.Moving != 1);
+      brush.Paint<AllSquares>(lattice_, agent, column, row, index, agent.Moving != 1);
     }
   }
+  if constexpr (Paint) picture_.FinishSweep(brush);
   if constexpr (!Everyone) {
     // The stuck agents' registrations: each adds one to its cell, in any
     // order, as the counts saturate alike.
