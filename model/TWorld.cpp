@@ -78,6 +78,8 @@ void TWorld::ResetCells() {
   picture_.Clear();
   registered_.clear();
   cellAgentsSorted_ = false;
+  // Stuck agents may now stand in open cells.
+  agentsUnsorted_ = true;
   aggregatedCells_ = 0;
 }
 
@@ -105,7 +107,7 @@ void TWorld::PlaceAgents() {
     if (Paints()) picture_.PaintPlaced(agent, lattice_.IndexOf(column, row));
   }
   largeDots_ = false;
-  placed_ = true;
+  agentsUnsorted_ = true;
   // Stuck agents may have left aggregated squares that no one repaints.
   if (aggregatedCells_ > 0) picture_.RepaintAllNext();
 }
@@ -296,8 +298,8 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   cellAgentsSorted_ = false;
   // Counting every agent's registration one by one is needed only when the
   // agents may not be as the last step left them.
-  const bool everyone = agentsChanged || placed_ || !settled_;
-  placed_ = false;
+  const bool everyone = agentsChanged || agentsUnsorted_ || !settled_;
+  agentsUnsorted_ = false;
 
   // Reset pass: only the open cells registered in last step hold a State,
   // and the picture differs from the base only where it lists. Only free

@@ -171,8 +171,9 @@ class TWorld {
   // which the step adds without visiting the agents.
   std::vector<std::uint32_t> stuckCells_;
   bool settled_ = true;
-  // Set by placement: the next step sorts the agents out again.
-  bool placed_ = false;
+  // Set by placement and by reopening the cells: the next step visits every
+  // agent and sorts them out again.
+  bool agentsUnsorted_ = false;
   // 0, 1, 2, ...: every agent, for a step that visits them all.
   std::vector<std::uint32_t> everyone_;
   // Cells aggregated in the current step, marked in fresh_ (1) while the

@@ -215,9 +215,8 @@ TEST_P(LiteralStep, MatchesBitForBit) {
     actual = world.RunStep(c.threshold);
     seed = Seed();
     const std::int32_t step = actual.StepNumber;
-    ASSERT_EQ(actual.FreeAgents, expected.FreeAgents) << "step " << step;
-    ASSERT_EQ(actual.AnyFree, expected.AnyFree);
-    ASSERT_EQ(actual.StepNumber, expected.StepNumber);
+    ASSERT_TRUE(actual.FreeAgents == expected.FreeAgents && actual.AnyFree == expected.AnyFree &&
+                actual.StepNumber == expected.StepNumber) << "step " << step;
     const std::vector<TAgent>& agents = world.Agents();
     for (std::size_t k = 0; k < agents.size(); ++k) {
       const TAgent& a = agents[k];

@@ -108,6 +108,15 @@ TEST(World, NewSetupReopensEveryCellAndReplacesThePopulation) {
   world.CreateAgents(400);
   for (int i = 0; i < 5; ++i) world.RunStep(0);
   ASSERT_GT(world.AggregatedCells(), 0);
+  // Reopened cells only: the stuck agents register in open cells again, each
+  // once a step.
+  world.ResetCells();
+  for (int i = 0; i < 3; ++i) world.RunStep(65535);
+  std::int64_t registrations = 0;
+  for (std::int32_t r = 0; r < world.GridRows(); ++r) {
+    for (std::int32_t c = 0; c < world.GridColumns(); ++c) registrations += world.Cells()[c][r].State();
+  }
+  EXPECT_EQ(registrations, 400);
   world.NewSetup(25);
   EXPECT_EQ(world.StepCount(), 0);
   EXPECT_EQ(world.Agents().size(), 25u);
