@@ -18,10 +18,10 @@
 // base, and covers no earlier write of the same step, when its cell's 3 x 3
 // block is all open or all aggregated and no agent registered before it in
 // this step in its cell or in the cells east, south and south-east, whose
-// dots the square reaches. That rests on each dot lying inside its own cell's 3 x 3 pixels,
-// true of every position that placement and the step produce; a step after
-// agents were changed by hand writes every square and the next step
-// repaints everything.
+// dots the square reaches. That rests on each dot lying inside its own
+// cell's 3 x 3 pixels, true of every position that placement and the step
+// produce; a step after agents were changed by hand, or while an agent has a
+// radius other than 1, writes every square and the next step repaints all.
 #pragma once
 
 #include <cstddef>
@@ -129,11 +129,11 @@ class TPicture {
 
    private:
     friend class TPicture;
-    TCanvas* canvas_;
-    std::uint32_t* pixels_;
-    std::ptrdiff_t stride_;
-    Square* squares_;
-    Dot* dots_;
+    TCanvas* canvas_ = nullptr;
+    std::uint32_t* pixels_ = nullptr;
+    std::ptrdiff_t stride_ = 0;
+    Square* squares_ = nullptr;
+    Dot* dots_ = nullptr;
     bool repaintAll_ = false;
   };
 
