@@ -35,9 +35,7 @@ constexpr std::uint32_t SeedForTurn(int units) {
 // now, moves onto the given cells, `count` onto each, if they are the only
 // free agents: each stands a cell above (wrapping on a lattice of `rows`
 // rows) and faces the heading that its draw turns to 0, straight down.
-struct Arrival {
-  std::int32_t column, row, count;
-};
+struct Arrival { std::int32_t column, row, count; };
 inline std::vector<TAgent> ArrivingAt(std::int32_t rows, const std::vector<Arrival>& arrivals) {
   const std::uint32_t start = Seed();
   std::vector<TAgent> agents;

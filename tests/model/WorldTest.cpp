@@ -108,13 +108,11 @@ TEST(World, NewSetupReopensEveryCellAndReplacesThePopulation) {
   world.CreateAgents(400);
   for (int i = 0; i < 5; ++i) world.RunStep(0);
   ASSERT_GT(world.AggregatedCells(), 0);
-  // Reopened cells only: the stuck agents register in open cells again, each
-  // once a step.
-  world.ResetCells();
+  world.ResetCells();  // cells only: stuck agents then register in open cells, once a step
   for (int i = 0; i < 3; ++i) world.RunStep(65535);
   std::int64_t registrations = 0;
-  for (std::int32_t r = 0; r < world.GridRows(); ++r) {
-    for (std::int32_t c = 0; c < world.GridColumns(); ++c) registrations += world.Cells()[c][r].State();
+  for (std::int32_t i = 0; i < world.GridRows() * world.GridColumns(); ++i) {
+    registrations += world.Cells()[i % world.GridColumns()][i / world.GridColumns()].State();
   }
   EXPECT_EQ(registrations, 400);
   world.NewSetup(25);
