@@ -13,15 +13,39 @@ TPicture::TPicture(std::int32_t width, std::int32_t height, bool paints)
 void TPicture::Clear() {
   if (!paints_) return;
   canvas_.Fill(TCanvas::White);
-  squares_.clear();
-  dots_.clear();
+  squareCount_ = 0;
+  dotCount_ = 0;
   repaintAll_ = false;
 }
 
 void TPicture::PaintPlaced(const TAgent& agent, std::size_t index) {
   const std::ptrdiff_t offset = (agent.Y - 1) * stride_ + (agent.X - 1);
   canvas_.FillBlock2(agent.X - 1, agent.Y - 1, Red);
-  dots_.push_back(Dot{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(index)});
+  if (dotCount_ == dots_.size()) dots_.resize(2 * dotCount_ + 16);
+  dots_[dotCount_++] = Dot{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(index)};
+}
+
+void TPicture::ListSquare(std::int32_t column, std::int32_t row) {
+  if (squareCount_ == squares_.size()) squares_.resize(2 * squareCount_ + 16);
+  squares_[squareCount_++] = Square{column, row};
+}
+
+TPicture::Brush TPicture::StartSweep(std::size_t agents) {
+  if (squares_.size() < squareCount_ + agents) squares_.resize(squareCount_ + agents);
+  if (dots_.size() < dotCount_ + agents) dots_.resize(dotCount_ + agents);
+  Brush brush;
+  brush.canvas_ = &canvas_;
+  brush.pixels_ = pixels_;
+  brush.stride_ = stride_;
+  brush.squares_ = squares_.data() + squareCount_;
+  brush.dots_ = dots_.data() + dotCount_;
+  return brush;
+}
+
+void TPicture::FinishSweep(const Brush& brush) noexcept {
+  squareCount_ = static_cast<std::size_t>(brush.squares_ - squares_.data());
+  dotCount_ = static_cast<std::size_t>(brush.dots_ - dots_.data());
+  repaintAll_ = repaintAll_ || brush.repaintAll_;
 }
 
 void TPicture::RestoreSquare(const TLattice& lattice, Square square) {
@@ -60,16 +84,17 @@ void TPicture::RestoreBase(const TLattice& lattice) {
     repaintAll_ = false;
   } else {
     const std::uint8_t* shades = lattice.Shades();
-    for (const Dot dot : dots_) {
+    for (std::size_t i = 0; i < dotCount_; ++i) {
+      const Dot dot = dots_[i];
       const std::uint32_t base = ShadePixel(shades[dot.Cell]);
       std::uint32_t* p = pixels_ + dot.Offset;
       p[0] = base; p[1] = base;
       p[stride_] = base; p[stride_ + 1] = base;
     }
-    for (const Square square : squares_) RestoreSquare(lattice, square);
+    for (std::size_t i = 0; i < squareCount_; ++i) RestoreSquare(lattice, squares_[i]);
   }
-  dots_.clear();
-  squares_.clear();
+  dotCount_ = 0;
+  squareCount_ = 0;
 }
 
 void TPicture::PaintAggregated(std::int32_t column, std::int32_t row) {

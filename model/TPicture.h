@@ -18,10 +18,10 @@
 // base, and covers no earlier write of the same step, when its cell's 3 x 3
 // block is all open or all aggregated and no agent registered before it in
 // this step in its cell or in the cells east, south and south-east, whose
-// dots the square reaches. That rests on each dot lying inside its own cell's 3 x 3 pixels,
-// true of every position that placement and the step produce; a step after
-// agents were changed by hand writes every square and the next step
-// repaints everything.
+// dots the square reaches. That rests on each dot lying inside its own
+// cell's 3 x 3 pixels, true of every position that placement and the step
+// produce; a step after agents were changed by hand, or while an agent has a
+// radius other than 1, writes every square and the next step repaints all.
 #pragma once
 
 #include <cstddef>
@@ -36,6 +36,18 @@
 namespace dla {
 
 class TPicture {
+  static constexpr std::uint32_t Red = TCanvas::ToPixel(TCanvas::Red);
+  struct Square {
+    std::int32_t Column;
+    std::int32_t Row;
+  };
+  // A 2 x 2 dot's top-left pixel (offset from the first pixel) and the cell
+  // whose pixels it lies on.
+  struct Dot {
+    std::uint32_t Offset;
+    std::uint32_t Cell;
+  };
+
  public:
   // A white width x height image, or none (a 0 x 0 canvas) when !paints.
   TPicture(std::int32_t width, std::int32_t height, bool paints);
@@ -56,67 +68,87 @@ class TPicture {
   // The next RestoreBase repaints every pixel.
   void RepaintAllNext() noexcept { repaintAll_ = true; }
 
-  // An agent registered in cell (column, row) at `index`: its square where
-  // it could show (every square with AllSquares), then its dot. staysPut:
-  // the agent will register in the same cell in the next step. Sets the
-  // cell's registered and square-listed marks, which the step clears.
-  template <bool AllSquares>
-  void PaintRegistered(TLattice& lattice, const TAgent& agent, std::int32_t column,
-                       std::int32_t row, std::size_t index, bool staysPut) {
-    std::uint8_t* const marks = lattice.Marks();
-    const std::uint8_t own = marks[index];
-    bool square = AllSquares;
-    if constexpr (!AllSquares) {
-      const std::uint8_t nearby = own & TLattice::AggregatedNearbyMask;
-      square = (nearby != 0 && nearby != 9) || (own & TLattice::RegisteredFlag) != 0;
-      if (!square) {
-        const std::int32_t east = lattice.NextColumn(column);
-        const std::int32_t south = lattice.NextRow(row);
-        square = ((marks[lattice.IndexOf(east, row)] | marks[lattice.IndexOf(column, south)] |
-                   marks[lattice.IndexOf(east, south)]) &
-                  TLattice::RegisteredFlag) != 0;
+  // Paints the agents of one registration sweep. It holds where the
+  // sweep writes in plain pointers, so that the sweep keeps them in
+  // registers; made by StartSweep, handed back to FinishSweep.
+  class Brush {
+   public:
+    // An agent registered in cell (column, row) at `index`: its square
+    // where it could show (every square with AllSquares), then its dot.
+    // staysPut: the agent will register in the same cell in the next step.
+    template <bool AllSquares>
+    [[gnu::always_inline]] void Paint(TLattice& lattice, const TAgent& agent, std::int32_t column,
+                                      std::int32_t row, std::size_t index, bool staysPut) {
+      std::uint8_t* const marks = lattice.Marks();
+      const std::uint8_t own = marks[index];
+      bool square = AllSquares;
+      if constexpr (!AllSquares) {
+        const std::uint8_t nearby = own & TLattice::AggregatedNearbyMask;
+        square = (nearby != 0 && nearby != 9) || (own & TLattice::RegisteredFlag) != 0;
+        if (!square) {
+          const std::int32_t east = lattice.NextColumn(column);
+          const std::int32_t south = lattice.NextRow(row);
+          square = ((marks[lattice.IndexOf(east, row)] | marks[lattice.IndexOf(column, south)] |
+                     marks[lattice.IndexOf(east, south)]) &
+                    TLattice::RegisteredFlag) != 0;
+        }
+      }
+      const std::uint8_t shade = lattice.Shades()[index];
+      if (square) {
+        const std::uint32_t pixel = ShadePixel(shade);
+        std::uint32_t* p = pixels_ + 3 * row * stride_ + 3 * column;
+        for (int dy = 0; dy < 4; ++dy, p += stride_) {
+          p[0] = pixel; p[1] = pixel; p[2] = pixel; p[3] = pixel;
+        }
+        // An aggregated cell's square is black and its stuck agents write it
+        // again in every step where it differs from the base.
+        if (shade == 0 && (own & TLattice::SquareListedFlag) == 0) *squares_++ = Square{column, row};
+        marks[index] = own | TLattice::RegisteredFlag | TLattice::SquareListedFlag;
+      } else {
+        marks[index] = own | TLattice::RegisteredFlag;
+      }
+      if (agent.Radius == 1) {
+        const std::ptrdiff_t offset = (agent.Y - 1) * stride_ + (agent.X - 1);
+        std::uint32_t* dot = pixels_ + offset;
+        dot[0] = Red; dot[1] = Red;
+        dot[stride_] = Red; dot[stride_ + 1] = Red;
+        // A dot that stays put in an aggregated cell whose block is mixed is
+        // covered by the cell's square in the next step.
+        if (!staysPut || shade == 0 || (own & TLattice::AggregatedNearbyMask) == 9) {
+          *dots_++ = Dot{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(index)};
+        }
+      } else {
+        agent.Draw(*canvas_);
+        repaintAll_ = true;
       }
     }
-    const std::uint8_t shade = lattice.Shades()[index];
-    if (square) {
-      const std::uint32_t pixel = ShadePixel(shade);
-      std::uint32_t* p = pixels_ + 3 * row * stride_ + 3 * column;
-      for (int dy = 0; dy < 4; ++dy, p += stride_) {
-        p[0] = pixel; p[1] = pixel; p[2] = pixel; p[3] = pixel;
-      }
-      // An aggregated cell's square is black and its stuck agents write it
-      // again in every step where it differs from the base.
-      if (shade == 0 && (own & TLattice::SquareListedFlag) == 0) squares_.push_back(Square{column, row});
-      marks[index] = own | TLattice::RegisteredFlag | TLattice::SquareListedFlag;
-    } else {
-      marks[index] = own | TLattice::RegisteredFlag;
+    // The top-left pixel of an agent's dot, for prefetching.
+    const std::uint32_t* DotPixel(const TAgent& agent) const noexcept {
+      return pixels_ + (agent.Y - 1) * stride_ + (agent.X - 1);
     }
-    if (agent.Radius == 1) {
-      const std::ptrdiff_t offset = (agent.Y - 1) * stride_ + (agent.X - 1);
-      std::uint32_t* dot = pixels_ + offset;
-      dot[0] = Red; dot[1] = Red;
-      dot[stride_] = Red; dot[stride_ + 1] = Red;
-      // A dot that stays put in an aggregated cell whose block is mixed is
-      // covered by the cell's square in the next step.
-      if (!staysPut || shade == 0 || (own & TLattice::AggregatedNearbyMask) == 9) {
-        dots_.push_back(Dot{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(index)});
-      }
-    } else {
-      agent.Draw(canvas_);
-      repaintAll_ = true;
-    }
-  }
-  // The top-left pixel of an agent's dot, for prefetching.
-  const std::uint32_t* DotPixel(const TAgent& agent) const noexcept {
-    return pixels_ + (agent.Y - 1) * stride_ + (agent.X - 1);
-  }
+
+   private:
+    friend class TPicture;
+    TCanvas* canvas_ = nullptr;
+    std::uint32_t* pixels_ = nullptr;
+    std::ptrdiff_t stride_ = 0;
+    Square* squares_ = nullptr;
+    Dot* dots_ = nullptr;
+    bool repaintAll_ = false;
+  };
+
+  // Room for a square and a dot for each of `agents` registrations.
+  Brush StartSweep(std::size_t agents);
+  // Keeps what the brush listed.
+  void FinishSweep(const Brush& brush) noexcept;
+
   // A newly aggregated cell's black square (not listed: its agents, now
   // stuck, paint it again).
   void PaintAggregated(std::int32_t column, std::int32_t row);
   // Lists the square of an aggregated cell whose block has just become all
   // aggregated: its stuck agents stop painting it, so the dots they left on
   // it are put back to the base at the next step.
-  void ListSquare(std::int32_t column, std::int32_t row) { squares_.push_back(Square{column, row}); }
+  void ListSquare(std::int32_t column, std::int32_t row);
 
   // The stored pixel of a cell's grey.
   static constexpr std::uint32_t ShadePixel(std::int32_t shade) noexcept {
@@ -124,18 +156,6 @@ class TPicture {
   }
 
  private:
-  static constexpr std::uint32_t Red = TCanvas::ToPixel(TCanvas::Red);
-  struct Square {
-    std::int32_t Column;
-    std::int32_t Row;
-  };
-  // A 2 x 2 dot's top-left pixel (offset from the first pixel) and the cell
-  // whose pixels it lies on.
-  struct Dot {
-    std::uint32_t Offset;
-    std::uint32_t Cell;
-  };
-
   // The base picture in a cell's 4 x 4 square: its own 3 x 3 pixels, the
   // right column and bottom row belonging to the neighbours there.
   void RestoreSquare(const TLattice& lattice, Square square);
@@ -145,8 +165,12 @@ class TPicture {
   TCanvas canvas_;
   std::uint32_t* pixels_;
   std::ptrdiff_t stride_;
+  // What the last step wrote besides the base: squares_[0, squareCount_)
+  // and dots_[0, dotCount_); the vectors only grow.
   std::vector<Square> squares_;
   std::vector<Dot> dots_;
+  std::size_t squareCount_ = 0;
+  std::size_t dotCount_ = 0;
   bool repaintAll_ = false;
 };
 

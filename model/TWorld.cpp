@@ -76,6 +76,8 @@ void TWorld::ResetCells() {
   picture_.Clear();
   registered_.clear();
   cellAgentsSorted_ = false;
+  // Stuck agents may now stand in open cells.
+  agentsUnsorted_ = true;
   aggregatedCells_ = 0;
 }
 
@@ -103,7 +105,7 @@ void TWorld::PlaceAgents() {
     if (Paints()) picture_.PaintPlaced(agent, lattice_.IndexOf(column, row));
   }
   largeDots_ = false;
-  placed_ = true;
+  agentsUnsorted_ = true;
   // Stuck agents may have left aggregated squares that no one repaints.
   if (aggregatedCells_ > 0) picture_.RepaintAllNext();
 }
@@ -169,6 +171,7 @@ void TWorld::RegisterAndPaint() {
   const std::size_t columns = static_cast<std::size_t>(GridColumns());
   const auto width = static_cast<std::uint32_t>(fieldWidth_);
   const auto height = static_cast<std::uint32_t>(fieldHeight_);
+  TPicture::Brush brush = Paint ? picture_.StartSweep(count) : TPicture::Brush();
   const auto agentAt = [&](std::size_t i) -> std::size_t {
     if constexpr (FreeOnly) {
       return free[i];
@@ -188,7 +191,7 @@ void TWorld::RegisterAndPaint() {
         __builtin_prefetch(states + at, 1);
         if constexpr (Paint) {
           __builtin_prefetch(marks + at, 1);
-          __builtin_prefetch(picture_.DotPixel(next), 1);
+          __builtin_prefetch(brush.DotPixel(next), 1);
         }
       }
     }
@@ -210,9 +213,10 @@ void TWorld::RegisterAndPaint() {
       registered[k] = static_cast<std::uint32_t>(index);
     }
     if constexpr (Paint) {
-      picture_.PaintRegistered<AllSquares>(lattice_, agent, column, row, index, agent.Moving != 1);
+      brush.Paint<AllSquares>(lattice_, agent, column, row, index, agent.Moving != 1);
     }
   }
+  if constexpr (Paint) picture_.FinishSweep(brush);
   if constexpr (!Everyone) {
     // The stuck agents' registrations: each adds one to its cell, in any
     // order, as the counts saturate alike.
@@ -292,8 +296,8 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   cellAgentsSorted_ = false;
   // Counting every agent's registration one by one is needed only when the
   // agents may not be as the last step left them.
-  const bool everyone = agentsChanged || placed_ || !settled_;
-  placed_ = false;
+  const bool everyone = agentsChanged || agentsUnsorted_ || !settled_;
+  agentsUnsorted_ = false;
 
   // Reset pass: only the open cells registered in last step hold a State,
   // and the picture differs from the base only where it lists. Only free

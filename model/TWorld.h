@@ -14,15 +14,23 @@
 //     the last step, so clearing the cells listed as registered in clears
 //     them all; only those cells can aggregate, so only they are tested.
 //     NeighbourSum is not kept: Cells() computes it from the States.
-//  4. Which cells aggregate depends only on the States fixed by the
+//  4. Agents stop only where their cell aggregates and never move again, so
+//     while every stuck agent stands in an aggregated cell ("settled"), a
+//     step visits only the free agents and adds one registration per stuck
+//     agent to its cell (States saturate alike in any order); a painting
+//     step still visits every agent, in order, to paint it. Placement,
+//     ResetCells and changes by hand make the next step visit every agent
+//     and sort them out again.
+//  5. Which cells aggregate depends only on the States fixed by the
 //     registrations, so the order they are tested in does not show; all
 //     new aggregates are black, so neither does the order they are painted in.
-//  5. The picture (TPicture) differs from the base picture of the current
-//     shades only where the last step or placement wrote besides, all of
-//     which it lists; it skips writing squares that equal the base, which
-//     rests on every dot lying inside its cell's pixels. A step after the
-//     agents were changed by hand, or while an agent has a radius other than
-//     1, paints every square and repaints all at the next step.
+//  6. The picture (TPicture) differs from the base picture of the current
+//     shades only where the step or placement wrote besides, which it lists
+//     or, for aggregated cells, leaves to their stuck agents to cover; it
+//     skips writing squares that equal the base, which rests on every dot
+//     lying inside its cell's pixels. A step after the agents were changed
+//     by hand, or while an agent has a radius other than 1, paints every
+//     square and repaints all at the next step.
 // To change a rule: change the literal step in the tests first, then the
 // fast step, and run the bit-for-bit comparison and the pinned digests; a
 // rule that breaks an invariant above must also change the bookkeeping that
@@ -175,8 +183,9 @@ class TWorld {
   // which the step adds without visiting the agents.
   std::vector<std::uint32_t> stuckCells_;
   bool settled_ = true;
-  // Set by placement: the next step sorts the agents out again.
-  bool placed_ = false;
+  // Set by placement and by reopening the cells: the next step visits every
+  // agent and sorts them out again.
+  bool agentsUnsorted_ = false;
   // 0, 1, 2, ...: every agent, for a step that visits them all.
   std::vector<std::uint32_t> everyone_;
   // Cells aggregated in the current step, marked in fresh_ (1) while the

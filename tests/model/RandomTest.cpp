@@ -8,6 +8,7 @@
 
 #include "Random.h"
 #include "SeedHelpers.h"
+#include "SeedStream.h"
 
 namespace dla {
 namespace {
@@ -127,6 +128,10 @@ TEST(Random, EachThreadHasItsOwnSeed) {
   }).join();
   EXPECT_EQ(Seed(), 7u);
   EXPECT_EQ(other, NextSeed(1000));
+}
+
+TEST(Random, UsingTheSeedWhileAStreamHoldsItStops) {  // or the draw would be lost
+  EXPECT_DEATH({ const SeedStream draws; UniformBelow(8); }, "SeedStream held it");
 }
 
 }  // namespace

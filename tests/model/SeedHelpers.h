@@ -31,14 +31,11 @@ constexpr std::uint32_t SeedForTurn(int units) {
   return SeedBefore(static_cast<std::uint32_t>(centre * 4294967296.0));
 }
 
-// Free agents that the next step moves onto the given cells, `count` onto
-// each, in this order, when the step starts from the thread's seed as it is
-// now and they are the only free agents: each stands one cell above its cell
-// (wrapping, on a lattice of `rows` rows) and faces the heading that its
-// draw turns to 0, straight down.
-struct Arrival {
-  std::int32_t column, row, count;
-};
+// Free agents that the next step, started from the thread's seed as it is
+// now, moves onto the given cells, `count` onto each, if they are the only
+// free agents: each stands a cell above (wrapping on a lattice of `rows`
+// rows) and faces the heading that its draw turns to 0, straight down.
+struct Arrival { std::int32_t column, row, count; };
 inline std::vector<TAgent> ArrivingAt(std::int32_t rows, const std::vector<Arrival>& arrivals) {
   const std::uint32_t start = Seed();
   std::vector<TAgent> agents;
@@ -46,12 +43,8 @@ inline std::vector<TAgent> ArrivingAt(std::int32_t rows, const std::vector<Arriv
     for (std::int32_t i = 0; i < a.count; ++i) {
       TAgent probe;  // takes the same draw as the agent will
       probe.ChangeHeading(2);
-      TAgent& agent = agents.emplace_back();
-      agent.SetX(3 * a.column + 2);
-      agent.SetY(3 * (a.row == 0 ? rows - 1 : a.row - 1) + 2);
-      agent.SetHeading(static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(probe.Heading)));
-      agent.SetRadius(1);
-      agent.Moving = 1;
+      agents.push_back({.Moving = 1, .X = 3 * a.column + 2, .Y = 3 * (a.row == 0 ? rows - 1 : a.row - 1) + 2,
+                        .Radius = 1, .Heading = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(probe.Heading))});
     }
   }
   SetSeed(start);

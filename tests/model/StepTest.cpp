@@ -214,17 +214,15 @@ TEST_P(LiteralStep, MatchesBitForBit) {
     SetSeed(seed);
     actual = world.RunStep(c.threshold);
     seed = Seed();
-    const std::int32_t step = actual.StepNumber;
-    ASSERT_EQ(actual.FreeAgents, expected.FreeAgents) << "step " << step;
-    ASSERT_EQ(actual.AnyFree, expected.AnyFree);
-    ASSERT_EQ(actual.StepNumber, expected.StepNumber);
+    ASSERT_TRUE(actual.FreeAgents == expected.FreeAgents && actual.AnyFree == expected.AnyFree &&
+                actual.StepNumber == expected.StepNumber) << "step " << actual.StepNumber;
     const std::vector<TAgent>& agents = world.Agents();
     for (std::size_t k = 0; k < agents.size(); ++k) {
       const TAgent& a = agents[k];
       const TAgent& b = reference.Agents[k];
       ASSERT_TRUE(a.X == b.X && a.Y == b.Y && a.Moving == b.Moving && a.Heading == b.Heading &&
                   a.DX == b.DX && a.DY == b.DY)
-          << "agent " << k << " step " << step;
+          << "agent " << k << " step " << actual.StepNumber;
     }
     const TCellGrid cells = world.Cells();
     for (std::int32_t r = 0; r < world.GridRows(); ++r) {
@@ -233,13 +231,13 @@ TEST_P(LiteralStep, MatchesBitForBit) {
         const TCell& b = reference.Cells[col][r];
         ASSERT_TRUE(a.Shade == b.Shade && a.State() == b.State() && a.NeighbourSum == b.NeighbourSum &&
                     std::ranges::equal(a.AgentIndexes, b.AgentIndexes))
-            << "cell " << col << "," << r << " step " << step;
+            << "cell " << col << "," << r << " step " << actual.StepNumber;
       }
     }
     for (std::int32_t y = 0; y < c.height; ++y) {
       for (std::int32_t x = 0; x < c.width; ++x) {
         ASSERT_EQ(world.Canvas().Pixel(x, y), reference.Canvas.Pixel(x, y))
-            << "pixel " << x << "," << y << " step " << step;
+            << "pixel " << x << "," << y << " step " << actual.StepNumber;
       }
     }
   } while (actual.AnyFree && actual.StepNumber < c.steps);

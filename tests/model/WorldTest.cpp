@@ -108,6 +108,13 @@ TEST(World, NewSetupReopensEveryCellAndReplacesThePopulation) {
   world.CreateAgents(400);
   for (int i = 0; i < 5; ++i) world.RunStep(0);
   ASSERT_GT(world.AggregatedCells(), 0);
+  world.ResetCells();  // cells only: stuck agents then register in open cells, once a step
+  for (int i = 0; i < 3; ++i) world.RunStep(65535);
+  std::int64_t registrations = 0;
+  for (std::int32_t i = 0; i < world.GridRows() * world.GridColumns(); ++i) {
+    registrations += world.Cells()[i % world.GridColumns()][i / world.GridColumns()].State();
+  }
+  EXPECT_EQ(registrations, 400);
   world.NewSetup(25);
   EXPECT_EQ(world.StepCount(), 0);
   EXPECT_EQ(world.Agents().size(), 25u);
