@@ -21,10 +21,10 @@
 class QAction;
 class QActionGroup;
 class QGroupBox;
-class QMenu;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
+class QMenu;
 class QPushButton;
 class QTimer;
 class TDrawingImage;
@@ -115,9 +115,8 @@ class TForm1 : public QWidget {
   // Maximises the window (sizing it to the available screen area itself
   // where no window manager runs; otherwise its normal geometry stays the
   // LayoutWidth x LayoutHeight client area at the platform's default
-  // position), centres Panel1, builds the
-  // world from ZeichenPanel's size with as many agents as UpD_anzAg shows,
-  // and makes the drawing image.
+  // position), centres Panel1, builds the world from ZeichenPanel's size
+  // with as many agents as UpD_anzAg shows, and makes the drawing image.
   void FormCreate();
   // The actions' handlers; Qt reaches them through the error display.
   //
