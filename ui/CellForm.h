@@ -21,6 +21,7 @@
 class QAction;
 class QActionGroup;
 class QGroupBox;
+class QImage;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
@@ -172,6 +173,10 @@ class TForm1 : public QWidget {
   void OpenContextMenu(QWidget* widget, QPoint at);
   // The suggested file name: "dla-seed<seed>-step<step><what>".
   QString SuggestedName(const QString& what) const;
+  // Asks for a path ("Save <what> as PNG", suggesting the name with
+  // suffix) and writes the image there; throws std::runtime_error if it
+  // cannot be written.
+  void SavePng(const QImage& image, const QString& what, const QString& suffix);
   void CentrePanel1();
   // Brings what the handlers changed to the screen.
   void ShowFrame();
