@@ -3,17 +3,16 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QClipboard>
-#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QGuiApplication>
-#include <QMenu>
-#include <QSaveFile>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QSaveFile>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
@@ -263,13 +262,7 @@ void TForm1::StepOnce() {
 
 void TForm1::SavePicture() {
   // The picture as it was when asked for: the run goes on behind the dialog.
-  const QImage picture = DrawingImage->Picture().copy();
-  const QString path = AskSavePath(QStringLiteral("Save picture as PNG"),
-                                   SuggestedName(QStringLiteral(".png")),
-                                   QStringLiteral("PNG images (*.png)"));
-  if (path.isEmpty()) return;
-  if (!picture.save(path, "PNG"))
-    throw std::runtime_error(QStringLiteral("Cannot write the picture to '%1'").arg(path).toStdString());
+  SavePng(DrawingImage->Picture().copy(), QStringLiteral("picture"), QStringLiteral(""));
 }
 
 void TForm1::ExportSeries() {
@@ -284,13 +277,17 @@ void TForm1::ExportSeries() {
 }
 
 void TForm1::SaveChart() {
-  const QImage chart = Chart1->grab().toImage();
-  const QString path = AskSavePath(QStringLiteral("Save chart as PNG"),
-                                   SuggestedName(QStringLiteral("-chart.png")),
+  SavePng(Chart1->grab().toImage(), QStringLiteral("chart"), QStringLiteral("-chart"));
+}
+
+void TForm1::SavePng(const QImage& image, const QString& what, const QString& suffix) {
+  const QString path = AskSavePath(QStringLiteral("Save %1 as PNG").arg(what),
+                                   SuggestedName(suffix + QStringLiteral(".png")),
                                    QStringLiteral("PNG images (*.png)"));
   if (path.isEmpty()) return;
-  if (!chart.save(path, "PNG"))
-    throw std::runtime_error(QStringLiteral("Cannot write the chart to '%1'").arg(path).toStdString());
+  if (!image.save(path, "PNG"))
+    throw std::runtime_error(
+        QStringLiteral("Cannot write the %1 to '%2'").arg(what, path).toStdString());
 }
 
 void TForm1::SetSpeed(int intervalMs) {

@@ -21,10 +21,11 @@
 class QAction;
 class QActionGroup;
 class QGroupBox;
-class QMenu;
+class QImage;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
+class QMenu;
 class QPushButton;
 class QTimer;
 class TDrawingImage;
@@ -115,9 +116,8 @@ class TForm1 : public QWidget {
   // Maximises the window (sizing it to the available screen area itself
   // where no window manager runs; otherwise its normal geometry stays the
   // LayoutWidth x LayoutHeight client area at the platform's default
-  // position), centres Panel1, builds the
-  // world from ZeichenPanel's size with as many agents as UpD_anzAg shows,
-  // and makes the drawing image.
+  // position), centres Panel1, builds the world from ZeichenPanel's size
+  // with as many agents as UpD_anzAg shows, and makes the drawing image.
   void FormCreate();
   // The actions' handlers; Qt reaches them through the error display.
   //
@@ -173,6 +173,10 @@ class TForm1 : public QWidget {
   void OpenContextMenu(QWidget* widget, QPoint at);
   // The suggested file name: "dla-seed<seed>-step<step><what>".
   QString SuggestedName(const QString& what) const;
+  // Asks for a path ("Save <what> as PNG", suggesting the name with
+  // suffix) and writes the image there; throws std::runtime_error if it
+  // cannot be written.
+  void SavePng(const QImage& image, const QString& what, const QString& suffix);
   void CentrePanel1();
   // Brings what the handlers changed to the screen.
   void ShowFrame();

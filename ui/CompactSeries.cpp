@@ -106,23 +106,19 @@ QList<QPointF> TCompactSeries::Points() const {
 
 void TCompactSeries::Append(double x, double y) {
   // The reader starts from (0, 0), so the first point is a difference too.
+  // Differences of whole numbers below 2^53 are exact in both types, and
+  // below 2^53 a zigzagged dy shifted by two still fits in 64 bits.
   if (Whole(x) && Whole(y) && Whole(lastX_) && Whole(lastY_) && Whole(x - lastX_) &&
       Whole(y - lastY_)) {
     const auto dx = static_cast<std::int64_t>(x - lastX_);
     const auto dy = static_cast<std::int64_t>(y - lastY_);
-    // dy << 2 must not lose bits; beyond 2^61 the point goes raw.
-    if (std::abs(dy) < (std::int64_t{1} << 60)) {
-      PutVarint(bytes_, (ZigZag(dy) << 2) | (dx == 1 ? NextX : IntegerX));
-      if (dx != 1) PutVarint(bytes_, ZigZag(dx));
-      ++count_;
-      lastX_ = x;
-      lastY_ = y;
-      return;
-    }
+    PutVarint(bytes_, (ZigZag(dy) << 2) | (dx == 1 ? NextX : IntegerX));
+    if (dx != 1) PutVarint(bytes_, ZigZag(dx));
+  } else {
+    PutVarint(bytes_, Raw);
+    PutDouble(bytes_, x);
+    PutDouble(bytes_, y);
   }
-  PutVarint(bytes_, Raw);
-  PutDouble(bytes_, x);
-  PutDouble(bytes_, y);
   ++count_;
   lastX_ = x;
   lastY_ = y;

@@ -3,12 +3,12 @@
 #include <QChart>
 #include <QEvent>
 #include <QFontMetrics>
-#include <QIODevice>
-#include <QPainter>
 #include <QGraphicsLayout>
+#include <QIODevice>
 #include <QLegend>
 #include <QLineSeries>
 #include <QLocale>
+#include <QPainter>
 #include <QPen>
 #include <QValueAxis>
 #include <algorithm>

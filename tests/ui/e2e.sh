@@ -43,16 +43,23 @@ export LC_ALL=C.UTF-8
 width=1280
 height=800
 
-inside() {
-  local program=$1 out=$2
-  "$program" >"$out/program.log" 2>&1 &
-  local pid=$!
+# The program's window id, once it has appeared (up to 10 s), or nothing.
+find_window() {
   local window=""
   for _ in $(seq 100); do
     window=$(xwininfo -root -tree | awk '/"Diffusion Aggregation Model "/ {print $1; exit}')
     [ -n "$window" ] && break
     sleep 0.1
   done
+  echo "$window"
+}
+
+inside() {
+  local program=$1 out=$2
+  "$program" >"$out/program.log" 2>&1 &
+  local pid=$!
+  local window
+  window=$(find_window)
   if [ -z "$window" ]; then
     echo "FAIL: no window titled 'Diffusion Aggregation Model ' appeared"
     kill "$pid" 2>/dev/null || true
@@ -78,12 +85,8 @@ managed() {
   done
   "$program" >"$out/managed-program.log" 2>&1 &
   local pid=$!
-  local window=""
-  for _ in $(seq 100); do
-    window=$(xwininfo -root -tree | awk '/"Diffusion Aggregation Model "/ {print $1; exit}')
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
+  local window
+  window=$(find_window)
   if [ -n "$window" ]; then
     sleep 1
     xprop -id "$window" _NET_WM_STATE >"$out/maximised-state.txt"
@@ -105,9 +108,9 @@ managed() {
 # xvfb-run is a POSIX shell script that drops exported bash functions, so the
 # functions travel as text.
 xvfb-run -a -s "-screen 0 ${width}x${height}x24" \
-  bash -c "$(declare -f inside)"'; inside "$1" "$2"' _ "$program" "$out"
+  bash -c "$(declare -f find_window inside)"'; inside "$1" "$2"' _ "$program" "$out"
 xvfb-run -a -s "-screen 0 ${width}x${height}x24" \
-  bash -c "$(declare -f managed)"'; managed "$1" "$2"' _ "$program" "$out"
+  bash -c "$(declare -f find_window managed)"'; managed "$1" "$2"' _ "$program" "$out"
 
 # The title, with its trailing blank, in both the modern and the old property.
 grep -qx '_NET_WM_NAME(UTF8_STRING) = "Diffusion Aggregation Model "' "$out/title.txt" ||
