@@ -25,8 +25,9 @@ class TPlotProgram {
 
   // Starts the program with the request on its standard input and
   // outputFd as its standard output, where it writes the PNG, and waits
-  // for it. Throws std::runtime_error when it cannot be started or does not
-  // exit with status 0 (its own one-line reason is on standard error).
+  // for it. Throws std::runtime_error when it cannot be started, does not
+  // exit with status 0 (its own one-line reason is on standard error), or
+  // leaves an empty file.
   static void Draw(const TPlotRequest& request, int outputFd);
 };
 

@@ -171,6 +171,13 @@ int RunSweepCommand(const std::vector<std::string_view>& args) {
   } catch (const std::bad_alloc&) {
     std::fputs("dla-batch sweep: out of memory during the sweep\n", stderr);
   } catch (const std::exception& error) {
+    // A Ctrl-C on a terminal reaches the plotting program too, which then
+    // fails: report the interrupt, not the failure.
+    if (TInterruptGuard::Requested()) {
+      std::fputs("dla-batch sweep: interrupted while writing its output; no rows printed\n",
+                 stderr);
+      return 128 + TInterruptGuard::Signal();
+    }
     std::fprintf(stderr, "dla-batch sweep: %s\n", error.what());
   }
   return 1;
