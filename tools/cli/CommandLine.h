@@ -23,6 +23,7 @@ namespace dla::tools {
 // - a value that starts with "--" is not taken as the value (it is almost
 //   always a forgotten value); single-dash values such as "-1" are taken;
 // - no positional arguments (the command word "sweep" is taken off before);
+// - "--name=VALUE" only for options of one value, "--name=" an empty value;
 // - every failure is one line: an EUsageError naming the option.
 class TCommandLine {
  public:
