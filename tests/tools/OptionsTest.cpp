@@ -42,6 +42,7 @@ TEST(BatchOptions, ReadsEveryOptionInBothSpellingsAtTheEndsOfItsRange) {
   EXPECT_EQ(TBatchOptions::Parse(Args({"--threshold", "-1"})).Run.Threshold, 65535);
   EXPECT_EQ(TBatchOptions::Parse(Args({"--threshold", "-x1F"})).Run.Threshold, 65505);
   EXPECT_EQ(TBatchOptions::Parse(Args({"--picture", "-"})).PicturePath, "-");
+  EXPECT_EQ(TBatchOptions::Parse(Args({"--picture=--p.png"})).PicturePath, "--p.png");
 }
 
 TEST(Options, HelpDocumentsEveryOption) {

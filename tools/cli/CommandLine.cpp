@@ -57,7 +57,9 @@ void TCommandLine::Parse(const std::vector<std::string_view>& args) {
         throw EUsageError("option '" + Dashed(option.Name) + "' needs " +
                           std::to_string(option.Values) + " values");
       }
-      emptyValue = *arg == assigned && option.Values == 1;
+      emptyValue = *arg == assigned;
+      // "--name=--value" is a value typed on purpose.
+      if (arg->substr(assigned.size(), 2) == "--") inlineDashed_.push_back(option.Name);
     }
     if (emptyValue) {
       reversed.emplace_back();
@@ -111,7 +113,11 @@ void TCommandLine::Check() const {
     const auto forgotten = std::find_if(results.begin(), results.end(), [](const std::string& v) {
       return v.compare(0, 2, "--") == 0;
     });
-    const std::size_t complete = static_cast<std::size_t>(forgotten - results.begin());
+    const bool onPurpose = results.size() == 1 &&
+                           std::find(inlineDashed_.begin(), inlineDashed_.end(), option.Name) !=
+                               inlineDashed_.end();
+    const std::size_t complete =
+        onPurpose ? expected : static_cast<std::size_t>(forgotten - results.begin());
     // CLI11 insists on the first value only; the others it takes while
     // they do not look like options.
     if ((forgotten != results.end() && complete < expected) ||
