@@ -8,11 +8,11 @@
 #include <unistd.h>
 #include <spng.h>
 
-#include <functional>
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <ostream>
-#include <regex>
 #include <thread>
 
 #include "BatchRun.h"
@@ -64,14 +64,15 @@ TEST(BatchCli, HelpPrintsTheUsage) {
 // The summary line's fields (seed, steps, free, aggregated); empty, and the
 // test failed, if standard error holds anything else.
 std::vector<long long> Summary(const TToolResult& result) {
-  static const std::regex pattern("^seed=(\\d+) steps=(\\d+) free=(\\d+) aggregated=(\\d+)\n$");
-  std::smatch match;
-  if (!std::regex_match(result.Err, match, pattern)) {
+  long long seed = 0, steps = 0, free = 0, aggregated = 0;
+  int end = 0;
+  if (std::sscanf(result.Err.c_str(), "seed=%lld steps=%lld free=%lld aggregated=%lld\n%n", &seed,
+                  &steps, &free, &aggregated, &end) != 4 ||
+      static_cast<std::size_t>(end) != result.Err.size() || Contains(result.Err, "-")) {
     ADD_FAILURE() << "standard error: " << result.Err;
     return {};
   }
-  return {std::stoll(match[1]), std::stoll(match[2]), std::stoll(match[3]),
-          std::stoll(match[4])};
+  return {seed, steps, free, aggregated};
 }
 
 // The second field of a "step,free_agents" line.
@@ -229,11 +230,18 @@ TEST(BatchCli, MeasuresTheAggregatesAtTheEndAndEveryKSteps) {
   ASSERT_EQ(result.ExitCode, 0) << result.Err;
   const std::vector<std::string> err = result.ErrLines();
   ASSERT_EQ(err.size(), 2u) << result.Err;
-  static const std::regex line(
-      "^aggregates=(\\d+) largest=(\\d+) mean_size=(\\S+) gyration=([0-9.]+) "
-      "dimension=([0-9.]+) r2=([0-9.]+)$");
-  std::smatch match;
-  ASSERT_TRUE(std::regex_match(err[1], match, line)) << err[1];
+  // aggregates=A largest=L mean_size=M gyration=G dimension=D r2=R, all
+  // present here.
+  long long aggregatesSeen = 0, largest = 0;
+  double meanSize = 0, gyration = 0, dimension = 0, r2 = 0;
+  int end = 0;
+  ASSERT_EQ(std::sscanf(err[1].c_str(),
+                        "aggregates=%lld largest=%lld mean_size=%lf gyration=%lf dimension=%lf "
+                        "r2=%lf%n",
+                        &aggregatesSeen, &largest, &meanSize, &gyration, &dimension, &r2, &end),
+            6)
+      << err[1];
+  EXPECT_EQ(static_cast<std::size_t>(end), err[1].size()) << err[1];
   const std::vector<long long> summary = Summary({true, 0, "", err[0] + "\n"});
   ASSERT_EQ(summary.size(), 4u);
   const long long steps = summary[1];
@@ -254,9 +262,9 @@ TEST(BatchCli, MeasuresTheAggregatesAtTheEndAndEveryKSteps) {
     aggregates += count;
   }
   EXPECT_EQ(cells, aggregated);
-  EXPECT_EQ(aggregates, std::stoll(match[1]));
-  EXPECT_EQ(previous, std::stoll(match[2]));
-  EXPECT_NEAR(std::stod(match[3]) * static_cast<double>(aggregates), static_cast<double>(cells),
+  EXPECT_EQ(aggregates, aggregatesSeen);
+  EXPECT_EQ(previous, largest);
+  EXPECT_NEAR(meanSize * static_cast<double>(aggregates), static_cast<double>(cells),
               static_cast<double>(cells) * 1e-5);
 
   // Steps 7, 14, ... only.

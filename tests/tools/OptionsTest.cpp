@@ -42,6 +42,7 @@ TEST(BatchOptions, ReadsEveryOptionInBothSpellingsAtTheEndsOfItsRange) {
   EXPECT_EQ(TBatchOptions::Parse(Args({"--threshold", "-1"})).Run.Threshold, 65535);
   EXPECT_EQ(TBatchOptions::Parse(Args({"--threshold", "-x1F"})).Run.Threshold, 65505);
   EXPECT_EQ(TBatchOptions::Parse(Args({"--picture", "-"})).PicturePath, "-");
+  EXPECT_EQ(TBatchOptions::Parse(Args({"--picture=--p.png"})).PicturePath, "--p.png");
 }
 
 TEST(Options, HelpDocumentsEveryOption) {
@@ -104,6 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
         TBadOptions{{"--", "--agents", "5"}, "unexpected argument '--'"},
         TBadOptions{{"-h"}, "unexpected argument '-h'"},
         TBadOptions{{"--measure=false"}, "takes no value"},
+        TBadOptions{{"--measure="}, "takes no value"},
+        TBadOptions{{"--agents=", "5"}, "unexpected argument '5'"},
         TBadOptions{{"--jobs", "2"}, "unknown option '--jobs'"},
         TBadOptions{{"--measure-every", "0", "--measures", "m.csv"},
                     "--measure-every: expected a whole number from 1"},
@@ -152,6 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
         TBadOptions{{"--picture", "x.png"}, "unknown option '--picture'"},
         TBadOptions{{"--plot-measure", "dimension"}, "'--plot-measure' needs 2 values"},
         TBadOptions{{"--plot-measure", "dimension", "--plot", "p.png"}, "needs 2 values"},
+        TBadOptions{{"--plot-measure=r2", "p.png"}, "needs 2 values"},
         TBadOptions{{"--plot-measure", "r2", "a.png", "--plot-measure", "r2", "b.png"},
                     "more than once"},
         TBadOptions{{"--plot-measure", "Dimension", "d.png"}, "got 'Dimension'"}),

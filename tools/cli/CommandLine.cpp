@@ -40,7 +40,34 @@ void TCommandLine::Add(const std::string& name, int values) {
 }
 
 void TCommandLine::Parse(const std::vector<std::string_view>& args) {
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  // Spellings that CLI11 reads its own way: "--flag=VALUE" sets a flag (to
+  // true for "=true" or "="), "--name=" takes the next argument as the
+  // value, "--name=A B" gives two values. Ours: a flag takes no value,
+  // "--name=" is an empty value, and "=" is for options of one value only.
+  std::vector<std::string> reversed;  // CLI11 takes the arguments last first
+  for (auto arg = args.rbegin(); arg != args.rend(); ++arg) {
+    bool emptyValue = false;
+    for (const TDeclared& option : declared_) {
+      const std::string assigned = Dashed(option.Name) + "=";
+      if (arg->substr(0, assigned.size()) != assigned) continue;
+      if (option.Values == 0) {
+        throw EUsageError("option '" + Dashed(option.Name) + "' takes no value");
+      }
+      if (option.Values > 1) {
+        throw EUsageError("option '" + Dashed(option.Name) + "' needs " +
+                          std::to_string(option.Values) + " values");
+      }
+      emptyValue = *arg == assigned;
+      // "--name=--value" is a value typed on purpose.
+      if (arg->substr(assigned.size(), 2) == "--") inlineDashed_.push_back(option.Name);
+    }
+    if (emptyValue) {
+      reversed.emplace_back();
+      reversed.emplace_back(arg->substr(0, arg->size() - 1));
+    } else {
+      reversed.emplace_back(*arg);
+    }
+  }
   try {
     app_->parse(reversed);
   } catch (const CLI::ArgumentMismatch&) {
@@ -86,7 +113,11 @@ void TCommandLine::Check() const {
     const auto forgotten = std::find_if(results.begin(), results.end(), [](const std::string& v) {
       return v.compare(0, 2, "--") == 0;
     });
-    const std::size_t complete = static_cast<std::size_t>(forgotten - results.begin());
+    const bool onPurpose = results.size() == 1 &&
+                           std::find(inlineDashed_.begin(), inlineDashed_.end(), option.Name) !=
+                               inlineDashed_.end();
+    const std::size_t complete =
+        onPurpose ? expected : static_cast<std::size_t>(forgotten - results.begin());
     // CLI11 insists on the first value only; the others it takes while
     // they do not look like options.
     if ((forgotten != results.end() && complete < expected) ||

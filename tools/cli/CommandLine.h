@@ -21,8 +21,10 @@ namespace dla::tools {
 // - each option at most once, so that a typo in a script cannot be silently
 //   overridden by a later copy;
 // - a value that starts with "--" is not taken as the value (it is almost
-//   always a forgotten value); single-dash values such as "-1" are taken;
+//   always a forgotten value) unless given as "--name=--value";
+//   single-dash values such as "-1" are taken;
 // - no positional arguments (the command word "sweep" is taken off before);
+// - "--name=VALUE" only for options of one value, "--name=" an empty value;
 // - every failure is one line: an EUsageError naming the option.
 class TCommandLine {
  public:
@@ -59,6 +61,8 @@ class TCommandLine {
 
   std::unique_ptr<CLI::App> app_;
   std::vector<TDeclared> declared_;
+  // Options given as "--name=--value".
+  std::vector<std::string> inlineDashed_;
 };
 
 }  // namespace dla::tools

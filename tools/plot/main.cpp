@@ -29,7 +29,9 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 
 QImage Render(const dla::tools::TPlotRequest& request) {
   using dla::tools::TPlotRequest;
-  if (request.Kind == TPlotRequest::EKind::Steps) return dla::tools::TSweepPlot::Render(request.Lines);
+  if (request.Kind == TPlotRequest::EKind::Steps) {
+    return dla::tools::TSweepPlot::Render(request.Lines);
+  }
   dla::tools::TMeasurePlot plot(QString::fromStdString(request.Measure));
   for (const auto& point : request.Points) plot.Add(point);
   return plot.Render();

@@ -2,6 +2,7 @@
 
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,9 +67,9 @@ void TPlotProgram::Draw(const TPlotRequest& request, int outputFd, const std::at
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, theirs.Fd, STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
-  // Our interrupt handlers are replaced by the defaults on exec anyway;
-  // SIGPIPE and the interrupts are reset too, in case we were started with
-  // them ignored, so that the program can be stopped like any other.
+  // Our interrupt handlers become the defaults on exec, and interrupts we
+  // ignore (a background job's SIGINT) stay ignored, as for us; SIGPIPE is
+  // reset in case we were started with it ignored.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t defaults;
@@ -127,6 +128,11 @@ void TPlotProgram::Draw(const TPlotRequest& request, int outputFd, const std::at
                              std::to_string(WEXITSTATUS(status)) + ")");
   }
   if (sendError != 0) throw SystemError("cannot hand the plot to the plotting program", sendError);
+  // A program that "succeeds" without a picture would leave an empty file.
+  struct stat written {};
+  if (::fstat(outputFd, &written) == 0 && S_ISREG(written.st_mode) && written.st_size == 0) {
+    throw std::runtime_error("the plotting program '" + path + "' wrote no picture");
+  }
 }
 
 }  // namespace dla::tools

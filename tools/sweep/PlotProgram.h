@@ -26,11 +26,11 @@ class TPlotProgram {
 
   // Starts the program with the request on its standard input and
   // outputFd as its standard output, where it writes the PNG, and waits
-  // for it. Throws std::runtime_error when it cannot be started or does not
-  // exit with status 0 (its own one-line reason is on standard error).
-  // When stop is given and becomes true (an interrupt cuts the wait short),
-  // ends the program with SIGTERM and throws: drawing a large plot takes
-  // long, and must not hold up a user who asked to stop.
+  // for it. Throws std::runtime_error when it cannot be started, does not
+  // exit with status 0 (its own one-line reason is on standard error), or
+  // leaves an empty file. When stop is given and becomes true (an interrupt
+  // cuts the wait short), ends the program with SIGTERM and throws: drawing
+  // a large plot takes long, and must not hold up a user who asked to stop.
   static void Draw(const TPlotRequest& request, int outputFd,
                    const std::atomic<bool>* stop = nullptr);
 };

@@ -177,8 +177,9 @@ int RunSweepCommand(const std::vector<std::string_view>& args) {
   } catch (const std::bad_alloc&) {
     PrintError(program, "out of memory during the sweep");
   } catch (const std::exception& error) {
-    // A write or wait cut short by an interrupt fails; the interrupt is
-    // what happened.
+    // A write or wait cut short by an interrupt fails, and a Ctrl-C on a
+    // terminal reaches the plotting program too, which then fails: the
+    // interrupt is what happened.
     if (TInterruptGuard::Requested()) return interrupted();
     PrintError(program, error.what());
   }
