@@ -26,17 +26,9 @@ void TMeasurePlot::Add(const TPoint& point) {
 QImage TMeasurePlot::Render(QSize size) const {
   // The scene owns the chart, the chart its series and axes.
   QGraphicsScene scene;
-  auto* chart = new QChart;
-  scene.addItem(chart);
-  chart->setTitle(
+  QChart* chart = TSweepPlot::AddChart(
+      scene,
       QStringLiteral("%1 against the threshold (mean and one standard deviation)").arg(measure_));
-  chart->setBackgroundRoundness(0);
-  chart->legend()->setVisible(true);
-  chart->legend()->setAlignment(Qt::AlignRight);
-  QFont titleFont = chart->titleFont();
-  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
-  titleFont.setBold(true);
-  chart->setTitleFont(titleFont);
 
   std::map<std::int32_t, std::vector<TPoint>> lines;
   double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();

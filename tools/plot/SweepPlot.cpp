@@ -21,20 +21,24 @@ QColor TSweepPlot::LineColour(std::size_t combination) {
   return QColor(palette[combination % palette.size()]);
 }
 
-QImage TSweepPlot::Render(const std::vector<TPlotLine>& lines, QSize size, QRectF* plotArea) {
-  // The scene owns the chart, the chart its series and axes.
-  QGraphicsScene scene;
+QChart* TSweepPlot::AddChart(QGraphicsScene& scene, const QString& title) {
   auto* chart = new QChart;
   scene.addItem(chart);
-  chart->setTitle(QStringLiteral("Mean number of free agents per step"));
+  chart->setTitle(title);
   chart->setBackgroundRoundness(0);
   chart->legend()->setVisible(true);
   chart->legend()->setAlignment(Qt::AlignRight);
-
   QFont titleFont = chart->titleFont();
   titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
   titleFont.setBold(true);
   chart->setTitleFont(titleFont);
+  return chart;
+}
+
+QImage TSweepPlot::Render(const std::vector<TPlotLine>& lines, QSize size, QRectF* plotArea) {
+  // The scene owns the chart, the chart its series and axes.
+  QGraphicsScene scene;
+  QChart* chart = AddChart(scene, QStringLiteral("Mean number of free agents per step"));
 
   // A line's last point is its last step, its first the mean at step 1.
   double longest = 1;

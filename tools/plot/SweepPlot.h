@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QString>
 #include <QRectF>
 #include <QSize>
 #include <cstdint>
@@ -23,6 +24,10 @@ class TSweepPlot {
   // The colour of a combination's line: twelve distinct colours, then
   // again with dashed (and then dotted) lines.
   static QColor LineColour(std::size_t combination);
+
+  // A new chart owned by scene, titled in large bold type, with its legend
+  // on the right: the frame both plots share.
+  static QChart* AddChart(QGraphicsScene& scene, const QString& title);
 
   // Lays out a chart that lives in scene at size x size pixels and paints
   // the scene, antialiased, on white into a new image.
