@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <stdexcept>
 
 #include "TWorld.h"
@@ -56,49 +55,84 @@ AggregatedCells ListAggregated(std::span<const std::uint8_t> lattice, Index colu
   return list;
 }
 
-// Union-find over lattice indices, joined by size: the larger set's root
-// stays, the first argument's on a tie. Which cell ends up a root matters,
-// not only which cells share a set: the gyration is summed from positions
-// relative to the largest aggregate's root.
-class TForest {
+// Union-find over the aggregated cells, numbered 0, 1, ... in row-major
+// order, that also knows where each cell lies relative to its set's root in
+// the plane the torus unrolls into. Joining two cells of one set whose
+// recorded positions disagree with the step between them closes a path
+// that winds round the torus: the set wraps.
+//
+// Sets are joined by size, the larger one's root staying, the first
+// argument's on a tie. Which cell ends up a root matters, not only which
+// cells share a set: the gyration is summed from positions relative to the
+// largest aggregate's root.
+class TUnwrappedForest {
  public:
-  explicit TForest(std::size_t cells) : parent_(std::make_unique_for_overwrite<Index[]>(cells)) {}
+  explicit TUnwrappedForest(std::size_t cells) : nodes_(cells) {}
 
-  void Add(Index i) { parent_[At(i)] = -1; }
+  struct Found {
+    std::int32_t Root;
+    // The cell's position minus the root's.
+    std::int32_t X, Y;
+  };
 
-  Index Find(Index i) {
-    // Path halving: every other node on the way skips to its grandparent.
-    while (parent_[At(i)] >= 0) {
-      const Index up = parent_[At(i)];
-      const Index upper = parent_[At(up)];
-      if (upper < 0) return up;
-      parent_[At(i)] = upper;
-      i = upper;
+  Found Find(std::int32_t i) {
+    Found found{i, 0, 0};
+    // Path halving: every other node on the way skips to its grandparent,
+    // its offset taking the skipped step along.
+    for (;;) {
+      Node& node = nodes_[At(found.Root)];
+      if (node.Parent < 0) return found;
+      const Node& parent = nodes_[At(node.Parent)];
+      if (parent.Parent < 0) {
+        found.X += node.X;
+        found.Y += node.Y;
+        found.Root = node.Parent;
+        return found;
+      }
+      node = {parent.Parent, node.X + parent.X, node.Y + parent.Y};
+      found.X += node.X;
+      found.Y += node.Y;
+      found.Root = node.Parent;
     }
-    return i;
   }
 
-  void Join(Index a, Index b) {
-    Index keep = Find(a), attach = Find(b);
-    if (keep == attach) return;
-    if (Size(keep) < Size(attach)) std::swap(keep, attach);
-    parent_[At(keep)] += parent_[At(attach)];
-    parent_[At(attach)] = keep;
+  // b lies at a + (stepX, stepY) in the unrolled plane.
+  void Join(std::int32_t a, std::int32_t b, std::int32_t stepX, std::int32_t stepY) {
+    const Found rootA = Find(a), rootB = Find(b);
+    // Where b's root lies relative to a's root, reached through a.
+    const std::int32_t offsetX = rootA.X + stepX - rootB.X;
+    const std::int32_t offsetY = rootA.Y + stepY - rootB.Y;
+    if (rootA.Root == rootB.Root) {
+      if (offsetX != 0 || offsetY != 0) wraps_[At(rootA.Root)] = true;
+      return;
+    }
+    std::int32_t keep = rootA.Root, attach = rootB.Root, sign = 1;
+    if (Size(keep) < Size(attach)) {
+      std::swap(keep, attach);
+      sign = -1;
+    }
+    nodes_[At(keep)].Parent -= Size(attach);
+    nodes_[At(attach)] = {keep, sign * offsetX, sign * offsetY};
+    wraps_[At(keep)] = wraps_[At(keep)] || wraps_[At(attach)];
   }
 
-  bool IsRoot(Index i) const { return parent_[At(i)] < 0; }
+  bool IsRoot(std::int32_t i) const { return nodes_[At(i)].Parent < 0; }
   // Meaningful for a root.
-  std::int32_t Size(Index root) const { return -parent_[At(root)]; }
+  std::int32_t Size(std::int32_t root) const { return -nodes_[At(root)].Parent; }
+  bool Wraps(std::int32_t root) const { return wraps_[At(root)]; }
 
  private:
-  // For a cell of the forest: its parent, or minus its set's size at a root.
-  std::unique_ptr<Index[]> parent_;
-};
+  struct Node {
+    // The parent's number, or minus the set's size at a root.
+    std::int32_t Parent = -1;
+    // Position minus the parent's.
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+  };
 
-// A cell's neighbours by side or corner: steps in the plane the torus
-// unrolls into. The first four are those ahead of it in row-major order.
-constexpr std::int32_t kSteps[8][2] = {{1, 0},  {-1, 1}, {0, 1},  {1, 1},
-                                       {-1, 0}, {1, -1}, {0, -1}, {-1, -1}};
+  std::vector<Node> nodes_;
+  std::vector<bool> wraps_ = std::vector<bool>(nodes_.size(), false);
+};
 
 // Steps are -1 to 1, so one correction wraps, also on a lattice one cell
 // wide.
@@ -107,79 +141,37 @@ constexpr Index Wrap(Index at, Index size) {
 }
 
 void JoinTouching(std::span<const std::uint8_t> lattice, Index columns, Index rows,
-                  const AggregatedCells& list, TForest& forest) {
-  for (const Index cell : list.Cells) forest.Add(cell);
-  // Every pair of touching cells once: the neighbours ahead, taken as
-  // steps rather than index pairs so that on a lattice one or two cells
-  // wide a cell touching itself or its neighbour across the edge counts.
-  for (Index r = 0; r < rows; ++r) {
-    const Index below = Wrap(r + 1, rows) * columns;
+                  const AggregatedCells& list, TUnwrappedForest& forest) {
+  // The numbers of the aggregated cells of this row and the next by
+  // column; meaningful only where the lattice has an aggregated cell.
+  std::vector<std::int32_t> thisRow(At(columns)), nextRow(At(columns));
+  const auto number = [&](Index r, std::vector<std::int32_t>& row) {
     for (std::size_t k = list.RowStarts[At(r)]; k < list.RowStarts[At(r) + 1]; ++k) {
-      const Index cell = list.Cells[k];
-      const Index c = cell - r * columns;
-      const Index left = Wrap(c - 1, columns), right = Wrap(c + 1, columns);
-      const Index ahead[4] = {r * columns + right, below + left, below + c, below + right};
-      for (const Index other : ahead) {
-        if (lattice[At(other)] != 0) forest.Join(cell, other);
-      }
+      row[At(list.Cells[k] - r * columns)] = static_cast<std::int32_t>(k);
     }
+  };
+  number(0, thisRow);
+  // Every pair of touching cells once: the four neighbours ahead of a cell
+  // in row-major order, steps taken in the unrolled plane. Kept as steps,
+  // not as index pairs, so that on a lattice one or two cells wide a cell
+  // touching itself or its neighbour across the edge still counts.
+  for (Index r = 0; r < rows; ++r) {
+    const Index next = Wrap(r + 1, rows);
+    number(next, nextRow);
+    const std::uint8_t* here = lattice.data() + At(r * columns);
+    const std::uint8_t* below = lattice.data() + At(next * columns);
+    for (std::size_t k = list.RowStarts[At(r)]; k < list.RowStarts[At(r) + 1]; ++k) {
+      const auto cell = static_cast<std::int32_t>(k);
+      const Index c = list.Cells[k] - r * columns;
+      const Index left = Wrap(c - 1, columns), right = Wrap(c + 1, columns);
+      if (here[right] != 0) forest.Join(cell, thisRow[At(right)], 1, 0);
+      if (below[left] != 0) forest.Join(cell, nextRow[At(left)], -1, 1);
+      if (below[c] != 0) forest.Join(cell, nextRow[At(c)], 0, 1);
+      if (below[right] != 0) forest.Join(cell, nextRow[At(right)], 1, 1);
+    }
+    std::swap(thisRow, nextRow);
   }
 }
-
-// Positions of an aggregate's cells in the unrolled plane relative to one
-// of them, found by a walk through the aggregate. Meaningful only when the
-// aggregate does not wrap: then every path between two cells adds up to the
-// same step, and the positions are those the union-find's offsets would
-// give.
-class TUnrolled {
- public:
-  TUnrolled(std::span<const std::uint8_t> lattice, Index columns, Index rows, Index origin)
-      : reached_(lattice.size(), 0),
-        x_(std::make_unique_for_overwrite<std::int32_t[]>(lattice.size())),
-        y_(std::make_unique_for_overwrite<std::int32_t[]>(lattice.size())) {
-    struct Visit {
-      Index Cell, Column, Row;
-    };
-    std::vector<Visit> next{{origin, origin % columns, origin / columns}};
-    Reach(origin, 0, 0);
-    while (!next.empty()) {
-      const Visit at = next.back();
-      next.pop_back();
-      const std::int32_t x = x_[At(at.Cell)], y = y_[At(at.Cell)];
-      for (const auto& [stepX, stepY] : kSteps) {
-        const Index c = Wrap(at.Column + stepX, columns), r = Wrap(at.Row + stepY, rows);
-        const Index other = r * columns + c;
-        if (lattice[At(other)] == 0) continue;
-        if (!Reached(other)) {
-          Reach(other, x + stepX, y + stepY);
-          next.push_back({other, c, r});
-        } else if (x_[At(other)] != x + stepX || y_[At(other)] != y + stepY) {
-          // Two paths to one cell that differ by a turn round the torus.
-          wraps_ = true;
-          return;
-        }
-      }
-    }
-  }
-
-  bool Wraps() const { return wraps_; }
-  bool Reached(Index cell) const { return reached_[At(cell)] != 0; }
-  // Meaningful for a reached cell.
-  std::int32_t X(Index cell) const { return x_[At(cell)]; }
-  std::int32_t Y(Index cell) const { return y_[At(cell)]; }
-
- private:
-  void Reach(Index cell, std::int32_t x, std::int32_t y) {
-    reached_[At(cell)] = 1;
-    x_[At(cell)] = x;
-    y_[At(cell)] = y;
-  }
-
-  std::vector<std::uint8_t> reached_;
-  std::unique_ptr<std::int32_t[]> x_;
-  std::unique_ptr<std::int32_t[]> y_;
-  bool wraps_ = false;
-};
 
 // Box counts N(s) for s = 1, 2, 4, ... while 4 s <= min(columns, rows).
 // The boxes of side 2 are marked from the cells, each larger side ORs 2 x 2
@@ -260,27 +252,27 @@ AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, st
   AggregateMeasures measures;
   if (list.Cells.empty()) return measures;
 
-  TForest forest(aggregated.size());
+  const auto count = static_cast<std::int32_t>(list.Cells.size());
+  TUnwrappedForest forest(list.Cells.size());
   JoinTouching(aggregated, columns, rows, list, forest);
 
   std::vector<std::int32_t> sizes;
   std::int32_t largest = 0;
-  for (const Index cell : list.Cells) {
-    if (!forest.IsRoot(cell)) continue;
-    sizes.push_back(forest.Size(cell));
-    largest = std::max(largest, forest.Size(cell));
+  for (std::int32_t k = 0; k < count; ++k) {
+    if (!forest.IsRoot(k)) continue;
+    sizes.push_back(forest.Size(k));
+    largest = std::max(largest, forest.Size(k));
   }
   // Of sets of equal size, the one whose first cell comes first.
-  Index largestRoot = -1;
-  for (const Index cell : list.Cells) {
-    largestRoot = forest.Find(cell);
-    if (forest.Size(largestRoot) == largest) break;
+  std::int32_t largestRoot = -1;
+  for (std::int32_t k = 0; largestRoot < 0; ++k) {
+    const std::int32_t root = forest.Find(k).Root;
+    if (forest.Size(root) == largest) largestRoot = root;
   }
 
-  const auto count = static_cast<double>(list.Cells.size());
   measures.Aggregates = static_cast<std::int32_t>(sizes.size());
   measures.Largest = largest;
-  measures.MeanSize = count / static_cast<double>(sizes.size());
+  measures.MeanSize = static_cast<double>(count) / static_cast<double>(sizes.size());
   std::sort(sizes.begin(), sizes.end());
   for (const std::int32_t size : sizes) {
     if (measures.Sizes.empty() || measures.Sizes.back().Size != size)
@@ -288,27 +280,29 @@ AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, st
     ++measures.Sizes.back().Count;
   }
 
-  const TUnrolled unrolled(aggregated, columns, rows, largestRoot);
-  measures.LargestWraps = unrolled.Wraps();
+  measures.LargestWraps = forest.Wraps(largestRoot);
   if (!measures.LargestWraps) {
-    // Exact integer sums for the mean, then squared deviations in
-    // row-major order.
+    // Positions relative to the root, exact integer sums for the mean,
+    // then squared deviations in row-major order.
+    std::vector<std::int32_t> xs, ys;
+    xs.reserve(At(largest));
+    ys.reserve(At(largest));
     std::int64_t sumX = 0, sumY = 0;
-    for (const Index cell : list.Cells) {
-      if (unrolled.Reached(cell)) {
-        sumX += unrolled.X(cell);
-        sumY += unrolled.Y(cell);
-      }
+    for (std::int32_t k = 0; k < count; ++k) {
+      const auto [root, x, y] = forest.Find(k);
+      if (root != largestRoot) continue;
+      xs.push_back(x);
+      ys.push_back(y);
+      sumX += x;
+      sumY += y;
     }
-    const double size = measures.Largest;
+    const double size = largest;
     const double meanX = static_cast<double>(sumX) / size,
                  meanY = static_cast<double>(sumY) / size;
     double squares = 0;
-    for (const Index cell : list.Cells) {
-      if (unrolled.Reached(cell)) {
-        const double x = unrolled.X(cell) - meanX, y = unrolled.Y(cell) - meanY;
-        squares += x * x + y * y;
-      }
+    for (std::size_t j = 0; j < xs.size(); ++j) {
+      const double x = xs[j] - meanX, y = ys[j] - meanY;
+      squares += x * x + y * y;
     }
     measures.Gyration = std::sqrt(squares / size);
   }
