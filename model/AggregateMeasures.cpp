@@ -18,41 +18,60 @@ using Index = std::int32_t;
 
 constexpr std::size_t At(Index i) { return static_cast<std::size_t>(i); }
 
-// The aggregated cells of a lattice in row-major order, by row: row r's are
-// Cells[RowStarts[r]] up to Cells[RowStarts[r + 1]].
+constexpr std::int32_t kWordBits = 64;
+
+// The aggregated cells of a lattice, twice over: as bits, cell (c, r) being
+// bit c % 64 of Bits[r * WordsPerRow + c / 64] (bits past the last column
+// 0), and listed in row-major order by row, row r's columns being
+// Columns[RowStarts[r]] up to Columns[RowStarts[r + 1]].
 struct AggregatedCells {
-  std::vector<Index> Cells;
+  Index WordsPerRow = 0;
+  std::vector<std::uint64_t> Bits;
+  std::vector<Index> Columns;
   std::vector<std::size_t> RowStarts;
 };
 
-// Most of a lattice is open and its aggregated cells lie in clumps, so the
-// scan reads 8 cells at a time and skips those that are all open.
+// Bit i set when byte i (in memory order) of the 8 at `bytes` is not 0.
+std::uint64_t FilledBytes(const std::uint8_t* bytes) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7fu;
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    // The top bit of each byte set exactly when the byte is not 0, then
+    // those 8 bits gathered into the top byte by a multiplication whose
+    // partial products do not overlap.
+    const std::uint64_t tops = (((word & Low7) + Low7) | word) & ~Low7;
+    return ((tops >> 7) * 0x0102040810204080u) >> 56;
+  } else {
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits |= std::uint64_t{bytes[i] != 0} << i;
+    return bits;
+  }
+}
+
+// A lattice is mostly open, its aggregated cells in clumps: the bits are
+// gathered 8 cells at a time without a branch, and only the words that
+// hold a set bit are listed.
 AggregatedCells ListAggregated(std::span<const std::uint8_t> lattice, Index columns, Index rows) {
-  AggregatedCells list;
-  list.RowStarts.reserve(At(rows) + 1);
-  const std::uint8_t* cell = lattice.data();
+  AggregatedCells cells;
+  cells.WordsPerRow = (columns + kWordBits - 1) / kWordBits;
+  cells.Bits.assign(At(rows) * At(cells.WordsPerRow), 0);
+  cells.RowStarts.reserve(At(rows) + 1);
   for (Index r = 0; r < rows; ++r) {
-    list.RowStarts.push_back(list.Cells.size());
-    const Index rowStart = r * columns;
+    const std::uint8_t* row = lattice.data() + At(r) * At(columns);
+    std::uint64_t* bits = cells.Bits.data() + At(r) * At(cells.WordsPerRow);
     Index c = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-      constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7fu;
-      for (; c + 8 <= columns; c += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, cell + rowStart + c, sizeof word);
-        // The top bit of each byte set exactly when the byte is not 0.
-        std::uint64_t filled = (((word & Low7) + Low7) | word) & ~Low7;
-        for (; filled != 0; filled &= filled - 1) {
-          list.Cells.push_back(rowStart + c + std::countr_zero(filled) / 8);
-        }
+    for (; c + 8 <= columns; c += 8) bits[c / kWordBits] |= FilledBytes(row + c) << (c % kWordBits);
+    for (; c < columns; ++c) bits[c / kWordBits] |= std::uint64_t{row[c] != 0} << (c % kWordBits);
+    cells.RowStarts.push_back(cells.Columns.size());
+    for (Index w = 0; w < cells.WordsPerRow; ++w) {
+      for (std::uint64_t left = bits[w]; left != 0; left &= left - 1) {
+        cells.Columns.push_back(w * kWordBits + std::countr_zero(left));
       }
     }
-    for (; c < columns; ++c) {
-      if (cell[At(rowStart + c)] != 0) list.Cells.push_back(rowStart + c);
-    }
   }
-  list.RowStarts.push_back(list.Cells.size());
-  return list;
+  cells.RowStarts.push_back(cells.Columns.size());
+  return cells;
 }
 
 // Union-find over the aggregated cells, numbered 0, 1, ... in row-major
@@ -147,7 +166,7 @@ void JoinTouching(std::span<const std::uint8_t> lattice, Index columns, Index ro
   std::vector<std::int32_t> thisRow(At(columns)), nextRow(At(columns));
   const auto number = [&](Index r, std::vector<std::int32_t>& row) {
     for (std::size_t k = list.RowStarts[At(r)]; k < list.RowStarts[At(r) + 1]; ++k) {
-      row[At(list.Cells[k] - r * columns)] = static_cast<std::int32_t>(k);
+      row[At(list.Columns[k])] = static_cast<std::int32_t>(k);
     }
   };
   number(0, thisRow);
@@ -162,7 +181,7 @@ void JoinTouching(std::span<const std::uint8_t> lattice, Index columns, Index ro
     const std::uint8_t* below = lattice.data() + At(next * columns);
     for (std::size_t k = list.RowStarts[At(r)]; k < list.RowStarts[At(r) + 1]; ++k) {
       const auto cell = static_cast<std::int32_t>(k);
-      const Index c = list.Cells[k] - r * columns;
+      const Index c = list.Columns[k];
       const Index left = Wrap(c - 1, columns), right = Wrap(c + 1, columns);
       if (here[right] != 0) forest.Join(cell, thisRow[At(right)], 1, 0);
       if (below[left] != 0) forest.Join(cell, nextRow[At(left)], -1, 1);
@@ -173,38 +192,59 @@ void JoinTouching(std::span<const std::uint8_t> lattice, Index columns, Index ro
   }
 }
 
-// Box counts N(s) for s = 1, 2, 4, ... while 4 s <= min(columns, rows).
-// The boxes of side 2 are marked from the cells, each larger side ORs 2 x 2
-// boxes of the one below; ceil(ceil(n / s) / 2) = ceil(n / 2s), so partial
-// edge boxes come out as the tiling has them.
-std::vector<std::int64_t> BoxCounts(const AggregatedCells& list, Index columns, Index rows) {
+// Box counts N(s) for s = 1, 2, 4, ... while 4 s <= min(columns, rows),
+// from the bits. The boxes of side s are folded into a copy of the bits:
+// row r then ORs the lattice's rows r s to r s + s - 1, and the bit of a
+// box's first column (or, for s above 64, bit 0 of its first word) ORs the
+// box's columns. The rows past the bottom edge and the bits past the right
+// edge are 0, so partial edge boxes come out as the tiling has them.
+std::vector<std::int64_t> BoxCounts(const AggregatedCells& cells, Index columns, Index rows) {
   std::vector<std::int64_t> counts;
   const Index smaller = std::min(columns, rows);
   if (4 > smaller) return counts;
-  counts.push_back(static_cast<std::int64_t>(list.Cells.size()));
-  Index levelColumns = (columns + 1) / 2, levelRows = (rows + 1) / 2;
-  std::vector<std::uint8_t> level(At(levelColumns) * At(levelRows), 0), coarse;
-  for (Index r = 0; r < rows; ++r) {
-    const std::size_t to = At(r / 2) * At(levelColumns);
-    for (std::size_t k = list.RowStarts[At(r)]; k < list.RowStarts[At(r) + 1]; ++k) {
-      level[to + At((list.Cells[k] - r * columns) / 2)] = 1;
-    }
-  }
-  for (std::int64_t side = 2; 4 * side <= smaller; side *= 2) {
-    if (side > 2) {
-      const Index coarseColumns = (levelColumns + 1) / 2, coarseRows = (levelRows + 1) / 2;
-      coarse.assign(At(coarseColumns) * At(coarseRows), 0);
-      for (Index r = 0; r < levelRows; ++r) {
-        const std::size_t from = At(r) * At(levelColumns);
-        const std::size_t to = At(r / 2) * At(coarseColumns);
-        for (Index c = 0; c < levelColumns; ++c) coarse[to + At(c / 2)] |= level[from + At(c)];
+  counts.push_back(static_cast<std::int64_t>(cells.Columns.size()));
+  const Index words = cells.WordsPerRow;
+  std::vector<std::uint64_t> level = cells.Bits;
+  std::uint64_t* const bits = level.data();
+  Index levelRows = rows;
+  for (Index side = 2; 4 * side <= smaller; side *= 2) {
+    const Index half = side / 2;
+    // Row r of the new level ORs rows 2 r and 2 r + 1 of the last, which
+    // lie at or after it: folding in place reads each before it is written.
+    const Index lastRows = levelRows;
+    levelRows = (levelRows + 1) / 2;
+    for (Index r = 0; r < levelRows; ++r) {
+      std::uint64_t* const to = bits + At(r * words);
+      const std::uint64_t* const upper = bits + At(2 * r * words);
+      if (2 * r + 1 < lastRows) {
+        for (Index w = 0; w < words; ++w) to[w] = upper[w] | upper[words + w];
+      } else {
+        for (Index w = 0; w < words; ++w) to[w] = upper[w];
       }
-      std::swap(level, coarse);
-      level.resize(At(coarseColumns) * At(coarseRows));
-      levelColumns = coarseColumns;
-      levelRows = coarseRows;
     }
-    counts.push_back(std::count(level.begin(), level.end(), std::uint8_t{1}));
+    // Then the columns: the bit at a multiple of side takes in the one
+    // half a side further, within the word or in the next words.
+    std::uint64_t boxes = 0;
+    Index wordStep = 1;
+    if (side <= kWordBits) {
+      for (Index b = 0; b < kWordBits; b += side) boxes |= std::uint64_t{1} << b;
+    } else {
+      boxes = 1;
+      wordStep = side / kWordBits;
+    }
+    std::int64_t count = 0;
+    for (Index r = 0; r < levelRows; ++r) {
+      std::uint64_t* const row = bits + At(r * words);
+      for (Index w = 0; w < words; w += wordStep) {
+        if (side <= kWordBits) {
+          row[w] |= row[w] >> half;
+        } else if (w + half / kWordBits < words) {
+          row[w] |= row[w + half / kWordBits];
+        }
+        count += std::popcount(row[w] & boxes);
+      }
+    }
+    counts.push_back(count);
   }
   return counts;
 }
@@ -250,10 +290,10 @@ AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, st
   }
   const AggregatedCells list = ListAggregated(aggregated, columns, rows);
   AggregateMeasures measures;
-  if (list.Cells.empty()) return measures;
+  if (list.Columns.empty()) return measures;
 
-  const auto count = static_cast<std::int32_t>(list.Cells.size());
-  TUnwrappedForest forest(list.Cells.size());
+  const auto count = static_cast<std::int32_t>(list.Columns.size());
+  TUnwrappedForest forest(list.Columns.size());
   JoinTouching(aggregated, columns, rows, list, forest);
 
   std::vector<std::int32_t> sizes;
