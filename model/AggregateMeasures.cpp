@@ -60,13 +60,20 @@ AggregatedCells ListAggregated(std::span<const std::uint8_t> lattice, Index colu
   for (Index r = 0; r < rows; ++r) {
     const std::uint8_t* row = lattice.data() + At(r) * At(columns);
     std::uint64_t* bits = cells.Bits.data() + At(r) * At(cells.WordsPerRow);
-    Index c = 0;
-    for (; c + 8 <= columns; c += 8) bits[c / kWordBits] |= FilledBytes(row + c) << (c % kWordBits);
-    for (; c < columns; ++c) bits[c / kWordBits] |= std::uint64_t{row[c] != 0} << (c % kWordBits);
     cells.RowStarts.push_back(cells.Columns.size());
     for (Index w = 0; w < cells.WordsPerRow; ++w) {
-      for (std::uint64_t left = bits[w]; left != 0; left &= left - 1) {
-        cells.Columns.push_back(w * kWordBits + std::countr_zero(left));
+      const Index first = w * kWordBits, end = std::min(columns, first + kWordBits);
+      std::uint64_t word = 0;
+      Index c = first;
+      for (; c + 8 <= end; c += 8) word |= FilledBytes(row + c) << (c - first);
+      if (c < end) {
+        std::uint8_t tail[8] = {};
+        std::memcpy(tail, row + c, At(end - c));
+        word |= FilledBytes(tail) << (c - first);
+      }
+      bits[w] = word;
+      for (; word != 0; word &= word - 1) {
+        cells.Columns.push_back(first + std::countr_zero(word));
       }
     }
   }
