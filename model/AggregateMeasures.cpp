@@ -12,7 +12,7 @@
 namespace dla {
 namespace {
 
-// A lattice index, row * columns + column; the lattice has fewer than 2^31
+// A column, row, word or cell number: the lattice has fewer than 2^31
 // cells.
 using Index = std::int32_t;
 
