@@ -1,7 +1,10 @@
 #include "AggregateMeasures.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "TWorld.h"
@@ -9,127 +12,246 @@
 namespace dla {
 namespace {
 
-// Union-find over the cells that also knows where each cell lies relative
-// to its set's root in the plane the torus unrolls into. Joining two cells
-// of one set whose recorded relative positions disagree with the step
-// between them closes a path that winds round the torus: the set wraps.
+// A column, row, word or cell number: the lattice has fewer than 2^31
+// cells.
+using Index = std::int32_t;
+
+constexpr std::size_t At(Index i) { return static_cast<std::size_t>(i); }
+
+constexpr std::int32_t kWordBits = 64;
+
+// The aggregated cells of a lattice, twice over: as bits, cell (c, r) being
+// bit c % 64 of Bits[r * WordsPerRow + c / 64] (bits past the last column
+// 0), and listed in row-major order by row, row r's columns being
+// Columns[RowStarts[r]] up to Columns[RowStarts[r + 1]].
+struct AggregatedCells {
+  Index WordsPerRow = 0;
+  std::vector<std::uint64_t> Bits;
+  std::vector<Index> Columns;
+  std::vector<std::size_t> RowStarts;
+};
+
+// Bit i set when byte i (in memory order) of the 8 at `bytes` is not 0.
+std::uint64_t FilledBytes(const std::uint8_t* bytes) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7fu;
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    // The top bit of each byte set exactly when the byte is not 0, then
+    // those 8 bits gathered into the top byte by a multiplication whose
+    // partial products do not overlap.
+    const std::uint64_t tops = (((word & Low7) + Low7) | word) & ~Low7;
+    return ((tops >> 7) * 0x0102040810204080u) >> 56;
+  } else {
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits |= std::uint64_t{bytes[i] != 0} << i;
+    return bits;
+  }
+}
+
+// A lattice is mostly open, its aggregated cells in clumps: the bits are
+// gathered 8 cells at a time without a branch, and only the words that
+// hold a set bit are listed.
+AggregatedCells ListAggregated(std::span<const std::uint8_t> lattice, Index columns, Index rows) {
+  AggregatedCells cells;
+  cells.WordsPerRow = (columns + kWordBits - 1) / kWordBits;
+  cells.Bits.assign(At(rows) * At(cells.WordsPerRow), 0);
+  cells.RowStarts.reserve(At(rows) + 1);
+  for (Index r = 0; r < rows; ++r) {
+    const std::uint8_t* row = lattice.data() + At(r) * At(columns);
+    std::uint64_t* bits = cells.Bits.data() + At(r) * At(cells.WordsPerRow);
+    cells.RowStarts.push_back(cells.Columns.size());
+    for (Index w = 0; w < cells.WordsPerRow; ++w) {
+      const Index first = w * kWordBits, end = std::min(columns, first + kWordBits);
+      std::uint64_t word = 0;
+      Index c = first;
+      for (; c + 8 <= end; c += 8) word |= FilledBytes(row + c) << (c - first);
+      if (c < end) {
+        std::uint8_t tail[8] = {};
+        std::memcpy(tail, row + c, At(end - c));
+        word |= FilledBytes(tail) << (c - first);
+      }
+      bits[w] = word;
+      for (; word != 0; word &= word - 1) {
+        cells.Columns.push_back(first + std::countr_zero(word));
+      }
+    }
+  }
+  cells.RowStarts.push_back(cells.Columns.size());
+  return cells;
+}
+
+// Union-find over the aggregated cells, numbered 0, 1, ... in row-major
+// order, that also knows where each cell lies relative to its set's root in
+// the plane the torus unrolls into. Joining two cells of one set whose
+// recorded positions disagree with the step between them closes a path
+// that winds round the torus: the set wraps.
+//
+// Sets are joined by size, the larger one's root staying, the first
+// argument's on a tie. Which cell ends up a root matters, not only which
+// cells share a set: the gyration is summed from positions relative to the
+// largest aggregate's root.
 class TUnwrappedForest {
  public:
-  explicit TUnwrappedForest(std::size_t cells) : nodes_(cells), wraps_(cells, 0) {
-    for (std::size_t i = 0; i < cells; ++i) nodes_[i].Parent = static_cast<std::int32_t>(i);
-  }
+  explicit TUnwrappedForest(std::size_t cells) : nodes_(cells) {}
 
-  // The root of i's set; afterwards OffsetX(i), OffsetY(i) is i's position
-  // minus the root's (0, 0 for the root itself).
-  std::int32_t Find(std::int32_t i) {
-    std::int32_t root = i, x = 0, y = 0;
-    while (At(root).Parent != root) {
-      x += At(root).X;
-      y += At(root).Y;
-      root = At(root).Parent;
+  struct Found {
+    std::int32_t Root;
+    // The cell's position minus the root's.
+    std::int32_t X, Y;
+  };
+
+  Found Find(std::int32_t i) {
+    Found found{i, 0, 0};
+    // Path halving: every other node on the way skips to its grandparent,
+    // its offset taking the skipped step along.
+    for (;;) {
+      Node& node = nodes_[At(found.Root)];
+      if (node.Parent < 0) return found;
+      const Node& parent = nodes_[At(node.Parent)];
+      if (parent.Parent < 0) {
+        found.X += node.X;
+        found.Y += node.Y;
+        found.Root = node.Parent;
+        return found;
+      }
+      node = {parent.Parent, node.X + parent.X, node.Y + parent.Y};
+      found.X += node.X;
+      found.Y += node.Y;
+      found.Root = node.Parent;
     }
-    // Hang every node of the path straight onto the root; (x, y) is kept as
-    // the position of the node at hand relative to the root.
-    for (std::int32_t node = i; node != root;) {
-      Node& n = At(node);
-      const Node was = n;
-      n = {root, x, y, n.Size};
-      x -= was.X;
-      y -= was.Y;
-      node = was.Parent;
-    }
-    return root;
   }
 
   // b lies at a + (stepX, stepY) in the unrolled plane.
   void Join(std::int32_t a, std::int32_t b, std::int32_t stepX, std::int32_t stepY) {
-    const std::int32_t rootA = Find(a);
-    const std::int32_t rootB = Find(b);
+    const Found rootA = Find(a), rootB = Find(b);
     // Where b's root lies relative to a's root, reached through a.
-    const std::int32_t offsetX = OffsetX(a) + stepX - OffsetX(b);
-    const std::int32_t offsetY = OffsetY(a) + stepY - OffsetY(b);
-    if (rootA == rootB) {
-      if (offsetX != 0 || offsetY != 0) wraps_[Index(rootA)] = 1;
+    const std::int32_t offsetX = rootA.X + stepX - rootB.X;
+    const std::int32_t offsetY = rootA.Y + stepY - rootB.Y;
+    if (rootA.Root == rootB.Root) {
+      if (offsetX != 0 || offsetY != 0) wraps_[At(rootA.Root)] = true;
       return;
     }
-    std::int32_t keep = rootA, attach = rootB, sign = 1;
-    if (At(rootA).Size < At(rootB).Size) {
+    std::int32_t keep = rootA.Root, attach = rootB.Root, sign = 1;
+    if (Size(keep) < Size(attach)) {
       std::swap(keep, attach);
       sign = -1;
     }
-    At(attach).Parent = keep;
-    At(attach).X = sign * offsetX;
-    At(attach).Y = sign * offsetY;
-    At(keep).Size += At(attach).Size;
-    wraps_[Index(keep)] |= wraps_[Index(attach)];
+    nodes_[At(keep)].Parent -= Size(attach);
+    nodes_[At(attach)] = {keep, sign * offsetX, sign * offsetY};
+    wraps_[At(keep)] = wraps_[At(keep)] || wraps_[At(attach)];
   }
 
+  bool IsRoot(std::int32_t i) const { return nodes_[At(i)].Parent < 0; }
   // Meaningful for a root.
-  std::int32_t Size(std::int32_t root) const { return At(root).Size; }
-  bool Wraps(std::int32_t root) const { return wraps_[Index(root)] != 0; }
-  // Relative to the parent; to the root right after Find(i).
-  std::int32_t OffsetX(std::int32_t i) const { return At(i).X; }
-  std::int32_t OffsetY(std::int32_t i) const { return At(i).Y; }
+  std::int32_t Size(std::int32_t root) const { return -nodes_[At(root)].Parent; }
+  bool Wraps(std::int32_t root) const { return wraps_[At(root)]; }
 
  private:
   struct Node {
-    std::int32_t Parent = 0;
+    // The parent's number, or minus the set's size at a root.
+    std::int32_t Parent = -1;
     // Position minus the parent's.
     std::int32_t X = 0;
     std::int32_t Y = 0;
-    // Cells in the set, for a root.
-    std::int32_t Size = 1;
   };
 
-  static std::size_t Index(std::int32_t i) { return static_cast<std::size_t>(i); }
-  Node& At(std::int32_t i) { return nodes_[Index(i)]; }
-  const Node& At(std::int32_t i) const { return nodes_[Index(i)]; }
-
   std::vector<Node> nodes_;
-  std::vector<std::uint8_t> wraps_;
+  std::vector<bool> wraps_ = std::vector<bool>(nodes_.size(), false);
 };
 
-struct CellAt {
-  std::int32_t Column;
-  std::int32_t Row;
-};
+// Steps are -1 to 1, so one correction wraps, also on a lattice one cell
+// wide.
+constexpr Index Wrap(Index at, Index size) {
+  return at < 0 ? at + size : at >= size ? at - size : at;
+}
 
-// Box counts N(s) for s = 1, 2, 4, ... while 4 s <= min(columns, rows).
-// The boxes of side 2 are marked from the cells, each larger side ORs 2 x 2
-// boxes of the one below; ceil(ceil(n / s) / 2) = ceil(n / 2s), so partial
-// edge boxes come out as the tiling has them.
-std::vector<std::int64_t> BoxCounts(const std::vector<CellAt>& cells, std::int32_t columns,
-                                    std::int32_t rows) {
-  std::vector<std::int64_t> counts;
-  const std::int32_t smaller = std::min(columns, rows);
-  if (4 > smaller) return counts;
-  counts.push_back(static_cast<std::int64_t>(cells.size()));
-  std::int32_t levelColumns = (columns + 1) / 2, levelRows = (rows + 1) / 2;
-  std::vector<std::uint8_t> level(
-      static_cast<std::size_t>(levelColumns) * static_cast<std::size_t>(levelRows), 0);
-  for (const auto& [c, r] : cells) {
-    level[static_cast<std::size_t>(r / 2) * static_cast<std::size_t>(levelColumns) +
-          static_cast<std::size_t>(c / 2)] = 1;
-  }
-  for (std::int64_t side = 2; 4 * side <= smaller; side *= 2) {
-    if (side > 2) {
-      const std::int32_t coarseColumns = (levelColumns + 1) / 2, coarseRows = (levelRows + 1) / 2;
-      std::vector<std::uint8_t> coarse(
-          static_cast<std::size_t>(coarseColumns) * static_cast<std::size_t>(coarseRows), 0);
-      for (std::int32_t r = 0; r < levelRows; ++r) {
-        const std::size_t from =
-            static_cast<std::size_t>(r) * static_cast<std::size_t>(levelColumns);
-        const std::size_t to =
-            static_cast<std::size_t>(r / 2) * static_cast<std::size_t>(coarseColumns);
-        for (std::int32_t c = 0; c < levelColumns; ++c) {
-          coarse[to + static_cast<std::size_t>(c / 2)] |= level[from + static_cast<std::size_t>(c)];
-        }
-      }
-      level = std::move(coarse);
-      levelColumns = coarseColumns;
-      levelRows = coarseRows;
+void JoinTouching(std::span<const std::uint8_t> lattice, Index columns, Index rows,
+                  const AggregatedCells& list, TUnwrappedForest& forest) {
+  // The numbers of the aggregated cells of this row and the next by
+  // column; meaningful only where the lattice has an aggregated cell.
+  std::vector<std::int32_t> thisRow(At(columns)), nextRow(At(columns));
+  const auto number = [&](Index r, std::vector<std::int32_t>& row) {
+    for (std::size_t k = list.RowStarts[At(r)]; k < list.RowStarts[At(r) + 1]; ++k) {
+      row[At(list.Columns[k])] = static_cast<std::int32_t>(k);
     }
-    counts.push_back(std::count(level.begin(), level.end(), std::uint8_t{1}));
+  };
+  number(0, thisRow);
+  // Every pair of touching cells once: the four neighbours ahead of a cell
+  // in row-major order, steps taken in the unrolled plane. Kept as steps,
+  // not as index pairs, so that on a lattice one or two cells wide a cell
+  // touching itself or its neighbour across the edge still counts.
+  for (Index r = 0; r < rows; ++r) {
+    const Index next = Wrap(r + 1, rows);
+    number(next, nextRow);
+    const std::uint8_t* here = lattice.data() + At(r * columns);
+    const std::uint8_t* below = lattice.data() + At(next * columns);
+    for (std::size_t k = list.RowStarts[At(r)]; k < list.RowStarts[At(r) + 1]; ++k) {
+      const auto cell = static_cast<std::int32_t>(k);
+      const Index c = list.Columns[k];
+      const Index left = Wrap(c - 1, columns), right = Wrap(c + 1, columns);
+      if (here[right] != 0) forest.Join(cell, thisRow[At(right)], 1, 0);
+      if (below[left] != 0) forest.Join(cell, nextRow[At(left)], -1, 1);
+      if (below[c] != 0) forest.Join(cell, nextRow[At(c)], 0, 1);
+      if (below[right] != 0) forest.Join(cell, nextRow[At(right)], 1, 1);
+    }
+    std::swap(thisRow, nextRow);
+  }
+}
+
+// Box counts N(s) for s = 1, 2, 4, ... while 4 s <= min(columns, rows),
+// from the bits. The boxes of side s are folded into a copy of the bits:
+// row r then ORs the lattice's rows r s to r s + s - 1, and the bit of a
+// box's first column (or, for s above 64, bit 0 of its first word) ORs the
+// box's columns. The rows past the bottom edge and the bits past the right
+// edge are 0, so partial edge boxes come out as the tiling has them.
+std::vector<std::int64_t> BoxCounts(const AggregatedCells& cells, Index columns, Index rows) {
+  std::vector<std::int64_t> counts;
+  const Index smaller = std::min(columns, rows);
+  if (4 > smaller) return counts;
+  counts.push_back(static_cast<std::int64_t>(cells.Columns.size()));
+  const Index words = cells.WordsPerRow;
+  std::vector<std::uint64_t> level = cells.Bits;
+  std::uint64_t* const bits = level.data();
+  Index levelRows = rows;
+  for (Index side = 2; 4 * side <= smaller; side *= 2) {
+    const Index half = side / 2;
+    // Row r of the new level ORs rows 2 r and 2 r + 1 of the last, which
+    // lie at or after it: folding in place reads each before it is written.
+    const Index lastRows = levelRows;
+    levelRows = (levelRows + 1) / 2;
+    for (Index r = 0; r < levelRows; ++r) {
+      std::uint64_t* const to = bits + At(r * words);
+      const std::uint64_t* const upper = bits + At(2 * r * words);
+      if (2 * r + 1 < lastRows) {
+        for (Index w = 0; w < words; ++w) to[w] = upper[w] | upper[words + w];
+      } else {
+        for (Index w = 0; w < words; ++w) to[w] = upper[w];
+      }
+    }
+    // Then the columns: the bit at a multiple of side takes in the one
+    // half a side further, within the word or in the next words.
+    std::uint64_t boxes = 0;
+    Index wordStep = 1;
+    if (side <= kWordBits) {
+      for (Index b = 0; b < kWordBits; b += side) boxes |= std::uint64_t{1} << b;
+    } else {
+      boxes = 1;
+      wordStep = side / kWordBits;
+    }
+    std::int64_t count = 0;
+    for (Index r = 0; r < levelRows; ++r) {
+      std::uint64_t* const row = bits + At(r * words);
+      for (Index w = 0; w < words; w += wordStep) {
+        if (side <= kWordBits) {
+          row[w] |= row[w] >> half;
+        } else if (w + half / kWordBits < words) {
+          row[w] |= row[w + half / kWordBits];
+        }
+        count += std::popcount(row[w] & boxes);
+      }
+    }
+    counts.push_back(count);
   }
   return counts;
 }
@@ -169,64 +291,34 @@ void FitDimension(const std::vector<std::int64_t>& counts, AggregateMeasures& me
 AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, std::int32_t columns,
                                     std::int32_t rows) {
   if (columns < 1 || rows < 1 ||
-      aggregated.size() != static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows)) {
+      aggregated.size() != static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows) ||
+      aggregated.size() > static_cast<std::size_t>(std::numeric_limits<Index>::max())) {
     throw std::invalid_argument("MeasureAggregates: the lattice is not columns x rows cells");
   }
-  // The aggregated cells in row-major order, numbered 0, 1, ... in the
-  // forest, so that only they are visited again: a lattice is mostly open.
-  std::vector<CellAt> cells;
-  std::vector<std::int32_t> number(aggregated.size(), -1);
-  for (std::int32_t r = 0, i = 0; r < rows; ++r) {
-    for (std::int32_t c = 0; c < columns; ++c, ++i) {
-      if (aggregated[static_cast<std::size_t>(i)] == 0) continue;
-      number[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(cells.size());
-      cells.push_back({c, r});
-    }
-  }
+  const AggregatedCells list = ListAggregated(aggregated, columns, rows);
   AggregateMeasures measures;
-  if (cells.empty()) return measures;
-  const auto count = static_cast<std::int32_t>(cells.size());
+  if (list.Columns.empty()) return measures;
 
-  TUnwrappedForest forest(cells.size());
-  // Every pair of touching cells once: the four neighbours ahead of a cell
-  // in row-major order, steps taken in the unrolled plane. Kept as steps,
-  // not as index pairs, so that on a lattice one or two cells wide a cell
-  // touching itself or its neighbour across the edge still counts.
-  constexpr std::int32_t kAhead[4][2] = {{1, 0}, {-1, 1}, {0, 1}, {1, 1}};
-  for (std::int32_t k = 0; k < count; ++k) {
-    const auto [c, r] = cells[static_cast<std::size_t>(k)];
-    for (const auto& [stepX, stepY] : kAhead) {
-      // Steps are -1 to 1, so one correction wraps, also on a lattice one
-      // cell wide.
-      std::int32_t nc = c + stepX, nr = r + stepY;
-      if (nc < 0) {
-        nc += columns;
-      } else if (nc >= columns) {
-        nc -= columns;
-      }
-      if (nr >= rows) nr -= rows;
-      const std::int32_t other =
-          number[static_cast<std::size_t>(nr) * static_cast<std::size_t>(columns) +
-                 static_cast<std::size_t>(nc)];
-      if (other >= 0) forest.Join(k, other, stepX, stepY);
-    }
-  }
+  const auto count = static_cast<std::int32_t>(list.Columns.size());
+  TUnwrappedForest forest(list.Columns.size());
+  JoinTouching(aggregated, columns, rows, list, forest);
 
   std::vector<std::int32_t> sizes;
-  std::int32_t largestRoot = -1;
-  std::vector<std::uint8_t> seen(cells.size(), 0);
+  std::int32_t largest = 0;
   for (std::int32_t k = 0; k < count; ++k) {
-    const std::int32_t root = forest.Find(k);
-    if (seen[static_cast<std::size_t>(root)] != 0) continue;
-    seen[static_cast<std::size_t>(root)] = 1;
-    sizes.push_back(forest.Size(root));
-    // Roots come in the order of their sets' first cells, so a later set
-    // of equal size does not displace an earlier one.
-    if (largestRoot < 0 || forest.Size(root) > forest.Size(largestRoot)) largestRoot = root;
+    if (!forest.IsRoot(k)) continue;
+    sizes.push_back(forest.Size(k));
+    largest = std::max(largest, forest.Size(k));
+  }
+  // Of sets of equal size, the one whose first cell comes first.
+  std::int32_t largestRoot = -1;
+  for (std::int32_t k = 0; largestRoot < 0; ++k) {
+    const std::int32_t root = forest.Find(k).Root;
+    if (forest.Size(root) == largest) largestRoot = root;
   }
 
   measures.Aggregates = static_cast<std::int32_t>(sizes.size());
-  measures.Largest = forest.Size(largestRoot);
+  measures.Largest = largest;
   measures.MeanSize = static_cast<double>(count) / static_cast<double>(sizes.size());
   std::sort(sizes.begin(), sizes.end());
   for (const std::int32_t size : sizes) {
@@ -237,29 +329,32 @@ AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, st
 
   measures.LargestWraps = forest.Wraps(largestRoot);
   if (!measures.LargestWraps) {
-    // Every cell was found once above, so each offset is relative to its
-    // root now. Exact integer sums for the mean, then squared deviations.
+    // Positions relative to the root, exact integer sums for the mean,
+    // then squared deviations in row-major order.
+    std::vector<std::int32_t> xs, ys;
+    xs.reserve(At(largest));
+    ys.reserve(At(largest));
     std::int64_t sumX = 0, sumY = 0;
     for (std::int32_t k = 0; k < count; ++k) {
-      if (forest.Find(k) == largestRoot) {
-        sumX += forest.OffsetX(k);
-        sumY += forest.OffsetY(k);
-      }
+      const auto [root, x, y] = forest.Find(k);
+      if (root != largestRoot) continue;
+      xs.push_back(x);
+      ys.push_back(y);
+      sumX += x;
+      sumY += y;
     }
-    const double largest = measures.Largest;
-    const double meanX = static_cast<double>(sumX) / largest,
-                 meanY = static_cast<double>(sumY) / largest;
+    const double size = largest;
+    const double meanX = static_cast<double>(sumX) / size,
+                 meanY = static_cast<double>(sumY) / size;
     double squares = 0;
-    for (std::int32_t k = 0; k < count; ++k) {
-      if (forest.Find(k) == largestRoot) {
-        const double x = forest.OffsetX(k) - meanX, y = forest.OffsetY(k) - meanY;
-        squares += x * x + y * y;
-      }
+    for (std::size_t j = 0; j < xs.size(); ++j) {
+      const double x = xs[j] - meanX, y = ys[j] - meanY;
+      squares += x * x + y * y;
     }
-    measures.Gyration = std::sqrt(squares / largest);
+    measures.Gyration = std::sqrt(squares / size);
   }
 
-  FitDimension(BoxCounts(cells, columns, rows), measures);
+  FitDimension(BoxCounts(list, columns, rows), measures);
   return measures;
 }
 
@@ -273,7 +368,12 @@ std::vector<std::uint8_t> AggregatedLattice(const TWorld& world) {
 }
 
 AggregateMeasures MeasureAggregates(const TWorld& world) {
-  return MeasureAggregates(AggregatedLattice(world), world.GridColumns(), world.GridRows());
+  // A cell is aggregated when its Shade is not 0, as MeasureAggregates reads
+  // a byte: the shades serve as the lattice without a copy.
+  const std::int32_t columns = world.GridColumns(), rows = world.GridRows();
+  return MeasureAggregates(
+      {world.Shades(), static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows)},
+      columns, rows);
 }
 
 }  // namespace dla

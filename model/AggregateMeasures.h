@@ -55,8 +55,8 @@ struct AggregateMeasures {
 
 // Measures a columns x rows lattice given row-major (cell (c, r) at
 // r * columns + c), a cell aggregated when its byte is not 0. Throws
-// std::invalid_argument when columns or rows is below 1 or the span's size
-// is not columns * rows.
+// std::invalid_argument when columns or rows is below 1, the span's size
+// is not columns * rows or it is 2^31 or more.
 AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, std::int32_t columns,
                                     std::int32_t rows);
 
@@ -64,7 +64,8 @@ AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, st
 // is not 0.
 std::vector<std::uint8_t> AggregatedLattice(const TWorld& world);
 
-// MeasureAggregates(AggregatedLattice(world), ...).
+// MeasureAggregates(AggregatedLattice(world), ...), read from the world's
+// shades in place.
 AggregateMeasures MeasureAggregates(const TWorld& world);
 
 }  // namespace dla

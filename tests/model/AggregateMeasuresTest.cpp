@@ -100,8 +100,9 @@ TEST(AggregateMeasures, ShapesWithKnownAnswers) {
       {"diagonal round the torus", 15, 15, Diagonal(3, 0, 15, 15), 1, 15, {{15, 1}}, true, none, none, none},
       // One column: the cell's left and right neighbours are itself.
       {"cell touching itself on a one-column lattice", 1, 4, {{0, 2}}, 1, 1, {{1, 1}}, true, none, none, none},
-      // 3^(6 - j) boxes of side 2^j; its last row and first column are full.
-      {"Sierpinski triangle", 64, 64, Sierpinski(64), 1, 729, {{729, 1}}, true, none,
+      // 3^(9 - j) boxes of side 2^j; its last row and first column are full.
+      // Large enough for box sides of 64 and more, counted word by word.
+      {"Sierpinski triangle", 512, 512, Sierpinski(512), 1, 19683, {{19683, 1}}, true, none,
        std::log(3.0) / std::log(2.0), 1.0},
       // Box sides 1, 2, 4: both cells' boxes stay apart only if the edge
       // boxes of side 2 and 4 (partial on a 17-wide lattice) are counted.
