@@ -224,6 +224,18 @@ void TWorld::RegisterAndPaint() {
   }
 }
 
+template <bool Everyone>
+void TWorld::Register(bool allSquares) {
+  if (!Paints()) {
+    RegisterAndPaint<false, false, Everyone>();
+  } else if (allSquares) {
+    RegisterAndPaint<true, true, Everyone>();
+    picture_.RepaintAllNext();
+  } else {
+    RegisterAndPaint<true, false, Everyone>();
+  }
+}
+
 void TWorld::AggregationPass(std::uint16_t threshold, const std::vector<std::uint32_t>& visited) {
   // Visits the agents that can stand in an open cell, so every cell that
   // can aggregate; a cell with several is tested again with the same
@@ -330,28 +342,14 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   const auto freeAgents = static_cast<std::int32_t>(free_.size());
   MovePassOfFreeAgents();
   if (everyone) {
-    if (!Paints()) {
-      RegisterAndPaint<false, false, true>();
-    } else if (agentsChanged || largeDots_) {
-      RegisterAndPaint<true, true, true>();
-      picture_.RepaintAllNext();
-    } else {
-      RegisterAndPaint<true, false, true>();
-    }
+    Register<true>(agentsChanged || largeDots_);
     everyone_.resize(agents_.size());
     std::iota(everyone_.begin(), everyone_.end(), 0u);
     stuckCells_.clear();
     AggregationPass(threshold, everyone_);
     SortOutAgents();
   } else {
-    if (!Paints()) {
-      RegisterAndPaint<false, false, false>();
-    } else if (largeDots_) {
-      RegisterAndPaint<true, true, false>();
-      picture_.RepaintAllNext();
-    } else {
-      RegisterAndPaint<true, false, false>();
-    }
+    Register<false>(largeDots_);
     const std::size_t stuckBefore = stuckCells_.size();
     AggregationPass(threshold, free_);
     if (stuckCells_.size() != stuckBefore) {

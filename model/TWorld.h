@@ -155,6 +155,10 @@ class TWorld {
   void MovePassOfFreeAgents();
   template <bool Paint, bool AllSquares, bool Everyone>
   void RegisterAndPaint();
+  // Picks the sweep for the world's painting; allSquares repaints every
+  // agent's square (large dots, agents changed by hand).
+  template <bool Everyone>
+  void Register(bool allSquares);
   // Tests the cells of the agents listed (indexes), stops the agents of
   // those that aggregate and lists their cells in stuckCells_.
   void AggregationPass(std::uint16_t threshold, const std::vector<std::uint32_t>& visited);

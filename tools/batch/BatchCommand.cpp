@@ -38,10 +38,12 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
       std::fputs(TBatchOptions::HelpText(), stdout);
       return FlushStandardOutput(program) ? 0 : 1;
     }
-    if (options.PicturePath) picture = &outputs.Add(*options.PicturePath, "picture");
+    if (options.PicturePath) {
+      picture = &outputs.Add(*options.PicturePath, "picture");
+      options.Run.Paint = Painting::On;
+    }
     if (options.MeasuresPath) measuresFile = &outputs.Add(*options.MeasuresPath, "measures");
     if (options.SizesPath) sizesFile = &outputs.Add(*options.SizesPath, "sizes");
-    if (options.PicturePath) options.Run.Paint = Painting::On;
     try {
       run = std::make_unique<TBatchRun>(options.Run);
     } catch (const std::invalid_argument& error) {
