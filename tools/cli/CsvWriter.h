@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
