@@ -49,8 +49,13 @@ mkdir -p "$OUT"
 # The names say which shard of how many, so that merge-shards.sh can tell
 # when one is missing. dla-batch writes --series whole or not at all;
 # standard output goes to a temporary name first so that a cancelled task
-# leaves no partial rows file.
+# leaves no partial rows file. A failed task's log says why.
 rows="$OUT/rows-$I-of-$N.csv"
+summary="$OUT/summary-$I-of-$N.txt"
 "$DLA_BATCH" sweep "${SWEEP[@]}" --shard "$I/$N" --jobs "${SLURM_CPUS_PER_TASK:-1}" \
-  --series "$OUT/series-$I-of-$N.csv" >"$rows.part" 2>"$OUT/summary-$I-of-$N.txt"
+  --series "$OUT/series-$I-of-$N.csv" >"$rows.part" 2>"$summary" || {
+  status=$?
+  cat "$summary" >&2
+  exit "$status"
+}
 mv "$rows.part" "$rows"
