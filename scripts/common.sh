@@ -35,8 +35,10 @@ install_missing() {
   fi
 }
 
-# build [extra cmake args...]
+# build [extra cmake args...]: everything, or only the targets named in
+# BUILD_TARGETS (space-separated).
 build() {
   cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
-  cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+  # shellcheck disable=SC2086 # a list of target names
+  cmake --build "$BUILD_DIR" --parallel "$(nproc)" ${BUILD_TARGETS:+--target $BUILD_TARGETS}
 }
