@@ -4,9 +4,11 @@
 // drives it from its handlers; Timer1 runs one step per tick.
 //
 // The model steps up to a thousand times a second, far more often than a
-// screen can show. The handlers therefore only change the model and mark
-// what changed; a frame timer brings the picture, the step label and the
-// chart to the screen every FramePeriodMs, so a repaint never costs a step.
+// screen can show. The
+// handlers therefore only change the model and mark that it changed; a
+// frame timer draws the picture from the world and brings it, the step
+// label and the chart to the screen every FramePeriodMs, so a step never
+// paints and a picture is drawn at most once a frame.
 #pragma once
 
 #include <QBasicTimer>
@@ -81,7 +83,7 @@ class TForm1 : public QWidget {
   QLabel* lbl_Steps;
   TFreeAgentsChart* Chart1;
   QLineSeries* Series1;
-  // Shows the world's canvas inside ZeichenPanel; made by FormCreate.
+  // Shows the world's picture inside ZeichenPanel; made by FormCreate.
   TDrawingImage* DrawingImage = nullptr;
 
   // Beyond the layout, owned by the window. ContextMenu opens on the
@@ -107,7 +109,7 @@ class TForm1 : public QWidget {
   // for it.
   std::function<QString(const QString&, const QString&, const QString&)> AskSavePath;
 
-  // The world: lattice, cells, agents, canvas and step counter.
+  // The world: lattice, cells, agents and step counter.
   const dla::TWorld& World() const noexcept { return *world_; }
 
   // The handlers. Qt reaches them through the error display; called
@@ -123,8 +125,9 @@ class TForm1 : public QWidget {
   //
   // One step while Timer1 is off (nothing while it runs).
   void StepOnce();
-  // Saves the drawing's pixels as they are now, exactly, as PNG at the path
-  // AskSavePath gives; throws std::runtime_error if it cannot be written.
+  // Saves the picture after the current step, exactly (drawn from the
+  // world when asked, not the last frame's), as PNG at the path AskSavePath
+  // gives; throws std::runtime_error if it cannot be written.
   void SavePicture();
   // Writes every point of the chart as "step,free_agents" lines, as
   // dla-batch prints a run, at the path AskSavePath gives.
@@ -180,6 +183,8 @@ class TForm1 : public QWidget {
   void CentrePanel1();
   // Brings what the handlers changed to the screen.
   void ShowFrame();
+  // Draws the world's picture into the drawing image now.
+  void DrawWorld();
   // Sets lbl_Steps' text, its width following the text and its right edge
   // staying where the layout puts it.
   void SetStepsText(const QString& text);
@@ -188,7 +193,8 @@ class TForm1 : public QWidget {
   std::optional<std::uint32_t> fixedSeed_;
   std::unique_ptr<dla::TWorld> world_;
   QBasicTimer frame_;
-  bool pictureChanged_ = false;
+  // The world changed since the picture was last drawn.
+  bool worldChanged_ = false;
   bool stepChanged_ = false;
   int lastStep_ = 0;
 };

@@ -18,6 +18,8 @@
 #include "FreeAgentsChart.h"
 #include "IntegerText.h"
 #include "Recorder.h"
+#include "Render.h"
+#include "TCanvas.h"
 #include "TWorld.h"
 #include "UpDown.h"
 
@@ -41,6 +43,15 @@ struct TWindow {
     return static_cast<int>(Form.World().Agents().size()) - Form.World().StuckAgents();
   }
 };
+
+// The world's picture as dla::Render draws it, in the drawing image's format.
+QImage Rendered(const dla::TWorld& world) {
+  dla::TCanvas canvas(world.DrawingWidth(), world.DrawingHeight());
+  dla::Render(world, canvas);
+  return QImage(reinterpret_cast<const uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
+                static_cast<qsizetype>(canvas.Stride() * 4), QImage::Format_RGB32)
+      .copy();
+}
 
 QWidget* Child(QWidget* root, const QString& name) { return root->findChild<QWidget*>(name); }
 
@@ -171,8 +182,7 @@ class FormTest : public QObject {
     QCOMPARE(world.GridRows(), 135);
     QCOMPARE(world.StepCount(), 0);
     QCOMPARE(world.Agents().size(), std::size_t{2000});
-    QCOMPARE(static_cast<const void*>(form.DrawingImage->Picture().constBits()),
-             static_cast<const void*>(world.Canvas().Bits()));
+    QCOMPARE(form.DrawingImage->Picture().size(), QSize(404, 404));
   }
 
   void spinControls_data() {
@@ -222,6 +232,8 @@ class FormTest : public QObject {
       QCOMPARE(form.World().StepCount(), step);
       QCOMPARE(form.Chart1->Points(), expected);
       QTRY_COMPARE(form.lbl_Steps->text(), QString::number(step));
+      // The frame draws the picture after the step.
+      QTRY_COMPARE(form.DrawingImage->Picture(), Rendered(form.World()));
     }
     QCOMPARE(expected.first(), QPointF(1, 2000));
     QTRY_COMPARE(form.Series1->points(), expected);
@@ -270,10 +282,13 @@ class FormTest : public QObject {
     // a loaded or instrumented machine: wait for it, not for a frame count.
     QTRY_VERIFY_WITH_TIMEOUT(form.Series1->points().isEmpty(), 5000);
     QCOMPARE(form.lbl_Steps->text(), QStringLiteral("5"));
-    const dla::TCanvas& canvas = form.World().Canvas();
+    // The new population's dots on open cells.
+    QCOMPARE(form.World().LastChange(), dla::TWorld::TChange::AgentsPlaced);
+    QTRY_COMPARE(form.DrawingImage->Picture(), Rendered(form.World()));
+    const QImage& picture = form.DrawingImage->Picture();
     int red = 0;
-    for (int y = 0; y < canvas.Height(); ++y)
-      for (int x = 0; x < canvas.Width(); ++x) red += canvas.PixelColour(x, y) == dla::TCanvas::Red;
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x) red += picture.pixel(x, y) == qRgb(255, 0, 0);
     QVERIFY(red > 0);
 
     form.B_stopClick();
@@ -466,6 +481,13 @@ class FormTest : public QObject {
     form.A_copyPicture->trigger();
     QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
              saved.convertToFormat(QImage::Format_RGB32));
+    // A copy after one more step, before any frame, has that step too.
+    form.A_step->trigger();
+    form.A_copyPicture->trigger();
+    const QImage copied =
+        QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(copied, Rendered(form.World()));
+    QVERIFY(copied != saved.convertToFormat(QImage::Format_RGB32));
 
     // A new setup repeats the run from the given seed.
     form.A_setup->trigger();
@@ -525,7 +547,10 @@ class FormTest : public QObject {
     TWindow window;
     TForm1& form = window.Form;
     const QList<QAction*> speeds = form.Speeds->actions();
-    QCOMPARE(speeds.size(), 4);
+    QStringList names;
+    for (QAction* a : speeds) names << a->text();
+    QCOMPARE(names, (QStringList{"Full", "100 steps per second", "30 steps per second",
+                                 "10 steps per second"}));
     QVERIFY(speeds[0]->isChecked());
     QCOMPARE(form.Timer1->interval(), 1);
     const int intervals[] = {1, 10, 33, 100};
