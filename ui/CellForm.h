@@ -1,10 +1,11 @@
 // The main window: the drawing panel with the live lattice, the settings of
 // a setup (number of agents, aggregation threshold), the buttons, the step
 // counter and the free-agents chart. It owns one world of the model and
-// drives it from its handlers; Timer1 runs one step per tick.
+// drives it from its handlers; Timer1 runs one step per tick, or at the
+// fastest speed as many steps as fit in FastestBatchMs.
 //
-// The model steps up to a thousand times a second, far more often than a
-// screen can show. The
+// The model steps up to a thousand times a second at full speed and tens
+// of thousands at the fastest, far more often than a screen can show. The
 // handlers therefore only change the model and mark that it changed; a
 // frame timer draws the picture from the world and brings it, the step
 // label and the chart to the screen every FramePeriodMs, so a step never
@@ -51,8 +52,14 @@ class TForm1 : public QWidget {
 
   // Timer1's intervals in milliseconds for the speeds a user can choose:
   // full (one step per 1 ms tick, the default), then 100, 30 and 10 steps
-  // a second.
-  static constexpr int SpeedIntervalsMs[] = {1, 10, 33, 100};
+  // a second, then the fastest (FastestIntervalMs).
+  static constexpr int FastestIntervalMs = 0;
+  static constexpr int SpeedIntervalsMs[] = {1, 10, 33, 100, FastestIntervalMs};
+  // At the fastest speed Timer1 fires whenever the event loop has nothing
+  // else to do, and each tick runs steps until this many milliseconds have
+  // passed, so that a frame (FramePeriodMs) still comes between two
+  // batches.
+  static constexpr int FastestBatchMs = 12;
 
   // Builds the window from its layout, which switches Timer1 on, then runs
   // FormCreate. The options' agents and threshold are written into their
@@ -136,6 +143,11 @@ class TForm1 : public QWidget {
   void SaveChart();
   // Timer1's interval from SpeedIntervalsMs.
   void SetSpeed(int intervalMs);
+  // What a tick of Timer1 runs: one step (Timer1Timer), or at the fastest
+  // speed steps until FastestBatchMs have passed or Timer1 is off (the run
+  // has ended). A step that throws ends the batch with its error, having
+  // changed nothing.
+  void Timer1Tick();
 
   // Runs after each change of the window's size: centres Panel1 for the
   // outer size the window has now.
