@@ -14,7 +14,7 @@ dla::TWorld SteppedWorld(const benchmark::State& state) {
   const auto agents = static_cast<std::int32_t>(state.range(1));
   const auto threshold = static_cast<std::uint16_t>(state.range(2));
   const auto steps = state.range(3);
-  dla::TWorld world(width, width, [] { dla::SetSeed(20261208u); });
+  dla::TWorld world(width, width, dla::FixedSeed(20261208u));
   world.CreateAgents(agents);
   while (steps < 0 || world.StepCount() < steps) {
     if (!world.RunStep(threshold).AnyFree) break;

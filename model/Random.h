@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace dla {
 
@@ -15,32 +16,18 @@ constexpr std::uint32_t NextSeed(std::uint32_t seed) noexcept {
   return seed * SeedMultiplier + 1u;
 }
 
-// The seed is one 32-bit word per thread. The program runs its model on one
-// thread, so for it this is the process-wide seed; the sweep runner gives
-// each run a thread of its own, and the runs stay independent.
-// While a SeedStream holds the seed, every function here that reads or
-// writes it stops the program: such a draw would be lost when the stream
-// gives the seed back.
-std::uint32_t Seed() noexcept;
-void SetSeed(std::uint32_t seed) noexcept;
+// Where a seeding takes its seed from: the program reads a clock, a run that
+// is to repeat gives a fixed value. Called once per seeding, on the thread
+// of the world that seeds.
+using SeedClock = std::function<std::uint32_t()>;
 
-// For SeedStream only: hands out the thread's seed and marks it lent, and
-// takes it back. Lending a lent seed stops the program.
-std::uint32_t LendSeed() noexcept;
-void ReturnSeed(std::uint32_t seed) noexcept;
+// The low 32 bits of the finest monotonic clock the platform has
+// (nanoseconds); a millisecond count if that clock cannot be read.
+std::uint32_t ClockSeed() noexcept;
 
-// Replaces the seed by the low 32 bits of the finest monotonic clock the
-// platform has (nanoseconds); falls back to a millisecond count if that clock
-// cannot be read.
-void SeedFromClock() noexcept;
-
-// Advances the seed once, then returns seed / 2^32: exact, 0 <= u < 1.
-long double UniformReal() noexcept;
-
-// Advances the seed once, then returns (n * seed) >> 32 as unsigned 32-bit
-// operands: 0 <= r < n for n >= 1. n <= 0 is taken as its unsigned pattern,
-// as the draw has no check (the model only passes n >= 1).
-std::int32_t UniformBelow(std::int32_t n) noexcept;
+// A clock that always reads `seed`: every seeding leaves the same seed, so
+// a world repeats its run.
+SeedClock FixedSeed(std::uint32_t seed);
 
 // Nearest integer, ties to even. Callers keep the low 32 bits.
 // Throws std::range_error for NaN or a value outside the 64-bit range, where

@@ -6,15 +6,30 @@
 namespace dla {
 
 TCanvas::TCanvas(std::int32_t width, std::int32_t height)
-    : width_(width), height_(height), stride_(static_cast<std::ptrdiff_t>(width) + Apron) {
+    : width_(width), height_(height), stride_(width) {
   if (width < 1 || height < 1) {
     throw std::invalid_argument("the drawing area needs at least one pixel each way");
   }
-  pixels_.assign(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height + Apron),
-                 ToPixel(White));
+  storage_.assign(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height),
+                  ToPixel(White));
+  bits_ = storage_.data();
 }
 
-void TCanvas::Fill(std::uint32_t colour) { std::fill(pixels_.begin(), pixels_.end(), ToPixel(colour)); }
+TCanvas::TCanvas(std::uint32_t* pixels, std::int32_t width, std::int32_t height, std::ptrdiff_t stride,
+                 PixelOrder order)
+    : width_(width), height_(height), stride_(stride), order_(order), bits_(pixels) {
+  if (width < 1 || height < 1 || stride < width || pixels == nullptr) {
+    throw std::invalid_argument("the drawing area needs at least one pixel each way");
+  }
+}
+
+void TCanvas::Fill(std::uint32_t colour) { FillBox(0, 0, width_, height_, Stored(colour)); }
+
+void TCanvas::FillBox(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2,
+                      std::uint32_t pixel) {
+  const std::int64_t bottom = std::min<std::int64_t>(y2, height_);
+  for (std::int64_t y = std::max<std::int64_t>(y1, 0); y < bottom; ++y) FillSpan(y, x1, x2, pixel);
+}
 
 void TCanvas::FillSpan(std::int64_t y, std::int64_t x1, std::int64_t x2, std::uint32_t pixel) {
   if (y < 0 || y >= height_) return;
@@ -28,8 +43,8 @@ void TCanvas::FillSpan(std::int64_t y, std::int64_t x1, std::int64_t x2, std::ui
 void TCanvas::Rectangle(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
   if (x1 >= x2 || y1 >= y2) return;
   const std::int64_t ring = std::max<std::int32_t>(penWidth_, 1);
-  const std::uint32_t pen = ToPixel(penColour_);
-  const std::uint32_t brush = ToPixel(brushColour_);
+  const std::uint32_t pen = Stored(penColour_);
+  const std::uint32_t brush = Stored(brushColour_);
   const std::int64_t top = std::max<std::int64_t>(y1, 0);
   const std::int64_t bottom = std::min<std::int64_t>(y2, height_);
   for (std::int64_t y = top; y < bottom; ++y) {
@@ -47,8 +62,8 @@ void TCanvas::Rectangle(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::
 
 void TCanvas::Ellipse(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
   if (x1 >= x2 || y1 >= y2) return;
-  const std::uint32_t pen = ToPixel(penColour_);
-  const std::uint32_t brush = ToPixel(brushColour_);
+  const std::uint32_t pen = Stored(penColour_);
+  const std::uint32_t brush = Stored(brushColour_);
   // Box in continuous coordinates [x1, x2) x [y1, y2); pixel (x, y) has its
   // centre at (x + 0.5, y + 0.5).
   const long double cx = (static_cast<long double>(x1) + static_cast<long double>(x2)) / 2;

@@ -1,5 +1,7 @@
 // The drawing image: a 32-bit pixel buffer of the drawing area's size with a
-// pen and a brush, on which cells and agents paint themselves.
+// pen and a brush, on which cells and agents paint themselves. It owns its
+// pixels, or draws into a buffer that its caller owns (a window's image, a
+// web page's pixels).
 #pragma once
 
 #include <cstddef>
@@ -8,44 +10,63 @@
 
 namespace dla {
 
+// How a pixel is stored in its 32-bit word; every pixel is opaque (alpha 255).
+enum class PixelOrder {
+  // 0xFFRRGGBB: Qt's QImage::Format_RGB32 / Format_ARGB32 on every platform.
+  Argb32,
+  // 0xFFBBGGRR: the bytes R, G, B, A in memory on a little-endian machine,
+  // a web canvas's ImageData.
+  Rgba8888,
+};
+
 // Colours come in as 0x00BBGGRR (red in the lowest byte; the top byte is
-// ignored). Pixels are stored as 0xFFRRGGBB, the layout of Qt's
-// QImage::Format_RGB32 / Format_ARGB32 on every platform, so a window shows
-// the buffer without converting it.
+// ignored) and are stored in the canvas's pixel order, Argb32 unless asked
+// otherwise, so a window shows the buffer without converting it.
 class TCanvas {
  public:
-  // Rows and columns past the right and bottom edge that exist in memory but
-  // are never shown. They let the step paint a cell square of the last
-  // column or row, which reaches one pixel past a 3*n-1 wide area, without
-  // clipping each write.
-  static constexpr std::int32_t Apron = 4;
-
   static constexpr std::uint32_t White = 0x00FFFFFF;
   static constexpr std::uint32_t Black = 0x00000000;
   static constexpr std::uint32_t Red = 0x000000FF;
 
-  // A white canvas of width x height pixels, black pen of width 1, white
-  // brush. Throws std::invalid_argument unless both are at least 1.
+  // A white canvas of width x height pixels (Argb32), black
+  // pen of width 1, white brush. Throws std::invalid_argument unless both
+  // are at least 1.
   TCanvas(std::int32_t width, std::int32_t height);
-  // An empty canvas, 0 x 0 pixels and no storage: what a world that does
-  // not paint hands out. Nothing may be drawn on it.
+  // A canvas on the caller's buffer of height rows of `stride` pixels,
+  // width <= stride, left as it is; no apron. The buffer must outlive the
+  // canvas. Throws std::invalid_argument unless width and height are at
+  // least 1 and stride >= width.
+  TCanvas(std::uint32_t* pixels, std::int32_t width, std::int32_t height, std::ptrdiff_t stride,
+          PixelOrder order);
+  // An empty canvas, 0 x 0 pixels and no storage. Nothing may be drawn on it.
   TCanvas() noexcept = default;
+  // Moving keeps the pixels where they are; a copy would have to re-point a
+  // view, and nothing needs one.
+  TCanvas(TCanvas&&) noexcept = default;
+  TCanvas& operator=(TCanvas&&) noexcept = default;
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
 
   std::int32_t Width() const noexcept { return width_; }
   std::int32_t Height() const noexcept { return height_; }
-  // Pixels from one row to the next; at least Width() + Apron.
+  // Pixels from one row to the next, at least Width().
   std::ptrdiff_t Stride() const noexcept { return stride_; }
+  PixelOrder Order() const noexcept { return order_; }
   // The top-left pixel; Height() rows of Width() pixels, Stride() apart.
-  const std::uint32_t* Bits() const noexcept { return pixels_.data(); }
+  const std::uint32_t* Bits() const noexcept { return bits_; }
 
   // The pixel at (x, y), 0 <= x < Width(), 0 <= y < Height(), as stored
-  // (0xFFRRGGBB) and as a model colour (0x00BBGGRR).
+  // and as a model colour (0x00BBGGRR).
   std::uint32_t Pixel(std::int32_t x, std::int32_t y) const noexcept {
-    return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_) +
-                   static_cast<std::size_t>(x)];
+    return bits_[static_cast<std::ptrdiff_t>(y) * stride_ + x];
   }
   std::uint32_t PixelColour(std::int32_t x, std::int32_t y) const noexcept {
-    return ToColour(Pixel(x, y));
+    const std::uint32_t pixel = Pixel(x, y);
+    return order_ == PixelOrder::Argb32 ? ToColour(pixel) : pixel & 0x00FFFFFFu;
+  }
+  // A model colour as this canvas stores it.
+  std::uint32_t Stored(std::uint32_t colour) const noexcept {
+    return order_ == PixelOrder::Argb32 ? ToPixel(colour) : 0xFF000000u | colour;
   }
 
   void SetPenColour(std::uint32_t colour) noexcept { penColour_ = colour; }
@@ -71,24 +92,12 @@ class TCanvas {
   // Fills the whole canvas with one model colour.
   void Fill(std::uint32_t colour);
 
-  // Unclipped fills for the step, in stored (0xFFRRGGBB) colours. The caller
-  // guarantees 0 <= left, 0 <= top and that the block ends within Width() +
-  // Apron and Height() + Apron.
-  std::uint32_t* Row(std::int32_t y) noexcept {
-    return pixels_.data() + static_cast<std::ptrdiff_t>(y) * stride_;
-  }
-  void FillSquare4(std::int32_t left, std::int32_t top, std::uint32_t pixel) noexcept {
-    for (std::int32_t dy = 0; dy < 4; ++dy) {
-      std::uint32_t* p = Row(top + dy) + left;
-      p[0] = pixel; p[1] = pixel; p[2] = pixel; p[3] = pixel;
-    }
-  }
-  void FillBlock2(std::int32_t left, std::int32_t top, std::uint32_t pixel) noexcept {
-    std::uint32_t* p = Row(top) + left;
-    p[0] = pixel; p[1] = pixel;
-    p += stride_;
-    p[0] = pixel; p[1] = pixel;
-  }
+  // The first pixel of row y, 0 <= y < Height(), for writing stored pixels
+  // directly.
+  std::uint32_t* Row(std::int32_t y) noexcept { return bits_ + static_cast<std::ptrdiff_t>(y) * stride_; }
+  // Paints the pixels x1 <= x < x2, y1 <= y < y2 with a stored pixel, clipped
+  // to the canvas.
+  void FillBox(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, std::uint32_t pixel);
 
   // 0x00BBGGRR <-> 0xFFRRGGBB.
   static constexpr std::uint32_t ToPixel(std::uint32_t colour) noexcept {
@@ -105,7 +114,10 @@ class TCanvas {
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   std::ptrdiff_t stride_ = 0;
-  std::vector<std::uint32_t> pixels_;
+  PixelOrder order_ = PixelOrder::Argb32;
+  // Empty for a canvas on the caller's buffer.
+  std::vector<std::uint32_t> storage_;
+  std::uint32_t* bits_ = nullptr;
   std::uint32_t penColour_ = Black;
   std::int32_t penWidth_ = 1;
   std::uint32_t brushColour_ = White;

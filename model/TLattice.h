@@ -37,16 +37,6 @@ class TLattice {
   const std::int32_t* States() const noexcept { return state_.data(); }
   // 0 open, 255 aggregated (TCell::Shade).
   const std::uint8_t* Shades() const noexcept { return shade_.data(); }
-  // Per-cell marks: the low four bits count the aggregated cells in the
-  // cell's 3 x 3 block (a cell counted again where the lattice is narrower
-  // than 3), so 0 means the block is all open and 9 all aggregated; the
-  // painting step sets the two flags below and clears them with the State.
-  static constexpr std::uint8_t AggregatedNearbyMask = 0x0F;
-  static constexpr std::uint8_t RegisteredFlag = 0x10;    // an agent registered this step
-  static constexpr std::uint8_t SquareListedFlag = 0x20;  // its square is listed for restoring
-  std::uint8_t* Marks() noexcept { return marks_.data(); }
-  const std::uint8_t* Marks() const noexcept { return marks_.data(); }
-
   // Sum of State over the 3 x 3 block round the cell, the lattice closed
   // into a torus, a cell counted again where the lattice is narrower than 3.
   std::int64_t BlockSum(std::int32_t column, std::int32_t row) const noexcept {
@@ -58,8 +48,8 @@ class TLattice {
     }
     return sum;
   }
-  // Shade 255 for an open cell, and its block's neighbours told.
-  void Aggregate(std::int32_t column, std::int32_t row) noexcept;
+  // Shade 255: the cell at `index` is aggregated.
+  void Aggregate(std::size_t index) noexcept { shade_[index] = 255; }
   // Every cell open with State 0.
   void Clear() noexcept;
 
@@ -68,7 +58,6 @@ class TLattice {
   std::int32_t rows_;
   std::vector<std::int32_t> state_;
   std::vector<std::uint8_t> shade_;
-  std::vector<std::uint8_t> marks_;
 };
 
 }  // namespace dla

@@ -4,16 +4,6 @@
 
 namespace dla {
 
-std::int32_t TAgent::RandomBetween(std::int32_t a, std::int32_t b) {
-  SeedStream draws;
-  return draws.Between(a, b);
-}
-
-void TAgent::ChangeHeading(std::int32_t n) {
-  SeedStream draws;
-  ChangeHeading(n, draws);
-}
-
 void TAgent::Draw(TCanvas& canvas) const {
   canvas.SetPenColour(TCanvas::Red);
   canvas.SetPenWidth(1);

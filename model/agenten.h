@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "Random.h"
-#include "SeedStream.h"
+#include "TRandom.h"
 
 namespace dla {
 
@@ -26,18 +26,18 @@ class TAgent {
   std::int32_t DX = 0;
   std::int32_t DY = 0;
 
-  // One draw u; RoundHalfEven(u * (b - a + 1) + a), so the result runs from
-  // a to b + 1, the two ends half as likely as the inner values. b - a + 1
-  // wraps modulo 2^32.
-  static std::int32_t RandomBetween(std::int32_t a, std::int32_t b);
+  // One draw from `random`: RoundHalfEven(u * (b - a + 1) + a), so the
+  // result runs from a to b + 1, the two ends half as likely as the inner
+  // values. b - a + 1 wraps modulo 2^32. Reads and writes no field.
+  static std::int32_t RandomBetween(std::int32_t a, std::int32_t b, TRandom& random) noexcept {
+    return random.Between(a, b);
+  }
 
-  // Heading += 45 * RandomBetween(-n, n) (wrapping), then DX and DY from it,
-  // drawing from the thread's seed.
-  void ChangeHeading(std::int32_t n);
-  // The same turn, drawing from a stream the caller holds: the step's form.
-  void ChangeHeading(std::int32_t n, SeedStream& draws) noexcept {
+  // Heading += 45 * RandomBetween(-n, n) (wrapping), then DX and DY from the
+  // new heading.
+  void ChangeHeading(std::int32_t n, TRandom& random) noexcept {
     const auto negated = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(n));
-    const auto units = static_cast<std::uint32_t>(draws.Between(negated, n));
+    const auto units = static_cast<std::uint32_t>(RandomBetween(negated, n, random));
     Heading = static_cast<std::int32_t>(static_cast<std::uint32_t>(Heading) + 45u * units);
     const int sector = HeadingSector(Heading);
     DX = SectorSine[sector];

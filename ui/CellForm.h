@@ -1,12 +1,15 @@
 // The main window: the drawing panel with the live lattice, the settings of
 // a setup (number of agents, aggregation threshold), the buttons, the step
 // counter and the free-agents chart. It owns one world of the model and
-// drives it from its handlers; Timer1 runs one step per tick.
+// drives it from its handlers; Timer1 runs one step per tick, or at the
+// fastest speed as many steps as fit in FastestBatchMs.
 //
-// The model steps up to a thousand times a second, far more often than a
-// screen can show. The handlers therefore only change the model and mark
-// what changed; a frame timer brings the picture, the step label and the
-// chart to the screen every FramePeriodMs, so a repaint never costs a step.
+// The model steps up to a thousand times a second at full speed and tens
+// of thousands at the fastest, far more often than a screen can show. The
+// handlers therefore only change the model and mark that it changed; a
+// frame timer draws the picture from the world and brings it, the step
+// label and the chart to the screen every FramePeriodMs, so a step never
+// paints and a picture is drawn at most once a frame.
 #pragma once
 
 #include <QBasicTimer>
@@ -49,8 +52,14 @@ class TForm1 : public QWidget {
 
   // Timer1's intervals in milliseconds for the speeds a user can choose:
   // full (one step per 1 ms tick, the default), then 100, 30 and 10 steps
-  // a second.
-  static constexpr int SpeedIntervalsMs[] = {1, 10, 33, 100};
+  // a second, then the fastest (FastestIntervalMs).
+  static constexpr int FastestIntervalMs = 0;
+  static constexpr int SpeedIntervalsMs[] = {1, 10, 33, 100, FastestIntervalMs};
+  // At the fastest speed Timer1 fires whenever the event loop has nothing
+  // else to do, and each tick runs steps until this many milliseconds have
+  // passed, so that a frame (FramePeriodMs) still comes between two
+  // batches.
+  static constexpr int FastestBatchMs = 12;
 
   // Builds the window from its layout, which switches Timer1 on, then runs
   // FormCreate. The options' agents and threshold are written into their
@@ -81,7 +90,7 @@ class TForm1 : public QWidget {
   QLabel* lbl_Steps;
   TFreeAgentsChart* Chart1;
   QLineSeries* Series1;
-  // Shows the world's canvas inside ZeichenPanel; made by FormCreate.
+  // Shows the world's picture inside ZeichenPanel; made by FormCreate.
   TDrawingImage* DrawingImage = nullptr;
 
   // Beyond the layout, owned by the window. ContextMenu opens on the
@@ -107,7 +116,7 @@ class TForm1 : public QWidget {
   // for it.
   std::function<QString(const QString&, const QString&, const QString&)> AskSavePath;
 
-  // The world: lattice, cells, agents, canvas and step counter.
+  // The world: lattice, cells, agents and step counter.
   const dla::TWorld& World() const noexcept { return *world_; }
 
   // The handlers. Qt reaches them through the error display; called
@@ -123,8 +132,9 @@ class TForm1 : public QWidget {
   //
   // One step while Timer1 is off (nothing while it runs).
   void StepOnce();
-  // Saves the drawing's pixels as they are now, exactly, as PNG at the path
-  // AskSavePath gives; throws std::runtime_error if it cannot be written.
+  // Saves the picture after the current step, exactly (drawn from the
+  // world when asked, not the last frame's), as PNG at the path AskSavePath
+  // gives; throws std::runtime_error if it cannot be written.
   void SavePicture();
   // Writes every point of the chart as "step,free_agents" lines, as
   // dla-batch prints a run, at the path AskSavePath gives.
@@ -133,6 +143,11 @@ class TForm1 : public QWidget {
   void SaveChart();
   // Timer1's interval from SpeedIntervalsMs.
   void SetSpeed(int intervalMs);
+  // What a tick of Timer1 runs: one step (Timer1Timer), or at the fastest
+  // speed steps until FastestBatchMs have passed or Timer1 is off (the run
+  // has ended). A step that throws ends the batch with its error, having
+  // changed nothing.
+  void Timer1Tick();
 
   // Runs after each change of the window's size: centres Panel1 for the
   // outer size the window has now.
@@ -180,6 +195,8 @@ class TForm1 : public QWidget {
   void CentrePanel1();
   // Brings what the handlers changed to the screen.
   void ShowFrame();
+  // Draws the world's picture into the drawing image now.
+  void DrawWorld();
   // Sets lbl_Steps' text, its width following the text and its right edge
   // staying where the layout puts it.
   void SetStepsText(const QString& text);
@@ -188,7 +205,8 @@ class TForm1 : public QWidget {
   std::optional<std::uint32_t> fixedSeed_;
   std::unique_ptr<dla::TWorld> world_;
   QBasicTimer frame_;
-  bool pictureChanged_ = false;
+  // The world changed since the picture was last drawn.
+  bool worldChanged_ = false;
   bool stepChanged_ = false;
   int lastStep_ = 0;
 };

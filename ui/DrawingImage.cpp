@@ -3,17 +3,30 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
-#include "TCanvas.h"
+#include "Render.h"
+#include "TWorld.h"
 
-TDrawingImage::TDrawingImage(const dla::TCanvas& canvas, QWidget* parent)
-    : QWidget(parent),
-      picture_(reinterpret_cast<const uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
-               static_cast<qsizetype>(canvas.Stride() * 4), QImage::Format_RGB32) {
+TDrawingImage::TDrawingImage(QSize size, QWidget* parent)
+    : QWidget(parent), picture_(size, QImage::Format_RGB32) {
+  picture_.fill(Qt::white);
   // Every pixel of the widget is painted below, so Qt need not clear it.
   setAttribute(Qt::WA_OpaquePaintEvent);
-  resize(canvas.Width(), canvas.Height());
+  resize(size);
+}
+
+void TDrawingImage::Draw(const dla::TWorld& world) {
+  if (world.DrawingWidth() != picture_.width() || world.DrawingHeight() != picture_.height())
+    throw std::invalid_argument("the world's drawing area is not the picture's size");
+  // bits() on a shared picture (a copy handed out earlier still alive)
+  // detaches first, so that copy keeps the picture it was taken of.
+  dla::Render(world, reinterpret_cast<std::uint32_t*>(picture_.bits()),
+              static_cast<std::ptrdiff_t>(picture_.bytesPerLine() / 4), dla::PixelOrder::Argb32);
+  update();
 }
 
 int TDrawingImage::SourcePixel(int device, int deviceCount, int source) noexcept {

@@ -1,12 +1,12 @@
-// The drawing image: shows the world's canvas inside the drawing panel, one
-// canvas pixel per logical pixel from the top-left corner.
+// The drawing image: shows the world's picture inside the drawing panel, one
+// picture pixel per logical pixel from the top-left corner.
 //
-// The widget reads the canvas's memory in place (a QImage over
-// TCanvas::Bits(), Stride() pixels per line, QImage::Format_RGB32), so on a
-// screen of device pixel ratio 1 a repaint copies the pixels to the screen
-// once and no frame copies them into an image first. The model paints into
-// the canvas; whoever runs the model calls update() when the picture should
-// reach the screen.
+// The widget owns the picture, a QImage of the drawing area in
+// QImage::Format_RGB32, which is the pixel order dla::Render writes as
+// PixelOrder::Argb32: the world's picture is drawn straight into it, and on a
+// screen of device pixel ratio 1 a repaint copies it to the screen once.
+// The step never draws; whoever runs the model calls Draw() when the picture
+// should reach the screen (at a frame) or be read (saving, copying).
 #pragma once
 
 #include <QImage>
@@ -14,25 +14,30 @@
 #include <vector>
 
 namespace dla {
-class TCanvas;
+class TWorld;
 }
 
 class TDrawingImage : public QWidget {
   Q_OBJECT
 
  public:
-  // The canvas must outlive the widget and keep its pixel buffer where it is
-  // (TCanvas never reallocates it). The widget takes the canvas's size.
-  explicit TDrawingImage(const dla::TCanvas& canvas, QWidget* parent = nullptr);
+  // A white picture of `size` pixels (both at least 1); the widget takes
+  // that size.
+  explicit TDrawingImage(QSize size, QWidget* parent = nullptr);
 
-  // The picture as the widget reads it: shares the canvas's memory.
+  // Draws the world's picture over the whole picture (dla::Render) and
+  // schedules a repaint. Throws std::invalid_argument, changing nothing,
+  // when the world's drawing area is not the picture's size.
+  void Draw(const dla::TWorld& world);
+
+  // The picture as the last Draw() left it.
   const QImage& Picture() const noexcept { return picture_; }
 
   // Which of `source` pixels device pixel `device` of `deviceCount` shows
   // when `source` pixels are stretched over `deviceCount` device pixels by
   // nearest neighbour: device * source / deviceCount, rounded down. Every
   // device pixel shows exactly one source pixel, so the picture stays crisp
-  // and fills its panel at any device pixel ratio (1.5 gives each canvas
+  // and fills its panel at any device pixel ratio (1.5 gives each picture
   // pixel one or two device pixels in turn).
   static int SourcePixel(int device, int deviceCount, int source) noexcept;
 

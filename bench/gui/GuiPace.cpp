@@ -1,8 +1,9 @@
-// dla-gui-pace [--seconds T] [--agents N] [--rounds R]
+// dla-gui-pace [--seconds T] [--agents N] [--rounds R] [--fastest]
 //
 // Builds the window in this process with N agents and the threshold "-1"
-// (nothing ever aggregates, so the run does not end and the chart keeps
-// growing) and shows it. Then, R times in turn with the window shown:
+// (nothing ever aggregates, so the run does not end, every agent stays free
+// and the chart keeps growing) and shows it. Then, R times in turn with the
+// window shown:
 //  - the ceiling: Timer1 off, a bare 1 ms timer doing nothing for one
 //    second; the rate at which its ticks arrive is the most the program's
 //    pace can be on this machine at that moment;
@@ -11,10 +12,16 @@
 // holds on a busy machine where either alone would drift. Prints one line
 // per round on standard error, then
 //   steps_per_second=S repaints_per_second=R timer_ceiling=C share=P
-//   share_min=A share_max=B rounds=R
+//   share_min=A share_max=B chart_repaints_per_second=H rounds=R
 // with S, C and P the medians over the rounds and A..B the spread of the
-// share. R counts the repaints of the lattice picture. Needs a display
-// (xvfb-run -a).
+// share. R counts the repaints of the lattice picture (frames that showed
+// a new picture), H those of the chart.
+//
+// With --fastest the window runs at the speed "Fastest" (a batch of steps
+// per tick) and there is no ceiling to compare with; it prints
+//   steps_per_second=S steps_min=A steps_max=B repaints_per_second=R
+//   chart_repaints_per_second=H steps_per_repaint=F rounds=R
+// (medians; A..B the spread of S). Needs a display (xvfb-run -a).
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
@@ -39,15 +46,17 @@ struct Options {
   double seconds = 5.0;
   int agents = 2000;
   int rounds = 5;
+  bool fastest = false;
 };
 
 [[noreturn]] void Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "dla-gui-pace: %s\n", problem);
   std::fprintf(problem ? stderr : stdout,
-               "usage: dla-gui-pace [--seconds T] [--agents N] [--rounds R]\n"
+               "usage: dla-gui-pace [--seconds T] [--agents N] [--rounds R] [--fastest]\n"
                "  --seconds T  how long each round runs the window, 0.5 to 3600 (default 5)\n"
                "  --agents N   number of agents, 1 to 10000 (default 2000)\n"
-               "  --rounds R   rounds of ceiling and pace, 1 to 100 (default 5)\n");
+               "  --rounds R   rounds of ceiling and pace, 1 to 100 (default 5)\n"
+               "  --fastest    run at the speed \"Fastest\", without the ceiling\n");
   std::exit(problem ? 2 : 0);
 }
 
@@ -56,6 +65,11 @@ Options Parse(const QStringList& arguments) {
   for (qsizetype i = 1; i < arguments.size(); ++i) {
     const QString& name = arguments[i];
     if (name == QLatin1String("--help")) Usage(nullptr);
+    if (name == QLatin1String("--fastest")) {
+      if (options.fastest) Usage("--fastest given twice");
+      options.fastest = true;
+      continue;
+    }
     if (name != QLatin1String("--seconds") && name != QLatin1String("--agents") &&
         name != QLatin1String("--rounds"))
       Usage("unknown option");
@@ -126,6 +140,7 @@ int main(int argc, char** argv) {
   form.Edit_anzAg->setText(QString::number(options.agents));
   form.Edit_thresh->setText(QStringLiteral("-1"));
   form.B_setupClick();
+  if (options.fastest) form.SetSpeed(TForm1::FastestIntervalMs);
   TPaintCounter counter;
   form.DrawingImage->installEventFilter(&counter);
   TPaintCounter chartCounter;
@@ -138,7 +153,7 @@ int main(int argc, char** argv) {
 
   std::vector<double> paces, ceilings, shares, repaints, chartRepaints;
   for (int round = 1; round <= options.rounds; ++round) {
-    const double ceiling = TimerCeiling();
+    const double ceiling = options.fastest ? 0.0 : TimerCeiling();
 
     const int firstStep = form.World().StepCount();
     counter.Paints = 0;
@@ -152,10 +167,18 @@ int main(int argc, char** argv) {
     const double pace = (form.World().StepCount() - firstStep) / elapsed;
 
     paces.push_back(pace);
-    ceilings.push_back(ceiling);
-    shares.push_back(pace / ceiling);
     repaints.push_back(static_cast<double>(counter.Paints) / elapsed);
     chartRepaints.push_back(static_cast<double>(chartCounter.Paints) / elapsed);
+    if (options.fastest) {
+      std::fprintf(stderr,
+                   "round=%d steps_per_second=%.1f repaints_per_second=%.1f "
+                   "chart_repaints_per_second=%.1f chart_points=%lld\n",
+                   round, pace, repaints.back(), chartRepaints.back(),
+                   static_cast<long long>(form.Chart1->Stored().Count()));
+      continue;
+    }
+    ceilings.push_back(ceiling);
+    shares.push_back(pace / ceiling);
     std::fprintf(stderr,
                  "round=%d steps_per_second=%.1f timer_ceiling=%.1f share=%.3f "
                  "repaints_per_second=%.1f chart_repaints_per_second=%.1f chart_points=%lld\n",
@@ -165,6 +188,16 @@ int main(int argc, char** argv) {
 
   std::fprintf(stderr, "agents=%d seconds_per_round=%.2f window=%dx%d\n", options.agents,
                options.seconds, form.width(), form.height());
+  if (options.fastest) {
+    const double frames = Median(repaints);
+    std::printf(
+        "steps_per_second=%.1f steps_min=%.1f steps_max=%.1f repaints_per_second=%.1f "
+        "chart_repaints_per_second=%.1f steps_per_repaint=%.1f rounds=%d\n",
+        Median(paces), *std::min_element(paces.begin(), paces.end()),
+        *std::max_element(paces.begin(), paces.end()), frames, Median(chartRepaints),
+        frames > 0 ? Median(paces) / frames : 0.0, options.rounds);
+    return 0;
+  }
   std::printf(
       "steps_per_second=%.1f repaints_per_second=%.1f timer_ceiling=%.1f share=%.3f "
       "share_min=%.3f share_max=%.3f chart_repaints_per_second=%.1f rounds=%d\n",

@@ -38,10 +38,10 @@ TEST(Agent, NewAgentIsZeroAndPlacingKeepsTheStepVector) {
 }
 
 TEST(Agent, RandomBetweenRunsFromAToBPlusOne) {
-  SetSeed(2024);
+  TRandom random(2024);
   std::map<std::int32_t, int> counts;
   const int draws = 200000;
-  for (int i = 0; i < draws; ++i) ++counts[TAgent::RandomBetween(-2, 2)];
+  for (int i = 0; i < draws; ++i) ++counts[TAgent::RandomBetween(-2, 2, random)];
   EXPECT_EQ(counts.begin()->first, -2);
   EXPECT_EQ(counts.rbegin()->first, 3);
   EXPECT_EQ(counts.size(), 6u);
@@ -53,8 +53,8 @@ TEST(Agent, RandomBetweenRunsFromAToBPlusOne) {
 TEST(Agent, HalfwayDrawLeavesTheHeading) {
   TAgent agent;
   agent.SetHeading(90);
-  SetSeed(SeedBefore(0x80000000u));
-  agent.ChangeHeading(2);
+  TRandom random(SeedBefore(0x80000000u));
+  agent.ChangeHeading(2, random);
   EXPECT_EQ(agent.Heading, 90);
   EXPECT_EQ(agent.DX, 1);
   EXPECT_EQ(agent.DY, 0);
@@ -63,8 +63,8 @@ TEST(Agent, HalfwayDrawLeavesTheHeading) {
 TEST(Agent, HeadingWrapsModulo2To32) {
   TAgent agent;
   agent.SetHeading(2147483610);
-  SetSeed(SeedForTurn(1));
-  agent.ChangeHeading(2);
+  TRandom random(SeedForTurn(1));
+  agent.ChangeHeading(2, random);
   EXPECT_EQ(agent.Heading, -2147483641);
   EXPECT_EQ(agent.DX, RoundedSine(-2147483641));
 }
@@ -81,9 +81,9 @@ TEST(Agent, RandomBetweenMatchesTheExtendedPrecisionFormula) {
     const std::uint32_t seed = i % 1000 < 7 ? SeedBefore(0x80000000u) : s * 2654435761u;
     const auto count = static_cast<std::int32_t>(static_cast<std::uint32_t>(b) - static_cast<std::uint32_t>(a) + 1u);
     const long double u = std::ldexp(static_cast<long double>(NextSeed(seed)), -32);
-    SetSeed(seed);
-    ASSERT_EQ(TAgent::RandomBetween(a, b), Low32(RoundHalfEven(u * count + a))) << seed << " " << a;
-    ASSERT_EQ(Seed(), NextSeed(seed));
+    TRandom random(seed);
+    ASSERT_EQ(TAgent::RandomBetween(a, b, random), Low32(RoundHalfEven(u * count + a))) << seed << " " << a;
+    ASSERT_EQ(random.Seed(), NextSeed(seed));
   }
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "AggregateMeasures.h"
+#include "CellGrid.h"
 #include "TWorld.h"
 
 namespace dla {
@@ -151,7 +152,7 @@ TEST(AggregateMeasures, RefusesALatticeOfTheWrongSize) {
 
 TEST(AggregateMeasures, ReadsTheWorldColumnByRow) {
   // A lattice wider than high, so that a transposed read shows.
-  TWorld world(300, 150, [] { SetSeed(5); });
+  TWorld world(300, 150, FixedSeed(5));
   world.CreateAgents(1500);
   for (int i = 0; i < 40; ++i) world.RunStep(4);
   ASSERT_GT(world.AggregatedCells(), 0);
@@ -159,7 +160,7 @@ TEST(AggregateMeasures, ReadsTheWorldColumnByRow) {
   ASSERT_EQ(lattice.size(), 100u * 50u);
   for (std::int32_t r = 0; r < 50; ++r) {
     for (std::int32_t c = 0; c < 100; ++c) {
-      ASSERT_EQ(lattice[static_cast<std::size_t>(r * 100 + c)] != 0, world.Cell(c, r).Shade != 0)
+      ASSERT_EQ(lattice[static_cast<std::size_t>(r * 100 + c)] != 0, test::CellGrid(world).Cell(c, r).Shade != 0)
           << c << "," << r;
     }
   }

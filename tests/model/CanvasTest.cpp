@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <utility>
 
@@ -34,7 +35,7 @@ TEST(Canvas, StartsWhiteWithABlackPenAndAWhiteBrush) {
   EXPECT_EQ(canvas.PenColour(), TCanvas::Black);
   EXPECT_EQ(canvas.PenWidth(), 1);
   EXPECT_EQ(canvas.BrushColour(), TCanvas::White);
-  EXPECT_GE(canvas.Stride(), canvas.Width() + TCanvas::Apron);
+  EXPECT_EQ(canvas.Stride(), canvas.Width());
   EXPECT_THROW(TCanvas(0, 5), std::invalid_argument);
 }
 
@@ -45,6 +46,20 @@ TEST(Canvas, StoresPixelsInQtsRgb32Layout) {
   canvas.Rectangle(0, 0, 1, 1);
   EXPECT_EQ(canvas.Bits()[0], 0xFF112233u);
   EXPECT_EQ(canvas.PixelColour(0, 0), 0x00332211u);
+
+  // On a caller's buffer in a web canvas's order: the bytes R, G, B, A, and
+  // nothing written past the width.
+  std::uint32_t buffer[8] = {};
+  TCanvas view(buffer, 2, 2, 4, PixelOrder::Rgba8888);
+  view.SetPenColour(0x00332211);
+  view.SetBrushColour(0x00332211);
+  view.Rectangle(0, 0, 9, 9);
+  unsigned char bytes[4];
+  std::memcpy(bytes, buffer, 4);
+  EXPECT_EQ(std::vector<int>(bytes, bytes + 4), (std::vector<int>{0x11, 0x22, 0x33, 0xFF}));
+  EXPECT_EQ(view.PixelColour(1, 1), 0x00332211u);
+  EXPECT_EQ(buffer[2] | buffer[3] | buffer[6] | buffer[7], 0u);
+  EXPECT_THROW(TCanvas(buffer, 5, 2, 4, PixelOrder::Argb32), std::invalid_argument);
 }
 
 TEST(Canvas, ShapesLeaveOutTheRightColumnAndBottomRow) {

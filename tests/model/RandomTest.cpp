@@ -8,41 +8,41 @@
 
 #include "Random.h"
 #include "SeedHelpers.h"
-#include "SeedStream.h"
+#include "TRandom.h"
 
 namespace dla {
 namespace {
 
 TEST(Random, SeedUpdatesFromZero) {
-  SetSeed(0);
+  TRandom random(0);
   const std::vector<std::uint32_t> expected = {1u, 134775814u, 3698175007u, 870078620u, 1172187917u};
   for (const std::uint32_t value : expected) {
-    UniformReal();
-    EXPECT_EQ(Seed(), value);
+    random.UniformReal();
+    EXPECT_EQ(random.Seed(), value);
   }
 }
 
 TEST(Random, UniformBelowEightFromZero) {
-  SetSeed(0);
-  for (const std::int32_t value : {0, 0, 6, 1, 2}) EXPECT_EQ(UniformBelow(8), value);
+  TRandom random(0);
+  for (const std::int32_t value : {0, 0, 6, 1, 2}) EXPECT_EQ(random.UniformBelow(8), value);
 }
 
 TEST(Random, UniformRealIsTheSeedOverTwoToThe32) {
-  SetSeed(0);
-  EXPECT_EQ(UniformReal(), std::ldexp(1.0L, -32));
+  TRandom random(0);
+  EXPECT_EQ(random.UniformReal(), std::ldexp(1.0L, -32));
   // 649090867 updates to 0: u is exactly 0 and every UniformBelow is 0.
-  SetSeed(649090867u);
-  EXPECT_EQ(UniformReal(), 0.0L);
+  random.Reseed(649090867u);
+  EXPECT_EQ(random.UniformReal(), 0.0L);
   for (const std::int32_t n : {1, 8, 135, 1 << 30}) {
-    SetSeed(649090867u);
-    EXPECT_EQ(UniformBelow(n), 0) << n;
+    random.Reseed(649090867u);
+    EXPECT_EQ(random.UniformBelow(n), 0) << n;
   }
 }
 
 TEST(Random, UniformBelowOneStillAdvances) {
-  SetSeed(0);
-  EXPECT_EQ(UniformBelow(1), 0);
-  EXPECT_EQ(Seed(), 1u);
+  TRandom random(0);
+  EXPECT_EQ(random.UniformBelow(1), 0);
+  EXPECT_EQ(random.Seed(), 1u);
 }
 
 TEST(Random, UniformBelowTakesTheTopBits) {
@@ -56,9 +56,9 @@ TEST(Random, UniformBelowTakesTheTopBits) {
                {0x80000000u, 2, 1},  {0x80000000u, 7, 3},      {0x80000000u, 500, 250},
                {0x7FFFFFFFu, 2, 0},  {0x7FFFFFFFu, 7, 3},      {0x7FFFFFFFu, 500, 249}};
   for (const auto& c : cases) {
-    SetSeed(test::SeedBefore(c.next));
-    EXPECT_EQ(UniformBelow(c.n), c.expected) << std::hex << c.next << std::dec << " below " << c.n;
-    EXPECT_EQ(Seed(), c.next);
+    TRandom random(test::SeedBefore(c.next));
+    EXPECT_EQ(random.UniformBelow(c.n), c.expected) << std::hex << c.next << std::dec << " below " << c.n;
+    EXPECT_EQ(random.Seed(), c.next);
   }
 }
 
@@ -109,29 +109,13 @@ TEST(Random, RoundedSineAndCosineMatchTheFunctions) {
   }
 }
 
-TEST(Random, SeedFromClockReadsAFineClock) {
-  SetSeed(0);
-  SeedFromClock();
-  const std::uint32_t first = Seed();
+TEST(Random, ClockSeedReadsAFineClockAndFixedSeedRepeats) {
+  const std::uint32_t first = ClockSeed();
   std::this_thread::sleep_for(std::chrono::microseconds(50));
-  SeedFromClock();
-  EXPECT_NE(Seed(), first);
-}
-
-TEST(Random, EachThreadHasItsOwnSeed) {
-  SetSeed(7);
-  std::uint32_t other = 0;
-  std::thread([&other] {
-    SetSeed(1000);
-    UniformReal();
-    other = Seed();
-  }).join();
-  EXPECT_EQ(Seed(), 7u);
-  EXPECT_EQ(other, NextSeed(1000));
-}
-
-TEST(Random, UsingTheSeedWhileAStreamHoldsItStops) {  // or the draw would be lost
-  EXPECT_DEATH({ const SeedStream draws; UniformBelow(8); }, "SeedStream held it");
+  EXPECT_NE(ClockSeed(), first);
+  const SeedClock fixed = FixedSeed(4242);
+  EXPECT_EQ(fixed(), 4242u);
+  EXPECT_EQ(fixed(), 4242u);
 }
 
 }  // namespace

@@ -12,13 +12,12 @@ ReferenceWorld::ReferenceWorld(std::int32_t width, std::int32_t height, std::uin
       FieldHeight(3 * Rows),
       Cells(static_cast<std::size_t>(Columns), std::vector<TCell>(static_cast<std::size_t>(Rows))),
       Canvas(width, height),
-      seed_(seed) {
+      random_(seed) {
   for (std::int32_t row = 0; row < Rows; ++row) {
     for (std::int32_t column = 0; column < Columns; ++column) {
       Cells[column][row] = TCell(3 * column + 2, 3 * row + 2, 2);
     }
   }
-  SetSeed(seed_);
   for (std::int32_t row = 0; row < Rows; ++row) {
     for (std::int32_t column = 0; column < Columns; ++column) {
       Cells[column][row].SetState(0);
@@ -27,16 +26,14 @@ ReferenceWorld::ReferenceWorld(std::int32_t width, std::int32_t height, std::uin
     }
   }
   Agents.resize(static_cast<std::size_t>(agents > 0 ? agents : 0));
-  SetSeed(seed_);
   for (TAgent& agent : Agents) {
-    agent.SetX(3 * UniformBelow(Columns) + 2);
-    agent.SetY(3 * UniformBelow(Rows) + 2);
-    agent.SetHeading(45 * UniformBelow(8));
+    agent.SetX(3 * random_.UniformBelow(Columns) + 2);
+    agent.SetY(3 * random_.UniformBelow(Rows) + 2);
+    agent.SetHeading(45 * random_.UniformBelow(8));
     agent.SetRadius(1);
     agent.Moving = 1;
     agent.Draw(Canvas);
   }
-  seed_ = Seed();
 }
 
 void ReferenceWorld::SumNeighbourhood(std::int32_t column, std::int32_t row) {
@@ -54,7 +51,6 @@ void ReferenceWorld::SumNeighbourhood(std::int32_t column, std::int32_t row) {
 }
 
 StepResult ReferenceWorld::RunStep(std::uint16_t threshold) {
-  SetSeed(seed_);
   for (std::int32_t row = 0; row < Rows; ++row) {
     for (std::int32_t column = 0; column < Columns; ++column) {
       TCell& cell = Cells[column][row];
@@ -71,7 +67,7 @@ StepResult ReferenceWorld::RunStep(std::uint16_t threshold) {
     if (agent.Moving == 1) {
       result.AnyFree = true;
       ++result.FreeAgents;
-      const std::int32_t turn = Low32(RoundHalfEven(UniformReal() * 5 + (-2)));
+      const std::int32_t turn = Low32(RoundHalfEven(random_.UniformReal() * 5 + (-2)));
       agent.Heading = static_cast<std::int32_t>(static_cast<std::uint32_t>(agent.Heading) +
                                                 static_cast<std::uint32_t>(45 * turn));
       agent.DX = Low32(RoundHalfEven(Sine(agent.Heading)));
@@ -102,7 +98,6 @@ StepResult ReferenceWorld::RunStep(std::uint16_t threshold) {
       }
     }
   }
-  seed_ = Seed();
   ++StepCount;
   result.StepNumber = StepCount;
   return result;

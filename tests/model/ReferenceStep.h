@@ -11,6 +11,7 @@
 
 #include "StepResult.h"
 #include "TCanvas.h"
+#include "TRandom.h"
 #include "agenten.h"
 #include "cell_P.h"
 
@@ -19,8 +20,7 @@ namespace dla::test {
 class ReferenceWorld {
  public:
   // Drawing area width x height, every seeding leaving `seed`, `agents`
-  // agents placed. Keeps its own seed between steps, so that it can be
-  // stepped alongside another world on the same thread.
+  // agents placed.
   ReferenceWorld(std::int32_t width, std::int32_t height, std::uint32_t seed, std::int32_t agents);
 
   StepResult RunStep(std::uint16_t threshold);
@@ -36,7 +36,7 @@ class ReferenceWorld {
 
  private:
   void SumNeighbourhood(std::int32_t column, std::int32_t row);
-  std::uint32_t seed_;
+  TRandom random_;
 };
 
 }  // namespace dla::test

@@ -2,18 +2,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
-#include "Random.h"
+#include "TRandom.h"
 #include "agenten.h"
 
 namespace dla::test {
-
-// A seeder that sets the same seed every time, for worlds that repeat a run.
-inline std::function<void()> FixedSeed(std::uint32_t seed) {
-  return [seed] { SetSeed(seed); };
-}
 
 // The seed whose update gives `next`.
 constexpr std::uint32_t SeedBefore(std::uint32_t next) {
@@ -31,23 +25,22 @@ constexpr std::uint32_t SeedForTurn(int units) {
   return SeedBefore(static_cast<std::uint32_t>(centre * 4294967296.0));
 }
 
-// Free agents that the next step, started from the thread's seed as it is
-// now, moves onto the given cells, `count` onto each, if they are the only
-// free agents: each stands a cell above (wrapping on a lattice of `rows`
-// rows) and faces the heading that its draw turns to 0, straight down.
+// Free agents that the next step, drawing from `seed`, moves onto the given
+// cells, `count` onto each, if they are the only free agents: each stands a
+// cell above (wrapping on a lattice of `rows` rows) and faces the heading
+// that its draw turns to 0, straight down.
 struct Arrival { std::int32_t column, row, count; };
-inline std::vector<TAgent> ArrivingAt(std::int32_t rows, const std::vector<Arrival>& arrivals) {
-  const std::uint32_t start = Seed();
+inline std::vector<TAgent> ArrivingAt(std::uint32_t seed, std::int32_t rows, const std::vector<Arrival>& arrivals) {
+  TRandom draws(seed);
   std::vector<TAgent> agents;
   for (const Arrival& a : arrivals) {
     for (std::int32_t i = 0; i < a.count; ++i) {
       TAgent probe;  // takes the same draw as the agent will
-      probe.ChangeHeading(2);
+      probe.ChangeHeading(2, draws);
       agents.push_back({.Moving = 1, .X = 3 * a.column + 2, .Y = 3 * (a.row == 0 ? rows - 1 : a.row - 1) + 2,
                         .Radius = 1, .Heading = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(probe.Heading))});
     }
   }
-  SetSeed(start);
   return agents;
 }
 

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 #include <tuple>
 
+#include "CellGrid.h"
+#include "Render.h"
 #include "SeedHelpers.h"
 #include "TWorld.h"
 
 namespace dla {
 namespace {
 
-using test::FixedSeed;
+using test::CellGrid;
 
 TEST(World, LatticeFollowsTheDrawingArea) {
   const struct {
@@ -22,7 +25,8 @@ TEST(World, LatticeFollowsTheDrawingArea) {
     EXPECT_EQ(world.GridRows(), c.rows) << c.height;
     EXPECT_EQ(world.FieldWidth(), 3 * c.columns);
     EXPECT_EQ(world.FieldHeight(), 3 * c.rows);
-    EXPECT_EQ(world.Canvas().Width(), c.width);
+    EXPECT_EQ(world.DrawingWidth(), c.width);
+    EXPECT_EQ(world.DrawingHeight(), c.height);
     EXPECT_EQ(world.StepCount(), 0);
   }
 }
@@ -35,7 +39,7 @@ TEST(World, RefusesAreasWithoutALattice) {
 
 TEST(World, CellsSitOnTheThreePixelPitch) {
   const TWorld world(404, 404, FixedSeed(1));
-  const auto& cells = world.Cells();
+  const CellGrid cells(world);
   EXPECT_EQ(cells[0][0].PositionX(), 2);
   EXPECT_EQ(cells[0][0].PositionY(), 2);
   EXPECT_EQ(cells[134][0].PositionX(), 404);
@@ -51,13 +55,13 @@ TEST(World, PlacementDrawsThreeTimesPerAgent) {
   EXPECT_EQ(world.PlacementSeed(), 4242u);
   std::uint32_t seed = 4242;
   for (int i = 0; i < 6000; ++i) seed = NextSeed(seed);
-  EXPECT_EQ(Seed(), seed);
+  EXPECT_EQ(world.Seed(), seed);
 
   // Agent 0 takes the first three draws: column, row, heading.
-  SetSeed(4242);
-  const std::int32_t column = UniformBelow(135);
-  const std::int32_t row = UniformBelow(135);
-  const std::int32_t heading = UniformBelow(8);
+  TRandom draws(4242);
+  const std::int32_t column = draws.UniformBelow(135);
+  const std::int32_t row = draws.UniformBelow(135);
+  const std::int32_t heading = draws.UniformBelow(8);
   const TAgent& first = world.Agents().front();
   EXPECT_EQ(first.X, 3 * column + 2);
   EXPECT_EQ(first.Y, 3 * row + 2);
@@ -77,6 +81,8 @@ TEST(World, PlacementDrawsThreeTimesPerAgent) {
 TEST(World, SetUpPictureIsWhiteWithRedDots) {
   TWorld world(404, 404, FixedSeed(77));
   world.CreateAgents(300);
+  TCanvas canvas(404, 404);
+  Render(world, canvas);
   std::vector<bool> dot(404 * 404, false);
   for (const TAgent& agent : world.Agents()) {
     for (std::int32_t y = agent.Y - 1; y <= agent.Y; ++y) {
@@ -87,7 +93,7 @@ TEST(World, SetUpPictureIsWhiteWithRedDots) {
   }
   for (std::int32_t y = 0; y < 404; ++y) {
     for (std::int32_t x = 0; x < 404; ++x) {
-      ASSERT_EQ(world.Canvas().PixelColour(x, y),
+      ASSERT_EQ(canvas.PixelColour(x, y),
                 dot[static_cast<std::size_t>(y * 404 + x)] ? TCanvas::Red : TCanvas::White)
           << x << "," << y;
     }
@@ -99,7 +105,7 @@ TEST(World, NoAgentsForACountOfZeroOrLess) {
     TWorld world(30, 30, FixedSeed(5));
     world.CreateAgents(count);
     EXPECT_TRUE(world.Agents().empty());
-    EXPECT_EQ(Seed(), 5u);  // reseeded, nothing drawn
+    EXPECT_EQ(world.Seed(), 5u);  // reseeded, nothing drawn
   }
 }
 
@@ -109,87 +115,85 @@ TEST(World, NewSetupReopensEveryCellAndReplacesThePopulation) {
   for (int i = 0; i < 5; ++i) world.RunStep(0);
   ASSERT_GT(world.AggregatedCells(), 0);
   world.ResetCells();  // cells only: stuck agents then register in open cells, once a step
+  // The picture of reset cells: all white, the agents not drawn.
+  TCanvas canvas(60, 60);
+  Render(world, canvas);
+  for (std::int32_t i = 0; i < 60 * 60; ++i) ASSERT_EQ(canvas.PixelColour(i % 60, i / 60), TCanvas::White) << i;
   for (int i = 0; i < 3; ++i) world.RunStep(65535);
   std::int64_t registrations = 0;
-  for (std::int32_t i = 0; i < world.GridRows() * world.GridColumns(); ++i) {
-    registrations += world.Cells()[i % world.GridColumns()][i / world.GridColumns()].State();
-  }
+  for (std::int32_t i = 0; i < world.GridRows() * world.GridColumns(); ++i) registrations += world.States()[i];
   EXPECT_EQ(registrations, 400);
   world.NewSetup(25);
   EXPECT_EQ(world.StepCount(), 0);
   EXPECT_EQ(world.Agents().size(), 25u);
   EXPECT_EQ(world.AggregatedCells(), 0);
-  for (std::int32_t r = 0; r < world.GridRows(); ++r) {
-    for (std::int32_t c = 0; c < world.GridColumns(); ++c) {
-      ASSERT_EQ(world.Cells()[c][r].Shade, 0);
-      ASSERT_EQ(world.Cells()[c][r].State(), 0);
-    }
+  for (std::int32_t i = 0; i < world.GridRows() * world.GridColumns(); ++i) {
+    ASSERT_EQ(world.Shades()[i], 0);
+    ASSERT_EQ(world.States()[i], 0);
   }
   EXPECT_EQ(world.RunStep(6).StepNumber, 1);
 }
 
-// A world that does not paint must still run exactly the same model: same
-// series, same cells, same agents and the same draws, to the end of the run.
-// One case widens an agent's dot mid-run, which makes the painting world
-// repaint everything from then on.
-TEST(World, PaintingOffRunsTheSameModel) {
+// Each world owns its random source: worlds stepped in turn on one thread,
+// or at once on two, run exactly as each runs alone. The runs differ in
+// size, population and threshold, so that a shared source would show.
+TEST(World, WorldsStepIndependently) {
   const struct {
     std::uint32_t seed;
     std::int32_t width, height, agents;
     std::uint16_t threshold;
-    bool widenADot;
-  } cases[] = {{1, 404, 404, 2000, 6, false}, {7, 61, 40, 300, 3, false},
-               {99, 5, 9, 12, 0, false},      {12345, 150, 97, 800, 8, true},
-               {31, 100, 100, 50, 1, false}};
-  for (const auto& c : cases) {
-    TWorld painted(c.width, c.height, FixedSeed(c.seed));
-    TWorld unpainted(c.width, c.height, FixedSeed(c.seed), Painting::Off);
-    ASSERT_TRUE(painted.Paints());
-    ASSERT_FALSE(unpainted.Paints());
-    EXPECT_EQ(unpainted.Canvas().Width(), 0);
-    EXPECT_EQ(unpainted.Canvas().Height(), 0);
-    // Both worlds draw from the one generator: each keeps its own state.
-    painted.CreateAgents(c.agents);
-    std::uint32_t paintedSeed = Seed();
-    unpainted.CreateAgents(c.agents);
-    std::uint32_t unpaintedSeed = Seed();
-    EXPECT_EQ(unpaintedSeed, paintedSeed) << c.seed;
-    StepResult a{}, b{};
-    do {
-      if (c.widenADot && painted.StepCount() == 5) {
-        painted.MutableAgents()[0].SetRadius(2);
-        unpainted.MutableAgents()[0].SetRadius(2);
-      }
-      SetSeed(paintedSeed);
-      a = painted.RunStep(c.threshold);
-      paintedSeed = Seed();
-      SetSeed(unpaintedSeed);
-      b = unpainted.RunStep(c.threshold);
-      unpaintedSeed = Seed();
-      ASSERT_EQ(a.FreeAgents, b.FreeAgents) << c.seed << " step " << a.StepNumber;
-      ASSERT_EQ(a.StepNumber, b.StepNumber);
-      ASSERT_EQ(unpaintedSeed, paintedSeed) << c.seed << " step " << a.StepNumber;
-    } while (a.AnyFree && a.StepNumber < 4000);
-    EXPECT_FALSE(a.AnyFree) << c.seed << ": the run should end by itself";
-    EXPECT_EQ(painted.AggregatedCells(), unpainted.AggregatedCells()) << c.seed;
-    for (std::int32_t column = 0; column < painted.GridColumns(); ++column) {
-      for (std::int32_t row = 0; row < painted.GridRows(); ++row) {
-        const TCellView p = painted.Cell(column, row);
-        const TCellView u = unpainted.Cell(column, row);
-        ASSERT_EQ(p.State(), u.State()) << c.seed << " " << column << "," << row;
-        ASSERT_EQ(p.Shade, u.Shade) << c.seed << " " << column << "," << row;
-        ASSERT_EQ(p.NeighbourSum, u.NeighbourSum) << c.seed << " " << column << "," << row;
-        ASSERT_TRUE(std::ranges::equal(p.AgentIndexes, u.AgentIndexes)) << c.seed << " " << column << "," << row;
-      }
+  } cases[] = {{1, 404, 404, 2000, 6}, {7, 61, 40, 100, 6}, {12345, 150, 97, 800, 8}};
+  struct Run {
+    std::vector<std::int32_t> series;
+    std::vector<std::uint8_t> shades;
+    std::uint32_t seed = 0;
+    bool operator==(const Run&) const = default;
+  };
+  const auto step = [](TWorld& world, Run& run, std::uint16_t threshold) {
+    const StepResult r = world.RunStep(threshold);
+    run.series.push_back(r.FreeAgents);
+    return r.AnyFree && r.StepNumber < 4000;
+  };
+  const auto finish = [](const TWorld& world, Run& run) {
+    run.shades.assign(world.Shades(), world.Shades() + world.GridColumns() * world.GridRows());
+    run.seed = world.Seed();
+  };
+  const auto make = [](const auto& c) {
+    TWorld world(c.width, c.height, FixedSeed(c.seed));
+    world.CreateAgents(c.agents);
+    return world;
+  };
+  std::vector<Run> alone(std::size(cases)), interleaved(std::size(cases)), threaded(std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    TWorld world = make(cases[i]);
+    while (step(world, alone[i], cases[i].threshold)) {}
+    finish(world, alone[i]);
+  }
+  std::vector<TWorld> worlds;
+  for (const auto& c : cases) worlds.push_back(make(c));
+  std::vector<bool> done(worlds.size(), false);
+  for (std::size_t left = worlds.size(); left > 0;) {
+    for (std::size_t i = 0; i < worlds.size(); ++i) {
+      if (done[i] || step(worlds[i], interleaved[i], cases[i].threshold)) continue;
+      finish(worlds[i], interleaved[i]);
+      done[i] = true;
+      --left;
     }
-    const auto& pa = painted.Agents();
-    const auto& ua = unpainted.Agents();
-    ASSERT_EQ(pa.size(), ua.size());
-    for (std::size_t k = 0; k < pa.size(); ++k) {
-      ASSERT_EQ(std::tie(pa[k].X, pa[k].Y, pa[k].Heading, pa[k].Moving, pa[k].Radius),
-                std::tie(ua[k].X, ua[k].Y, ua[k].Heading, ua[k].Moving, ua[k].Radius))
-          << c.seed << " agent " << k;
+  }
+  {
+    std::vector<std::jthread> threads;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+      threads.emplace_back([&, i] {
+        TWorld world = make(cases[i]);
+        while (step(world, threaded[i], cases[i].threshold)) {}
+        finish(world, threaded[i]);
+      });
     }
+  }
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_GT(alone[i].series.size(), 5u) << cases[i].seed;
+    EXPECT_TRUE(interleaved[i] == alone[i]) << cases[i].seed;
+    EXPECT_TRUE(threaded[i] == alone[i]) << cases[i].seed;
   }
 }
 

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "BatchRun.h"
+#include "Render.h"
 #include "TestNames.h"
 #include "ToolProcess.h"
 
@@ -201,10 +202,10 @@ TEST(BatchCli, ThePictureHoldsExactlyTheCanvasPixels) {
   settings.Threshold = 5;
   settings.Seed = 99;
   settings.MaxSteps = 60;
-  settings.Paint = Painting::On;
   TBatchRun run(settings);
   run.Run([](const StepResult&) {});
-  const TCanvas& canvas = run.World().Canvas();
+  TCanvas canvas(131, 97);
+  Render(run.World(), canvas);
   ASSERT_EQ(width, static_cast<std::uint32_t>(canvas.Width()));
   ASSERT_EQ(height, static_cast<std::uint32_t>(canvas.Height()));
   int differing = 0;

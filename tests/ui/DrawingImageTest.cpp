@@ -1,27 +1,44 @@
 // Run once per screen density (QT_SCALE_FACTOR 1, 1.5 and 2, see
-// CMakeLists.txt): the picture must be the canvas, stretched by nearest
+// CMakeLists.txt): the picture must be the world's, stretched by nearest
 // neighbour over the whole panel.
 #include <QPixmap>
 #include <QtTest>
+#include <stdexcept>
+#include <vector>
 
 #include "DrawingImage.h"
+#include "Random.h"
+#include "Render.h"
 #include "TCanvas.h"
+#include "TWorld.h"
 
 namespace {
 
-// A canvas with the three colours of the model, a pixel-sharp edge and
-// content up to the last row and column.
-dla::TCanvas PaintedCanvas() {
-  dla::TCanvas canvas(404, 404);
-  canvas.SetPenColour(dla::TCanvas::Black);
-  canvas.SetBrushColour(dla::TCanvas::Black);
-  canvas.Rectangle(0, 0, 4, 4);
-  canvas.Rectangle(399, 399, 406, 406);
-  canvas.SetPenColour(dla::TCanvas::Red);
-  canvas.SetBrushColour(dla::TCanvas::Red);
-  canvas.Ellipse(1, 5, 3, 7);
-  canvas.Ellipse(200, 201, 202, 203);
-  return canvas;
+// A world whose picture has the three colours of the model, pixel-sharp
+// edges between aggregate and open cells, and a dot in the last row and
+// column.
+dla::TWorld PaintedWorld() {
+  dla::TWorld world(404, 404, dla::FixedSeed(7));
+  world.CreateAgents(2000);
+  for (int step = 0; step < 40; ++step) world.RunStep(2);
+  std::vector<dla::TAgent> agents = world.Agents();
+  dla::TAgent corner;
+  corner.Moving = 1;
+  corner.X = 403;
+  corner.Y = 403;
+  corner.Radius = 1;
+  agents.push_back(corner);
+  world.SetAgents(std::move(agents));
+  return world;
+}
+
+// The world's picture as dla::Render draws it, in the drawing image's format.
+QImage Rendered(const dla::TWorld& world) {
+  dla::TCanvas canvas(world.DrawingWidth(), world.DrawingHeight());
+  dla::Render(world, canvas);
+  return QImage(reinterpret_cast<const uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
+                static_cast<qsizetype>(canvas.Stride() * 4), QImage::Format_RGB32)
+      .copy();
 }
 
 }  // namespace
@@ -54,19 +71,34 @@ class DrawingImageTest : public QObject {
     }
   }
 
-  void readsTheCanvasInPlace() {
-    dla::TCanvas canvas = PaintedCanvas();
-    TDrawingImage image(canvas);
+  void drawsTheWorldsPictureIntoAPictureOfItsOwn() {
+    const dla::TWorld world = PaintedWorld();
+    TDrawingImage image(QSize(404, 404));
     QCOMPARE(image.size(), QSize(404, 404));
-    QCOMPARE(static_cast<const void*>(image.Picture().constBits()),
-             static_cast<const void*>(canvas.Bits()));
-    QCOMPARE(image.Picture().bytesPerLine(), canvas.Stride() * 4);
     QCOMPARE(image.Picture().format(), QImage::Format_RGB32);
+    QImage white(404, 404, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    QCOMPARE(image.Picture(), white);
+
+    // A picture handed out before (saved, copied to the clipboard) keeps
+    // what it showed when the next drawing comes.
+    const QImage before = image.Picture();
+    image.Draw(world);
+    QCOMPARE(before, white);
+    const QImage want = Rendered(world);
+    QCOMPARE(image.Picture(), want);
+    QCOMPARE(want.pixel(403, 403), qRgb(255, 0, 0));
+
+    // A world of another size changes nothing.
+    const dla::TWorld other(405, 404, dla::FixedSeed(7));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, image.Draw(other));
+    QCOMPARE(image.Picture(), want);
   }
 
-  void theScreenShowsTheCanvasPixelForPixel() {
-    dla::TCanvas canvas = PaintedCanvas();
-    TDrawingImage image(canvas);
+  void theScreenShowsThePicturePixelForPixel() {
+    TDrawingImage image(QSize(404, 404));
+    image.Draw(PaintedWorld());
+    const QImage& picture = image.Picture();
     const QImage shot = image.grab().toImage().convertToFormat(QImage::Format_RGB32);
     // The density the test runs at did reach the widget.
     QCOMPARE(image.devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
@@ -75,10 +107,10 @@ class DrawingImageTest : public QObject {
     // Every device pixel of the panel, none left to the background.
     for (int y = 0; y < device; ++y) {
       for (int x = 0; x < device; ++x) {
-        const QRgb want = canvas.Pixel(TDrawingImage::SourcePixel(x, device, 404),
-                                       TDrawingImage::SourcePixel(y, device, 404));
+        const QRgb want = picture.pixel(TDrawingImage::SourcePixel(x, device, 404),
+                                        TDrawingImage::SourcePixel(y, device, 404));
         if (shot.pixel(x, y) != want)
-          QFAIL(qPrintable(QStringLiteral("device pixel (%1, %2) is %3, canvas pixel is %4")
+          QFAIL(qPrintable(QStringLiteral("device pixel (%1, %2) is %3, picture pixel is %4")
                                .arg(x)
                                .arg(y)
                                .arg(shot.pixel(x, y), 8, 16)
@@ -87,15 +119,23 @@ class DrawingImageTest : public QObject {
     }
   }
 
-  void laterPaintingShowsAtTheNextRepaint() {
-    dla::TCanvas canvas(30, 30);
-    TDrawingImage image(canvas);
-    // A device pixel that shows canvas pixel 10 or 11 at every density.
+  void aStepShowsOnlyOnceDrawn() {
+    dla::TWorld world(30, 30, dla::FixedSeed(1));
+    TDrawingImage image(QSize(30, 30));
+    image.Draw(world);
+    // A device pixel that shows picture pixel 10 or 11 at every density.
     const int at = static_cast<int>(11 * image.devicePixelRatioF());
     QCOMPARE(image.grab().toImage().pixel(at, at), qRgb(255, 255, 255));
-    canvas.SetPenColour(dla::TCanvas::Black);
-    canvas.SetBrushColour(dla::TCanvas::Black);
-    canvas.Rectangle(9, 9, 13, 13);
+    // One stuck agent whose cell (pixels 9 to 11) aggregates at threshold 0.
+    dla::TAgent agent;
+    agent.X = 11;
+    agent.Y = 11;
+    agent.Radius = 1;
+    world.SetAgents({agent});
+    QCOMPARE(world.RunStep(0).StepNumber, 1);
+    QCOMPARE(world.AggregatedCells(), 1);
+    QCOMPARE(image.grab().toImage().pixel(at, at), qRgb(255, 255, 255));
+    image.Draw(world);
     QCOMPARE(image.grab().toImage().pixel(at, at), qRgb(0, 0, 0));
   }
 };

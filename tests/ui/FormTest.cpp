@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QActionGroup>
+#include <QBuffer>
 #include <QClipboard>
 #include <QGroupBox>
 #include <QMenu>
@@ -18,6 +19,8 @@
 #include "FreeAgentsChart.h"
 #include "IntegerText.h"
 #include "Recorder.h"
+#include "Render.h"
+#include "TCanvas.h"
 #include "TWorld.h"
 #include "UpDown.h"
 
@@ -41,6 +44,23 @@ struct TWindow {
     return static_cast<int>(Form.World().Agents().size()) - Form.World().StuckAgents();
   }
 };
+
+// The world's picture as dla::Render draws it, in the drawing image's format.
+QImage Rendered(const dla::TWorld& world) {
+  dla::TCanvas canvas(world.DrawingWidth(), world.DrawingHeight());
+  dla::Render(world, canvas);
+  return QImage(reinterpret_cast<const uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
+                static_cast<qsizetype>(canvas.Stride() * 4), QImage::Format_RGB32)
+      .copy();
+}
+
+// The chart's points as the window exports them.
+QByteArray Csv(const TFreeAgentsChart& chart) {
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  chart.WriteCsv(buffer);
+  return buffer.data();
+}
 
 QWidget* Child(QWidget* root, const QString& name) { return root->findChild<QWidget*>(name); }
 
@@ -171,8 +191,7 @@ class FormTest : public QObject {
     QCOMPARE(world.GridRows(), 135);
     QCOMPARE(world.StepCount(), 0);
     QCOMPARE(world.Agents().size(), std::size_t{2000});
-    QCOMPARE(static_cast<const void*>(form.DrawingImage->Picture().constBits()),
-             static_cast<const void*>(world.Canvas().Bits()));
+    QCOMPARE(form.DrawingImage->Picture().size(), QSize(404, 404));
   }
 
   void spinControls_data() {
@@ -222,6 +241,8 @@ class FormTest : public QObject {
       QCOMPARE(form.World().StepCount(), step);
       QCOMPARE(form.Chart1->Points(), expected);
       QTRY_COMPARE(form.lbl_Steps->text(), QString::number(step));
+      // The frame draws the picture after the step.
+      QTRY_COMPARE(form.DrawingImage->Picture(), Rendered(form.World()));
     }
     QCOMPARE(expected.first(), QPointF(1, 2000));
     QTRY_COMPARE(form.Series1->points(), expected);
@@ -270,10 +291,13 @@ class FormTest : public QObject {
     // a loaded or instrumented machine: wait for it, not for a frame count.
     QTRY_VERIFY_WITH_TIMEOUT(form.Series1->points().isEmpty(), 5000);
     QCOMPARE(form.lbl_Steps->text(), QStringLiteral("5"));
-    const dla::TCanvas& canvas = form.World().Canvas();
+    // The new population's dots on open cells.
+    QCOMPARE(form.World().LastChange(), dla::TWorld::TChange::AgentsPlaced);
+    QTRY_COMPARE(form.DrawingImage->Picture(), Rendered(form.World()));
+    const QImage& picture = form.DrawingImage->Picture();
     int red = 0;
-    for (int y = 0; y < canvas.Height(); ++y)
-      for (int x = 0; x < canvas.Width(); ++x) red += canvas.PixelColour(x, y) == dla::TCanvas::Red;
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x) red += picture.pixel(x, y) == qRgb(255, 0, 0);
     QVERIFY(red > 0);
 
     form.B_stopClick();
@@ -302,9 +326,16 @@ class FormTest : public QObject {
     QCOMPARE(form.World().StepCount(), 3);
   }
 
+  void aBadThresholdFailsEveryTickWithOneBoxAtATime_data() {
+    QTest::addColumn<int>("interval");
+    QTest::newRow("full") << 1;
+    QTest::newRow("fastest") << TForm1::FastestIntervalMs;
+  }
   void aBadThresholdFailsEveryTickWithOneBoxAtATime() {
+    QFETCH(int, interval);
     TWindow window;
     TForm1& form = window.Form;
+    form.SetSpeed(interval);
     form.Edit_thresh->setText(QStringLiteral("abc"));
     window.Recorder.OpenMs = 100;  // ticks go on while the box is open
     QTRY_COMPARE(window.Recorder.Boxes.size(), 1);
@@ -317,8 +348,9 @@ class FormTest : public QObject {
     QVERIFY(form.Chart1->Points().isEmpty());
     QCOMPARE(form.lbl_Steps->text(), QStringLiteral("lbl_Steps"));
 
-    // A good text lets the run go on; a bad one later opens a box again.
-    form.Edit_thresh->setText(QStringLiteral("6"));
+    // A good text lets the run go on (one that never ends it); a bad one
+    // later opens a box again.
+    form.Edit_thresh->setText(QStringLiteral("-1"));
     QTRY_VERIFY(form.World().StepCount() > 0);
     form.Edit_thresh->setText(QStringLiteral("abc"));
     QTRY_COMPARE(window.Recorder.Boxes.size(), 2);
@@ -373,6 +405,54 @@ class FormTest : public QObject {
       QTRY_COMPARE(form.lbl_Steps->text(), QString::number(step));
     }
     QTRY_COMPARE(form.Series1->points().size(), 4);
+  }
+
+  // At the fastest speed a tick runs many steps, and still every step
+  // reads the threshold and gives the chart its point, frames show the run
+  // while it goes, and the run ends by itself at the step where dla-batch
+  // ends it.
+  void theFastestSpeedRunsManyStepsATickToTheEndOfTheRun() {
+    TWindowOptions options;
+    options.Seed = 4242;
+    options.Agents = 500;
+    options.Threshold = QStringLiteral("-1");
+    TWindow window(options);
+    window.Stopped();
+    TForm1& form = window.Form;
+    form.Speeds->actions().last()->trigger();
+    QCOMPARE(form.Timer1->interval(), TForm1::FastestIntervalMs);
+    // Connected after the window's own handler: runs after each tick's steps.
+    int ticks = 0;
+    connect(form.Timer1, &QTimer::timeout, this, [&ticks] { ++ticks; });
+
+    // Nothing aggregates: the label and the chart follow a run that goes on.
+    form.A_startStop->trigger();
+    QTRY_VERIFY(form.lbl_Steps->text().toInt() > 0 && !form.Series1->points().isEmpty());
+    QVERIFY(form.Timer1->isActive());
+
+    // The next tick steps a new setup with threshold 4.
+    form.Edit_thresh->setText(QStringLiteral("4"));
+    form.A_setup->trigger();
+    ticks = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Timer1->isActive(), 60000);
+    const int steps = form.World().StepCount();
+    QVERIFY2(ticks * 10 <= steps,
+             qPrintable(QStringLiteral("%1 ticks, %2 steps").arg(ticks).arg(steps)));
+    QProcess batch;
+    batch.start(QStringLiteral(DLA_BATCH_PATH),
+                {"--seed", "4242", "--agents", "500", "--threshold", "4"});
+    QVERIFY(batch.waitForFinished(60000));
+    QCOMPARE(batch.exitCode(), 0);
+    QCOMPARE(Csv(*form.Chart1), batch.readAllStandardOutput());
+    QTRY_COMPARE(form.lbl_Steps->text(), QString::number(steps));
+    QTRY_COMPARE(form.DrawingImage->Picture(), Rendered(form.World()));
+    QTRY_COMPARE(form.Series1->points().last(), QPointF(steps, 0));
+
+    // Ended, each restart adds exactly one step.
+    form.A_startStop->trigger();
+    QTRY_VERIFY(!form.Timer1->isActive());
+    QCOMPARE(form.World().StepCount(), steps + 1);
+    QCOMPARE(form.Chart1->Points().last(), QPointF(steps + 1, 0));
   }
 
   void stopTwiceBetweenTicksChangesNothing() {
@@ -466,6 +546,13 @@ class FormTest : public QObject {
     form.A_copyPicture->trigger();
     QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
              saved.convertToFormat(QImage::Format_RGB32));
+    // A copy after one more step, before any frame, has that step too.
+    form.A_step->trigger();
+    form.A_copyPicture->trigger();
+    const QImage copied =
+        QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(copied, Rendered(form.World()));
+    QVERIFY(copied != saved.convertToFormat(QImage::Format_RGB32));
 
     // A new setup repeats the run from the given seed.
     form.A_setup->trigger();
@@ -525,16 +612,21 @@ class FormTest : public QObject {
     TWindow window;
     TForm1& form = window.Form;
     const QList<QAction*> speeds = form.Speeds->actions();
-    QCOMPARE(speeds.size(), 4);
+    QStringList names;
+    for (QAction* a : speeds) names << a->text();
+    QCOMPARE(names, (QStringList{"Full", "100 steps per second", "30 steps per second",
+                                 "10 steps per second", "Fastest"}));
     QVERIFY(speeds[0]->isChecked());
     QCOMPARE(form.Timer1->interval(), 1);
-    const int intervals[] = {1, 10, 33, 100};
-    for (int i = 3; i >= 0; --i) {
+    const int intervals[] = {1, 10, 33, 100, 0};
+    for (int i = 4; i >= 0; --i) {
       speeds[i]->trigger();
       QCOMPARE(form.Timer1->interval(), intervals[i]);
       QVERIFY(speeds[i]->isChecked());
       QVERIFY(form.Timer1->isActive());
     }
+    speeds[4]->trigger();
+    QVERIFY(!speeds[0]->isChecked());
     const int before = form.World().StepCount();
     form.StepOnce();  // running: the timer's steps only
     QCOMPARE(form.World().StepCount(), before);

@@ -16,6 +16,7 @@
 #include "OutputSet.h"
 #include "PngWriter.h"
 #include "ProgressLine.h"
+#include "Render.h"
 #include "Report.h"
 #include "UsageError.h"
 
@@ -32,16 +33,14 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
   TOutputFile* measuresFile = nullptr;
   TOutputFile* sizesFile = nullptr;
   std::unique_ptr<TBatchRun> run;
+  std::optional<TCanvas> canvas;
   try {
     options = TBatchOptions::Parse(args);
     if (options.Help) {
       std::fputs(TBatchOptions::HelpText(), stdout);
       return FlushStandardOutput(program) ? 0 : 1;
     }
-    if (options.PicturePath) {
-      picture = &outputs.Add(*options.PicturePath, "picture");
-      options.Run.Paint = Painting::On;
-    }
+    if (options.PicturePath) picture = &outputs.Add(*options.PicturePath, "picture");
     if (options.MeasuresPath) measuresFile = &outputs.Add(*options.MeasuresPath, "measures");
     if (options.SizesPath) sizesFile = &outputs.Add(*options.SizesPath, "sizes");
     try {
@@ -49,6 +48,9 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
     } catch (const std::invalid_argument& error) {
       throw EUsageError(error.what());
     }
+    // The picture's memory is taken before the run, so that a run is never
+    // lost for want of it at the end.
+    if (picture) canvas.emplace(options.Run.Size.Width, options.Run.Size.Height);
   } catch (const EUsageError& error) {
     if (TInterruptGuard::Requested()) {
       PrintError(program, "interrupted before the run; no file written");
@@ -97,7 +99,10 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
     out.Flush();
     progress.Clear();
     if (!finished) return interrupted();
-    if (picture) WriteCanvasPng(run->World().Canvas(), picture->Fd(), &TInterruptGuard::Flag());
+    if (picture) {
+      Render(run->World(), *canvas);
+      WriteCanvasPng(*canvas, picture->Fd(), &TInterruptGuard::Flag());
+    }
     if (measures) measures->Flush();
     std::optional<AggregateMeasures> last;
     if (options.Measure || sizesFile) last = MeasureAggregates(run->World());

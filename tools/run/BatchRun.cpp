@@ -3,20 +3,12 @@
 #include "Random.h"
 
 namespace dla::tools {
-namespace {
-
-TWorld::Seeder SeederFor(const std::optional<std::uint32_t>& seed) {
-  if (!seed) return SeedFromClock;
-  // Both seedings of a setup (ResetCells, then PlaceAgents) set the same
-  // value; only the second one is followed by draws, so the run is the
-  // window's run whose placement started from this seed.
-  return [value = *seed] { SetSeed(value); };
-}
-
-}  // namespace
-
+// Both seedings of a setup (ResetCells, then PlaceAgents) take the same
+// fixed value; only the second one is followed by draws, so the run is the
+// window's run whose placement started from this seed.
 TBatchRun::TBatchRun(const TRunSettings& settings)
-    : world_(settings.Size.Width, settings.Size.Height, SeederFor(settings.Seed), settings.Paint),
+    : world_(settings.Size.Width, settings.Size.Height,
+             settings.Seed ? FixedSeed(*settings.Seed) : SeedClock(ClockSeed)),
       threshold_(settings.Threshold),
       maxSteps_(settings.MaxSteps) {
   world_.CreateAgents(settings.Agents);

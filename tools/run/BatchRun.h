@@ -21,15 +21,11 @@ struct TRunSettings {
   std::optional<std::uint32_t> Seed;
   // At most this many steps (0 or more).
   std::int32_t MaxSteps = 1'000'000;
-  // On only when the picture is wanted: a world that does not paint skips
-  // all pixel work and runs the same.
-  Painting Paint = Painting::Off;
 };
 
 // A world set up as the window sets it up (the lattice from the drawing
 // area, ResetCells, CreateAgents), then stepped with a fixed threshold.
-// The seed lives per thread, so runs on different threads do not disturb
-// each other; a run must stay on the thread that constructed it.
+// Runs share nothing, so each may run on a thread of its own.
 class TBatchRun {
  public:
   // Throws what TWorld throws (std::invalid_argument for a bad area,
@@ -64,7 +60,7 @@ class TBatchRun {
   std::int32_t FreeAgents() const noexcept {
     return static_cast<std::int32_t>(world_.Agents().size()) - world_.StuckAgents();
   }
-  // Its Canvas() is empty unless the settings asked for painting.
+  // The world as the last step left it; Render draws its picture.
   const TWorld& World() const noexcept { return world_; }
 
  private:

@@ -64,8 +64,7 @@ int RunSweepCommand(const std::vector<std::string_view>& args) {
     if (options.Seed) {
       seed = *options.Seed;
     } else {
-      SeedFromClock();
-      seed = Seed();
+      seed = ClockSeed();
     }
     plan = std::make_unique<TSweepPlan>(options.Agents, options.Thresholds, options.Runs, seed,
                                         options.ShardIndex, options.ShardCount);

@@ -74,7 +74,6 @@ bool TSweepRunner::Run(const RunDone& onRun, const Progress& onProgress,
         runSettings.Threshold = run.Threshold;
         runSettings.Seed = run.Seed;
         runSettings.MaxSteps = settings_.MaxSteps;
-        runSettings.Paint = Painting::Off;
         TBatchRun batch(runSettings);
         TFinished result;
         const bool keep = settings_.KeepSeries;
