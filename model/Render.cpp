@@ -9,17 +9,30 @@ namespace dla {
 namespace {
 
 // The cells painted in order: one line of pixels per cell row, copied to the
-// rows it covers.
-void PaintCells(const TWorld& world, TCanvas& canvas, std::uint32_t white, std::uint32_t black) {
+// rows it covers. A cell's grey, 255 - shade, is the same in either pixel
+// order.
+void PaintCells(const TWorld& world, TCanvas& canvas) {
   const std::int32_t width = canvas.Width(), columns = world.GridColumns(), rows = world.GridRows();
+  std::vector<std::uint32_t> greys(static_cast<std::size_t>(columns));
   std::vector<std::uint32_t> line(static_cast<std::size_t>(width));
+  // Columns whose three pixels all lie in the picture; the rest of the
+  // width shows the last column.
+  const std::int32_t whole = std::min(columns, width / 3);
   for (std::int32_t row = 0; row < rows; ++row) {
     const std::int32_t top = 3 * row;
     const std::int32_t bottom = row == rows - 1 ? canvas.Height() : std::min(top + 3, canvas.Height());
     if (top >= bottom) break;
     const std::uint8_t* shades = world.Shades() + static_cast<std::size_t>(row) * columns;
-    for (std::int32_t x = 0; x < width; ++x) {
-      line[static_cast<std::size_t>(x)] = shades[std::min(x / 3, columns - 1)] != 0 ? black : white;
+    for (std::int32_t column = 0; column < columns; ++column) {
+      greys[static_cast<std::size_t>(column)] = 0xFF000000u | (255u - shades[column]) * 0x010101u;
+    }
+    std::uint32_t* out = line.data();
+    for (std::int32_t column = 0; column < whole; ++column, out += 3) {
+      const std::uint32_t pixel = greys[static_cast<std::size_t>(column)];
+      out[0] = pixel; out[1] = pixel; out[2] = pixel;
+    }
+    for (std::int32_t x = 3 * whole; x < width; ++x) {
+      line[static_cast<std::size_t>(x)] = greys[static_cast<std::size_t>(std::min(x / 3, columns - 1))];
     }
     for (std::int32_t y = top; y < bottom; ++y) std::copy(line.begin(), line.end(), canvas.Row(y));
   }
@@ -35,7 +48,7 @@ void Render(const TWorld& world, TCanvas& canvas) {
   const std::uint32_t white = canvas.Stored(TCanvas::White);
   const std::uint32_t black = canvas.Stored(TCanvas::Black);
   const std::uint32_t red = canvas.Stored(TCanvas::Red);
-  PaintCells(world, canvas, white, black);
+  PaintCells(world, canvas);
   const TWorld::TChange change = world.LastChange();
   if (change == TWorld::TChange::CellsReset) return;
 
