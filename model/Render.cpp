@@ -1,6 +1,7 @@
 #include "Render.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -8,20 +9,47 @@ namespace dla {
 
 namespace {
 
-// The cells painted in order: one line of pixels per cell row, copied to the
-// rows it covers.
-void PaintCells(const TWorld& world, TCanvas& canvas, std::uint32_t white, std::uint32_t black) {
+// White and black are stored alike in either pixel order.
+constexpr std::uint32_t WhitePixel = 0xFFFFFFFFu;
+constexpr std::uint32_t BlackPixel = 0xFF000000u;
+
+// The 12 pixels of four cells in a row, by which of them are aggregated
+// (bit i for the i-th cell).
+struct FourCells {
+  std::uint32_t Pixels[16][12];
+  constexpr FourCells() : Pixels() {
+    for (int key = 0; key < 16; ++key) {
+      for (int x = 0; x < 12; ++x) Pixels[key][x] = (key >> (x / 3)) & 1 ? BlackPixel : WhitePixel;
+    }
+  }
+};
+constexpr FourCells Patterns;
+
+// The cells painted in order: one line of pixels per cell row, made four
+// cells at a time, copied to the rows it covers. A world's shades are 0 or
+// 255, white or black.
+void PaintCells(const TWorld& world, TCanvas& canvas) {
   const std::int32_t width = canvas.Width(), columns = world.GridColumns(), rows = world.GridRows();
-  std::vector<std::uint32_t> line(static_cast<std::size_t>(width));
+  std::vector<std::uint32_t> line(static_cast<std::size_t>(width) + 12);
+  // Columns whose three pixels all lie in the picture; the rest of the
+  // width shows the last column.
+  const std::int32_t whole = std::min(columns, width / 3);
   for (std::int32_t row = 0; row < rows; ++row) {
     const std::int32_t top = 3 * row;
     const std::int32_t bottom = row == rows - 1 ? canvas.Height() : std::min(top + 3, canvas.Height());
     if (top >= bottom) break;
     const std::uint8_t* shades = world.Shades() + static_cast<std::size_t>(row) * columns;
-    for (std::int32_t x = 0; x < width; ++x) {
-      line[static_cast<std::size_t>(x)] = shades[std::min(x / 3, columns - 1)] != 0 ? black : white;
+    std::uint32_t* out = line.data();
+    std::int32_t column = 0;
+    for (; column + 4 <= whole; column += 4, out += 12) {
+      const unsigned key = (shades[column] != 0) | (shades[column + 1] != 0) << 1 |
+                           (shades[column + 2] != 0) << 2 | (shades[column + 3] != 0) << 3;
+      std::memcpy(out, Patterns.Pixels[key], sizeof Patterns.Pixels[key]);
     }
-    for (std::int32_t y = top; y < bottom; ++y) std::copy(line.begin(), line.end(), canvas.Row(y));
+    for (std::int32_t x = 3 * column; x < width; ++x) {
+      line[static_cast<std::size_t>(x)] = shades[std::min(x / 3, columns - 1)] != 0 ? BlackPixel : WhitePixel;
+    }
+    for (std::int32_t y = top; y < bottom; ++y) std::copy_n(line.data(), width, canvas.Row(y));
   }
 }
 
@@ -35,20 +63,19 @@ void Render(const TWorld& world, TCanvas& canvas) {
   const std::uint32_t white = canvas.Stored(TCanvas::White);
   const std::uint32_t black = canvas.Stored(TCanvas::Black);
   const std::uint32_t red = canvas.Stored(TCanvas::Red);
-  PaintCells(world, canvas, white, black);
+  PaintCells(world, canvas);
   const TWorld::TChange change = world.LastChange();
   if (change == TWorld::TChange::CellsReset) return;
 
   const bool squares = change == TWorld::TChange::Stepped;
   const std::uint8_t* const shades = world.Shades();
-  const auto columns = static_cast<std::size_t>(world.GridColumns());
+  const std::int32_t columns = world.GridColumns();
   const std::ptrdiff_t stride = canvas.Stride();
   std::uint32_t* const first = canvas.Row(0);
   for (const TAgent& agent : world.Agents()) {
     const std::int32_t column = (agent.X - 1) / 3, row = (agent.Y - 1) / 3;
     if (squares) {
-      const std::uint32_t pixel =
-          shades[static_cast<std::size_t>(row) * columns + static_cast<std::size_t>(column)] != 0 ? black : white;
+      const std::uint32_t pixel = shades[static_cast<std::size_t>(row) * columns + column] != 0 ? black : white;
       const std::int32_t left = 3 * column, top = 3 * row;
       if (left + 4 <= width && top + 4 <= height) {
         std::uint32_t* p = first + top * stride + left;
@@ -76,8 +103,8 @@ void Render(const TWorld& world, TCanvas& canvas) {
   }
   if (!squares) return;
   for (const std::uint32_t index : world.NewAggregates()) {
-    const auto left = static_cast<std::int64_t>(3 * (index % columns));
-    const auto top = static_cast<std::int64_t>(3 * (index / columns));
+    const auto left = static_cast<std::int64_t>(3 * (index % static_cast<std::uint32_t>(columns)));
+    const auto top = static_cast<std::int64_t>(3 * (index / static_cast<std::uint32_t>(columns)));
     canvas.FillBox(left, top, left + 4, top + 4, black);
   }
 }
