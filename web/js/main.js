@@ -52,9 +52,13 @@ function decimal(name, text, min, max) {
 }
 
 // { seed, agents, threshold } from the URL, each null when absent; throws
-// for a bad value (then the page keeps still on its defaults).
+// for a bad value or one given twice (then the page keeps still on its
+// defaults). Other parameters are left alone.
 function urlSetup(params) {
   const setup = { seed: null, agents: null, threshold: null };
+  for (const name of Object.keys(setup)) {
+    if (params.getAll(name).length > 1) throw new Error(`${name} given twice`);
+  }
   if (params.has('seed')) setup.seed = decimal('seed', params.get('seed'), 0, 4294967295);
   if (params.has('agents')) setup.agents = decimal('agents', params.get('agents'), 1, 10000);
   if (params.has('threshold')) {

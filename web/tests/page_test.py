@@ -111,7 +111,7 @@ class PageTest(unittest.TestCase):
     # --- helpers -----------------------------------------------------------------
 
     def open(self, **params):
-        self.driver.get(self.base + ("?" + urllib.parse.urlencode(params) if params else ""))
+        self.driver.get(self.base + ("?" + urllib.parse.urlencode(params, doseq=True) if params else ""))
         self.driver.execute_async_script("window.dlaPage.ready.then(arguments[0])")
 
     def js(self, script, *args):
@@ -216,6 +216,15 @@ class PageTest(unittest.TestCase):
             self.assertEqual(differing_pixels(saved.convert("RGB"), picture), 0)
         self.menu("Chart1", "Export free agents as CSV")
         self.assertEqual(self.downloaded(f"dla-seed{seed}-step{step}-free-agents.csv"), out)
+        self.menu("Chart1", "Save chart as PNG")
+        with Image.open(io.BytesIO(self.downloaded(f"dla-seed{seed}-step{step}-chart.png"))) as chart:
+            self.assertGreater(chart.size[1], self.js("return document.querySelector('#Chart1 canvas').height"))
+        self.driver.execute_cdp_cmd("Browser.grantPermissions", {
+            "origin": self.base.rstrip("/"), "permissions": ["clipboardReadWrite", "clipboardSanitizedWrite"]})
+        self.menu("DrawingImage", "Copy seed")
+        self.assertEqual(self.driver.execute_async_script(
+            "const done = arguments[0]; setTimeout(() => navigator.clipboard.readText().then(done, done), 100)"),
+            str(seed))
         # The seed entry names the seed; speeds are radio entries, one checked.
         self.menu("DrawingImage", "10 steps per second")
         ActionChains(self.driver).context_click(self.driver.find_element(By.ID, "DrawingImage")).perform()
@@ -262,6 +271,7 @@ class PageTest(unittest.TestCase):
             ({"seed": "4294967296"}, "seed: expected a whole number from 0 to 4294967295, got '4294967296'"),
             ({"agents": "0"}, "agents: expected a whole number from 1 to 10000, got '0'"),
             ({"threshold": "6 "}, "threshold: '6 ' is not a valid integer value."),
+            ({"seed": ["1", "2"]}, "seed given twice."),
         ]:
             with self.subTest(params=params):
                 self.open(**params)
