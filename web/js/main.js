@@ -36,7 +36,8 @@ const timer = new StepTimer((ticks) => errors.guard(() => timerTick(ticks)));
 
 let engine = null;
 let pictureChanged = false;
-let stepChanged = false;
+// The number of the last step made, for the step label's next frame.
+let lastStep = null;
 // Counted for the page's own measurements (window.dlaPage.stats()).
 const stats = { frames: 0, pictures: 0, steps: 0, firstPicture: null, endedAt: null };
 
@@ -84,7 +85,8 @@ function timerTick(ticks) {
   const { made, error } = engine.run(editThreshold.value, ticks);
   if (made > 0) {
     stats.steps += made;
-    pictureChanged = stepChanged = true;
+    lastStep = engine.stepCount;
+    pictureChanged = true;
     chart.invalidate();
     if (!engine.lastAnyFree) {
       timer.stop();
@@ -226,9 +228,9 @@ function frame(now) {
   ++stats.frames;
   timer.frame(performance.now());
   if (pictureChanged) drawPicture();
-  if (stepChanged) {
-    stepChanged = false;
-    stepsLabel.textContent = String(engine.stepCount);
+  if (lastStep !== null) {
+    stepsLabel.textContent = String(lastStep);
+    lastStep = null;
   }
   chart.refreshIfDue(now, () => engine.outline());
   requestAnimationFrame(frame);
@@ -259,7 +261,10 @@ async function start() {
 
 // For tests and measurements: the page's own handlers, and what it counted.
 window.dlaPage = {
-  ready: start(),
+  ready: start().catch((error) => {
+    errors.show(`The model could not start in this browser: ${error.message}`);
+    throw error;
+  }),
   running: () => timer.active,
   stop: () => timer.stop(),
   start: () => timer.start(),
