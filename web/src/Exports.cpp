@@ -1,7 +1,8 @@
 // The functions the page calls: plain C exports over the page's one run, so
-// the page needs no binding library. Strings go in through TextBuffer (UTF-8
-// bytes and a length) and come out as NUL-terminated UTF-8; no exception
-// crosses into JavaScript: a failed call leaves its message for Error().
+// the page needs no binding library. Strings go in through dla_text_buffer
+// (UTF-8 bytes and a length) and come out as NUL-terminated UTF-8; no
+// exception crosses into JavaScript: a failed call leaves its message for
+// dla_error().
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
@@ -23,7 +24,7 @@ std::string text;
 std::string csv;
 std::vector<double> outlineX, outlineY;
 
-// Runs the call; an exception ends it, its message kept for Error().
+// Runs the call; an exception ends it, its message kept for dla_error().
 template <typename Call>
 bool Guarded(Call&& call) noexcept {
   error.clear();
@@ -56,7 +57,7 @@ EMSCRIPTEN_KEEPALIVE char* dla_text_buffer(std::int32_t bytes) {
 EMSCRIPTEN_KEEPALIVE const char* dla_error() { return error.c_str(); }
 
 // The window's creation (TWebRun); hasSeed 0 seeds every setup from the
-// clock. Returns 0, or -1 with Error().
+// clock. Returns 0, or -1 with dla_error().
 EMSCRIPTEN_KEEPALIVE int dla_create(std::int32_t width, std::int32_t height, int hasSeed,
                                     std::uint32_t seed, std::int32_t agents) {
   return Guarded([&] {
@@ -69,15 +70,15 @@ EMSCRIPTEN_KEEPALIVE int dla_new_setup(std::int32_t agents) {
   return Guarded([&] { run->NewSetup(agents); }) ? 0 : -1;
 }
 
-// Checks a threshold text as a step reads it (the text in TextBuffer):
-// 0 if a step would take it, -1 with Error() otherwise.
+// Checks a threshold text as a step reads it (the text in dla_text_buffer):
+// 0 if a step would take it, -1 with dla_error() otherwise.
 EMSCRIPTEN_KEEPALIVE int dla_check_threshold(std::int32_t length) {
   return Guarded([&] { dla::ThresholdFromText(Text(length)); }) ? 0 : -1;
 }
 
 // Up to `steps` ticks, each reading the threshold from the text in
-// TextBuffer; stops after a step in which no agent was free (the run has
-// ended). Returns the steps made; a failed tick ends the call with Error()
+// dla_text_buffer; stops after a step in which no agent was free (the run has
+// ended). Returns the steps made; a failed tick ends the call with dla_error()
 // set and changes nothing.
 EMSCRIPTEN_KEEPALIVE std::int32_t dla_run(std::int32_t length, std::int32_t steps) {
   std::int32_t made = 0;
@@ -115,7 +116,7 @@ EMSCRIPTEN_KEEPALIVE std::int32_t dla_series_count() {
 }
 
 // The series' outline for the chart: returns its point count; the points are
-// at OutlineX() and OutlineY() until the next call.
+// at dla_outline_x() and dla_outline_y() until the next call.
 EMSCRIPTEN_KEEPALIVE std::int32_t dla_outline() {
   return static_cast<std::int32_t>(run->Series().Outline(outlineX, outlineY));
 }

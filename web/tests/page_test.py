@@ -246,6 +246,8 @@ class PageTest(unittest.TestCase):
         self.open(seed=5, agents=1)
         edit = self.driver.find_element(By.ID, "Edit_thresh")
         edit.send_keys(Keys.CONTROL, "a")
+        # On the way the edit holds "1" for a moment: a lone agent never
+        # aggregates at threshold 1 either, so the run stays the batch run's.
         edit.send_keys("1e")
         WebDriverWait(self.driver, 5).until(lambda d: self.js("return document.getElementById('ErrorDialog').open"))
         self.assertEqual(self.driver.find_element(By.ID, "ErrorText").text, "'1e' is not a valid integer value.")
