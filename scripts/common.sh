@@ -9,13 +9,17 @@ BUILD_DIR="${DLA_BUILD_DIR:-$ROOT/build}"
 # would bring in is named here: Qt's OpenGL module (Qt Charts' CMake package
 # needs it), Qt's platform plugins (xcb, offscreen), xauth for xvfb-run.
 # libxcb1-dev lets the window ask the X server for a window manager;
-# openbox and wmctrl test maximise and restore under one.
+# openbox and wmctrl test maximise and restore under one. The web page:
+# emscripten compiles the engine to WebAssembly; its test drives Debian's
+# headless Chromium through chromium-driver and python3-selenium and decodes
+# the pictures with python3-pil.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspng-dev libcli11-dev
   xvfb xauth x11-apps x11-utils imagemagick fonts-wine fonts-dejavu-core
   libxcb1-dev openbox wmctrl
+  emscripten chromium chromium-driver python3-selenium python3-pil
 )
 
 as_root() {
@@ -41,4 +45,10 @@ build() {
   cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
   # shellcheck disable=SC2086 # a list of target names
   cmake --build "$BUILD_DIR" --parallel "$(nproc)" ${BUILD_TARGETS:+--target $BUILD_TARGETS}
+}
+
+# build_web [OUT]: builds the web page into OUT (default build-web/site) and
+# prints the folder.
+build_web() {
+  "$ROOT/web/build.sh" "${1:-$ROOT/build-web/site}"
 }
