@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // A bad value after a good picture path: still nothing written.
                       TBadRun{{"--picture", "@/p.png", "--steps", "-1"}, "--steps"},
                       TBadRun{{"sweep2"}, "unexpected argument 'sweep2'"},
-                      TBadRun{{"--measures", "@/m.csv"}, "--measure-every K and --measures"},
+                      TBadRun{{"--measures", "@/m.csv"}, "--measures requires --measure-every"},
                       TBadRun{{"--sizes", "@/no/such/dir/s.csv"}, "--sizes: cannot write"}),
     TPrintedName());
 

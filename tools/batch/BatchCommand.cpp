@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "AggregateMeasures.h"
-#include "BatchOptions.h"
 #include "BatchRun.h"
 #include "CsvWriter.h"
 #include "InterruptGuard.h"
@@ -21,23 +20,14 @@
 
 namespace dla::tools {
 
-int RunBatchCommand(const std::vector<std::string_view>& args) {
+int RunBatchCommand(TBatchOptions options) {
   constexpr std::string_view program = "dla-batch";
-  // Before any output file exists, so that an interrupt can never leave a
-  // temporary file behind.
-  TInterruptGuard interrupt;
-  TBatchOptions options;
   TOutputSet outputs;
   TOutputFile* picture = nullptr;
   TOutputFile* measuresFile = nullptr;
   TOutputFile* sizesFile = nullptr;
   std::unique_ptr<TBatchRun> run;
   try {
-    options = TBatchOptions::Parse(args);
-    if (options.Help) {
-      std::fputs(TBatchOptions::HelpText(), stdout);
-      return FlushStandardOutput(program) ? 0 : 1;
-    }
     if (options.PicturePath) {
       picture = &outputs.Add(*options.PicturePath, "picture");
       options.Run.Paint = Painting::On;
