@@ -15,6 +15,7 @@
 #include "OutputSet.h"
 #include "PngWriter.h"
 #include "ProgressLine.h"
+#include "SeriesCsv.h"
 #include "Report.h"
 #include "UsageError.h"
 
@@ -57,8 +58,7 @@ int RunBatchCommand(TBatchOptions options) {
     return 128 + TInterruptGuard::Signal();
   };
   try {
-    TCsvWriter out(TCsvWriter::StandardOutputSink());
-    out.Raw("step,free_agents\n");
+    TSeriesCsv out(TCsvWriter::StandardOutputSink());
     std::optional<TCsvWriter> measures;
     if (measuresFile) {
       measures.emplace(measuresFile->Sink());
@@ -68,7 +68,7 @@ int RunBatchCommand(TBatchOptions options) {
     const auto start = TProgressLine::Clock::now();
     const bool finished = run->Run(
         [&](const StepResult& step) {
-          out.Field(step.StepNumber).Field(step.FreeAgents).EndLine();
+          out.Add(step.StepNumber, step.FreeAgents);
           if (measures && step.StepNumber % options.MeasureEvery == 0) {
             measures->Field(step.StepNumber);
             for (const std::string& field :

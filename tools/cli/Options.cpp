@@ -94,8 +94,7 @@ TDrawingSize DrawingSizeFromText(std::string_view text, std::string_view option)
   if (x == text.size() || !width || !height) throw bad("expected WIDTHxHEIGHT in pixels");
   if (*width < 3 || *height < 3) throw bad("the drawing area must be at least 3x3 pixels");
   if (*width * *height > MaxDrawingPixels) {
-    throw bad("the drawing area may hold at most " + std::to_string(MaxDrawingPixels) +
-              " pixels");
+    throw bad("the drawing area may hold at most " + std::to_string(MaxDrawingPixels) + " pixels");
   }
   return {static_cast<std::int32_t>(*width), static_cast<std::int32_t>(*height)};
 }
