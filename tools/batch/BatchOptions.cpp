@@ -19,7 +19,8 @@ other, until a step in which no agent is free (that step included) or until
   app.add_option("--agents", run.Agents, "number of agents, 0 to 100000000 (default 2000)")
       ->type_name("N")
       ->transform(WholeNumber(0, MaxAgents));
-  app.add_option("--threshold", run.Threshold, R"(aggregation threshold, read as the window reads it:
+  app.add_option("--threshold", run.Threshold,
+                 R"(aggregation threshold, read as the window reads it:
 leading blanks, one sign, decimal or $/x/0x hexadecimal;
 the low 16 bits count, so -1 means 65535: only a 3x3
 block of more than 65535 agents aggregates (default 6))")
@@ -33,7 +34,8 @@ placed; repeats a run exactly (default: from the clock))")
       ->type_name("K")
       ->transform(WholeNumber(0, maxSteps));
   app.add_option_function<std::string>(
-         "--size", [&run](const std::string& text) { run.Size = DrawingSizeFromText(text, "size"); },
+         "--size",
+         [&run](const std::string& text) { run.Size = DrawingSizeFromText(text, "size"); },
          R"(drawing area in pixels, at least 3x3 (default 404x404);
 the lattice has round(W/3) x round(H/3) cells)")
       ->type_name("WxH");
@@ -43,19 +45,19 @@ the lattice has round(W/3) x round(H/3) cells)")
   app.add_flag("--measure", options.Measure, R"(after the last step, measure the aggregates (cells
 touching by side or corner, on the torus) and add a
 line to standard error (see Output))");
-  CLI::Option* every =
-      app.add_option("--measure-every", options.MeasureEvery,
-                     "with --measures: measure after every K-th step")
-          ->type_name("K")
-          ->transform(WholeNumber(1, maxSteps));
-  CLI::Option* measures =
-      app.add_option("--measures", options.MeasuresPath, R"(with --measure-every: the measures after steps
+  CLI::Option* every = app.add_option("--measure-every", options.MeasureEvery,
+                                      "with --measures: measure after every K-th step")
+                           ->type_name("K")
+                           ->transform(WholeNumber(1, maxSteps));
+  CLI::Option* measures = app.add_option("--measures", options.MeasuresPath,
+                                         R"(with --measure-every: the measures after steps
 K, 2K, ...: step,aggregates,largest,mean_size,
 gyration,dimension,r2)")
-          ->type_name("FILE.csv");
+                              ->type_name("FILE.csv");
   every->needs(measures);
   measures->needs(every);
-  app.add_option("--sizes", options.SizesPath, R"(after the last step, the number of aggregates of each
+  app.add_option("--sizes", options.SizesPath,
+                 R"(after the last step, the number of aggregates of each
 size in cells: size,count)")
       ->type_name("FILE.csv");
   CLI::App* sweep = app.add_subcommand("sweep", R"(Runs every combination of the agent counts and

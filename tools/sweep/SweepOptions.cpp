@@ -38,53 +38,68 @@ void ParseShard(const std::string& text, TSweepOptions& options) {
 }  // namespace
 
 void TSweepOptions::Declare(CLI::App& command) {
-  command.add_option_function<std::string>(
-      "--agents", [this](const std::string& text) { Agents = List<std::int32_t>(text, MaxAgents, "agents"); },
-      "agent counts, 0 to 100000000 (default 2000)")
+  command
+      .add_option_function<std::string>(
+          "--agents",
+          [this](const std::string& text) {
+            Agents = List<std::int32_t>(text, MaxAgents, "agents");
+          },
+          "agent counts, 0 to 100000000 (default 2000)")
       ->type_name("LIST");
-  command.add_option_function<std::string>(
-      "--threshold", [this](const std::string& text) { Thresholds = List<std::uint16_t>(text, 65535, "threshold"); },
-      "thresholds, 0 to 65535 (default 6)")
+  command
+      .add_option_function<std::string>(
+          "--threshold",
+          [this](const std::string& text) {
+            Thresholds = List<std::uint16_t>(text, 65535, "threshold");
+          },
+          "thresholds, 0 to 65535 (default 6)")
       ->type_name("LIST");
   command.add_option("--runs", Runs, "runs per combination, at least 1 (default 10)")
       ->type_name("R")
       ->transform(WholeNumber(1, std::int64_t{1} << 32));
   CLI::Option* seed =
-      command.add_option("--seed", Seed, R"(seed of each combination's first run, 0 to 4294967295
+      command
+          .add_option("--seed", Seed, R"(seed of each combination's first run, 0 to 4294967295
 (default: from the clock, reported on standard error))")
           ->type_name("S")
           ->transform(WholeNumber(0, std::numeric_limits<std::uint32_t>::max()));
   command.add_option("--steps", MaxSteps, "at most K steps per run (default 1000000)")
       ->type_name("K")
       ->transform(WholeNumber(0, std::numeric_limits<std::int32_t>::max()));
-  command.add_option_function<std::string>(
-         "--size", [this](const std::string& text) { Size = DrawingSizeFromText(text, "size"); },
-         "drawing area in pixels, at least 3x3 (default 404x404)")
+  command
+      .add_option_function<std::string>(
+          "--size", [this](const std::string& text) { Size = DrawingSizeFromText(text, "size"); },
+          "drawing area in pixels, at least 3x3 (default 404x404)")
       ->type_name("WxH");
-  command.add_option("--jobs", Jobs, R"(runs at once, 1 to 1024 (default: every usable core);
+  command
+      .add_option("--jobs", Jobs, R"(runs at once, 1 to 1024 (default: every usable core);
 the output is the same for every J)")
       ->type_name("J")
       ->transform(WholeNumber(1, MaxJobs));
-  command.add_option_function<std::string>(
-         "--shard", [this](const std::string& text) { ParseShard(text, *this); },
-         R"(run only share I of N (needs --seed, the same for
+  command
+      .add_option_function<std::string>(
+          "--shard", [this](const std::string& text) { ParseShard(text, *this); },
+          R"(run only share I of N (needs --seed, the same for
 every share); the shares' rows, concatenated and
 sorted, are the whole sweep's rows)")
       ->type_name("I/N")
       ->needs(seed);
-  command.add_option("--series", SeriesPath, R"(every run's free agents per step:
+  command
+      .add_option("--series", SeriesPath, R"(every run's free agents per step:
 agents,threshold,seed,step,free_agents)")
       ->type_name("FILE.csv");
-  command.add_option("--plot", PlotPath, R"(mean free agents against the step, one line per
+  command
+      .add_option("--plot", PlotPath, R"(mean free agents against the step, one line per
 combination (1200x800 pixels))")
       ->type_name("FILE.png");
-  command.add_option_function<std::pair<std::string, std::string>>(
-         "--plot-measure",
-         [this](const std::pair<std::string, std::string>& plot) {
-           PlotMeasure = plot.first;
-           PlotMeasurePath = plot.second;
-         },
-         R"(a measure of the aggregates (aggregates, largest,
+  command
+      .add_option_function<std::pair<std::string, std::string>>(
+          "--plot-measure",
+          [this](const std::pair<std::string, std::string>& plot) {
+            PlotMeasure = plot.first;
+            PlotMeasurePath = plot.second;
+          },
+          R"(a measure of the aggregates (aggregates, largest,
 mean_size, gyration, dimension or r2) against the
 threshold, one line per agent count, mean and one
 standard deviation over the runs that have a value)")
@@ -129,8 +144,7 @@ void TSweepOptions::Check() const {
   if (share > MaxRunsPerShare) {
     throw EUsageError("the sweep holds " + std::to_string(total) + " runs, " +
                       std::to_string(share) + " for this share; at most " +
-                      std::to_string(MaxRunsPerShare) +
-                      " per share (split it with --shard I/N)");
+                      std::to_string(MaxRunsPerShare) + " per share (split it with --shard I/N)");
   }
 }
 
