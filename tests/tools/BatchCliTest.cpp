@@ -43,6 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TBadRun{{"--bogus"}, "unknown option '--bogus'"},
                       TBadRun{{"--agents"}, "'--agents' needs a value"},
                       TBadRun{{"--agents", "many"}, "--agents: expected a whole number"},
+                      // Shown escaped: one line, no control sequence.
+                      TBadRun{{"--agents", "5\n\x1b[2J\xc2\x9b"}, "got '5\\n\\x1b[2J\\u009b'"},
                       TBadRun{{"--threshold", "abc"}, "'abc' is not a valid integer value"},
                       TBadRun{{"--size", "2x2"}, "at least 3x3"},
                       TBadRun{{"--picture", "@/no/such/dir/p.png"}, "--picture: cannot write"},
