@@ -5,6 +5,7 @@
 #include "TestNames.h"
 
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,24 +57,30 @@ TEST(Options, HelpDocumentsEveryOption) {
   const std::string sweep = TBatchOptions::Parse(Args({"sweep", "--help"})).Help;
   EXPECT_EQ(batch.rfind("Usage: dla-batch [OPTIONS]", 0), 0u) << batch;
   EXPECT_EQ(sweep.rfind("Usage: dla-batch sweep [OPTIONS]", 0), 0u) << sweep;
-  // Each option on a line of its own, its description from column 22 on
-  // (on the next line after a long name).
-  const auto expectDocumented = [](const std::string& help, std::vector<const char*> names) {
-    const auto line = [&](std::size_t from) { return help.substr(from, help.find('\n', from) - from); };
-    for (const char* name : names) {
-      const std::size_t at = help.find(std::string("\n  ") + name + " ");
-      ASSERT_NE(at, std::string::npos) << name;
-      std::string described = line(at + 1);
-      if (described.size() <= 22) described = line(help.find('\n', at + 1) + 1);
-      ASSERT_GT(described.size(), 22u) << name;
-      EXPECT_NE(described[22], ' ') << name;
+  // Every option (and the subcommand) is listed with a description from
+  // column 22 on, or on the next line after a long name.
+  const auto documented = [](const std::string& help) {
+    std::vector<std::string> lines, names;
+    std::istringstream in(help);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string& line = lines[i];
+      if (line.rfind("  --", 0) != 0 && line.rfind("  sweep ", 0) != 0) continue;
+      names.push_back(line.substr(2, line.find(' ', 2) - 2));
+      const bool sameLine = line.size() > 22 && line[21] == ' ' && line[22] != ' ';
+      const bool nextLine = i + 1 < lines.size() && lines[i + 1].find_first_not_of(' ') == 22;
+      EXPECT_TRUE(sameLine || nextLine) << line;
     }
+    return names;
   };
-  expectDocumented(batch, {"--agents", "--threshold", "--seed", "--steps", "--size", "--picture",
-                           "--measure", "--measure-every", "--measures", "--sizes", "--help",
-                           "sweep"});
-  expectDocumented(sweep, {"--agents", "--threshold", "--runs", "--seed", "--steps", "--size",
-                           "--jobs", "--shard", "--series", "--plot", "--plot-measure", "--help"});
+  EXPECT_EQ(documented(batch),
+            (std::vector<std::string>{"--help", "--agents", "--threshold", "--seed", "--steps",
+                                      "--size", "--picture", "--measure", "--measure-every",
+                                      "--measures", "--sizes", "sweep"}));
+  EXPECT_EQ(documented(sweep),
+            (std::vector<std::string>{"--help", "--agents", "--threshold", "--runs", "--seed",
+                                      "--steps", "--size", "--jobs", "--shard", "--series",
+                                      "--plot", "--plot-measure"}));
 }
 
 struct TBadOptions {

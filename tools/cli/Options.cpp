@@ -133,12 +133,14 @@ std::string ParseOptions(CLI::App& app, const std::vector<std::string>& args) {
     }
     i += static_cast<std::size_t>(values);
   }
-  // Each option at most once: CLI11's rule, which flags leave off.
+  // Each option at most once: CLI11's rule, which its flags leave off.
   for (CLI::Option* option : command->get_options()) {
     option->multi_option_policy(CLI::MultiOptionPolicy::Throw);
   }
-  // What CLI11 collected while reading is refused before what it found
-  // afterwards in the values (and before the help, which ignores them).
+  // A second copy, an unknown option and a stray argument, all collected
+  // while CLI11 reads, are refused in one wording for the three programs,
+  // before a bad value (which CLI11 finds afterwards) and before the help,
+  // which ignores the values.
   const auto refuseCollected = [command] {
     for (const CLI::Option* option : command->get_options()) {
       if (option->count() > std::max<std::size_t>(1, option->get_items_expected_max())) {

@@ -25,11 +25,11 @@ void ConfigureOptions(CLI::App& app);
 std::optional<std::int64_t> DecimalValue(std::string_view text, std::int64_t min,
                                          std::int64_t max) noexcept;
 
-// A whole number from min to max in plain decimal digits (DecimalValue): no sign, blank,
-// "0x" or exponent, all of which CLI11's own conversion would take (it
-// also reads "010" as octal). Use with transform(): it hands CLI11 the
-// number's decimal form. Refuses with "expected a whole number from MIN to
-// MAX, got 'TEXT'".
+// A whole number from min to max in plain decimal digits (DecimalValue):
+// no sign, blank, "0x" or exponent, all of which CLI11's own conversion
+// would take (it also reads "010" as octal). Use with transform(): it hands
+// CLI11 the number's decimal form. Refuses with "expected a whole number
+// from MIN to MAX, got 'TEXT'".
 CLI::Validator WholeNumber(std::int64_t min, std::int64_t max);
 
 // A text that the window's threshold edit accepts (ThresholdFromText).
