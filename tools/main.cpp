@@ -30,6 +30,10 @@ int main(int argc, char** argv) {
   try {
     options = TBatchOptions::Parse(args);
   } catch (const EUsageError& error) {
+    if (TInterruptGuard::Requested()) {
+      PrintError(program, "interrupted before the run; no file written");
+      return 128 + TInterruptGuard::Signal();
+    }
     PrintError(program, error.what());
     return 2;
   }
