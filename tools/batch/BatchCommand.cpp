@@ -15,8 +15,8 @@
 #include "OutputSet.h"
 #include "PngWriter.h"
 #include "ProgressLine.h"
-#include "SeriesCsv.h"
 #include "Report.h"
+#include "SeriesCsv.h"
 #include "UsageError.h"
 
 namespace dla::tools {
