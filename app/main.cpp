@@ -2,12 +2,15 @@
 // line only chooses the setup the window starts on (see --help); the
 // window is the whole program.
 #include <QIcon>
-#include <QStringList>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "Application.h"
 #include "CellForm.h"
+#include "Report.h"
+#include "UsageError.h"
 #include "WindowOptions.h"
 
 int main(int argc, char** argv) {
@@ -15,16 +18,14 @@ int main(int argc, char** argv) {
   // command line ends the program without one.
   TWindowOptions options;
   try {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    options = TWindowOptions::Parse(arguments);
-  } catch (const TWindowOptions::EBadOption& e) {
-    std::fprintf(stderr, "dla-model: %s\n", e.what());
+    options = TWindowOptions::Parse(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const dla::tools::EUsageError& e) {
+    dla::tools::PrintError("dla-model", e.what());
     return 2;
   }
-  if (options.Help) {
-    std::fputs(TWindowOptions::Usage().toLocal8Bit().constData(), stdout);
-    return 0;
+  if (!options.Help.empty()) {
+    std::fputs(options.Help.c_str(), stdout);
+    return dla::tools::FlushStandardOutput("dla-model") ? 0 : 1;
   }
 
   TApplication application(argc, argv);

@@ -157,7 +157,7 @@ TForm1::TForm1(TErrorDisplay& errors, const TWindowOptions& options, QWidget* pa
     return QFileDialog::getSaveFileName(this, caption, suggested, filter);
   };
   if (options.Agents) UpD_anzAg->SetPosition(*options.Agents);
-  if (options.Threshold) Edit_thresh->setText(*options.Threshold);
+  if (options.Threshold) Edit_thresh->setText(QString::fromLocal8Bit(*options.Threshold));
 
   Timer1->start();
   FormCreate();

@@ -14,17 +14,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "SeriesCsv.h"
+
 namespace {
 
 constexpr int AxisTicks = 5;
 // Room Qt Charts leaves on each side of an axis label.
 constexpr double LabelPadding = 5.0;
-
-// A value as a CSV field: whole numbers without decimals.
-QByteArray CsvNumber(double v) {
-  if (v == std::trunc(v) && std::abs(v) < 9.2e18) return QByteArray::number(static_cast<qint64>(v));
-  return QByteArray::number(v, 'g', 17);
-}
 
 }  // namespace
 
@@ -114,19 +110,15 @@ int TFreeAgentsChart::AddXY(double x, double y) {
 }
 
 bool TFreeAgentsChart::WriteCsv(QIODevice& device) const {
-  QByteArray text("step,free_agents\n");
+  bool written = true;
+  dla::tools::TSeriesCsv csv([&](std::string_view piece) {
+    const auto size = static_cast<qint64>(piece.size());
+    written = written && device.write(piece.data(), size) == size;
+  });
   TCompactSeries::Reader reader(points_);
-  for (QPointF p; reader.Next(p);) {
-    text += CsvNumber(p.x());
-    text += ',';
-    text += CsvNumber(p.y());
-    text += '\n';
-    if (text.size() >= 1 << 16) {
-      if (device.write(text) != text.size()) return false;
-      text.clear();
-    }
-  }
-  return device.write(text) == text.size();
+  for (QPointF p; reader.Next(p);) csv.Add(p.x(), p.y());
+  csv.Flush();
+  return written;
 }
 
 void TFreeAgentsChart::Refresh() {

@@ -49,9 +49,8 @@ class TFreeAgentsChart : public QChartView {
   QList<QPointF> Points() const { return points_.Points(); }
   const TCompactSeries& Stored() const noexcept { return points_; }
 
-  // Writes "step,free_agents" and a line "x,y" per point, whole numbers
-  // without decimals, as dla-batch prints a run's series. Returns false if
-  // the device failed to take it.
+  // Writes the points as dla-batch prints a run's series (TSeriesCsv).
+  // Returns false if the device failed to take it.
   bool WriteCsv(QIODevice& device) const;
 
   // Hands the outline of the points to the series and fits the axes to the

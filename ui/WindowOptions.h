@@ -7,21 +7,12 @@
 // value ends the program before it needs a display.
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
+#include <string>
+#include <vector>
 
-class TWindowOptions {
- public:
-  // A command line that cannot be used; what() is one line naming the
-  // option and the text.
-  class EBadOption : public std::runtime_error {
-   public:
-    using std::runtime_error::runtime_error;
-  };
-
+struct TWindowOptions {
   // --seed: 0 to 4294967295, plain decimal digits. Every setup of the
   // window, the first and each "new Setup", places its agents from this
   // seed; without it each setup seeds from the clock.
@@ -31,16 +22,14 @@ class TWindowOptions {
   std::optional<int> Agents;
   // --threshold: any text the threshold edit accepts at a step (leading
   // blanks, a sign, decimal or $/x/0x hexadecimal), put into the edit as it
-  // is.
-  std::optional<QString> Threshold;
-  bool Help = false;
+  // is (local 8-bit text, as the command line gives it).
+  std::optional<std::string> Threshold;
+  // The help text when --help was given.
+  std::string Help;
 
-  // The arguments after the program's name, each option followed by its
-  // value as a separate argument or joined with "=". Arguments that do not
-  // start with "--" are left to Qt (-platform, -style and their values).
-  // Throws EBadOption for an unknown "--" option, a missing value, a bad
-  // value or an option given twice.
-  static TWindowOptions Parse(const QStringList& arguments);
-
-  static QString Usage();
+  // The arguments after the program's name, read by dla-batch's rules
+  // (ParseOptions), except that arguments that are not "--" options are
+  // left to Qt (-platform, -style and their values). Throws
+  // dla::tools::EUsageError.
+  static TWindowOptions Parse(const std::vector<std::string>& arguments);
 };

@@ -44,6 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TBadRun{{"--bogus"}, "unknown option '--bogus'"},
                       TBadRun{{"--agents"}, "'--agents' needs a value"},
                       TBadRun{{"--agents", "many"}, "--agents: expected a whole number"},
+                      // Shown escaped: one line, no control sequence.
+                      TBadRun{{"--agents", "5\n\x1b[2J\xc2\x9b"}, "got '5\\n\\x1b[2J\\u009b'"},
                       TBadRun{{"--threshold", "abc"}, "'abc' is not a valid integer value"},
                       TBadRun{{"--size", "2x2"}, "at least 3x3"},
                       TBadRun{{"--picture", "@/no/such/dir/p.png"}, "--picture: cannot write"},
@@ -51,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // A bad value after a good picture path: still nothing written.
                       TBadRun{{"--picture", "@/p.png", "--steps", "-1"}, "--steps"},
                       TBadRun{{"sweep2"}, "unexpected argument 'sweep2'"},
-                      TBadRun{{"--measures", "@/m.csv"}, "--measure-every K and --measures"},
+                      TBadRun{{"--measures", "@/m.csv"}, "--measures requires --measure-every"},
                       TBadRun{{"--sizes", "@/no/such/dir/s.csv"}, "--sizes: cannot write"}),
     TPrintedName());
 

@@ -5,20 +5,27 @@
 #include "TestNames.h"
 
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "BatchOptions.h"
-#include "CommandLine.h"
-#include "SweepOptions.h"
 #include "UsageError.h"
 
 namespace dla::tools {
 namespace {
 
-std::vector<std::string_view> Args(const std::vector<const char*>& args) {
+std::vector<std::string> Args(const std::vector<const char*>& args) {
   return {args.begin(), args.end()};
 }
+
+// The options of `dla-batch sweep ARGS`.
+struct TSweep {
+  static TSweepOptions Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "sweep");
+    return TBatchOptions::Parse(args).Sweep.value();
+  }
+};
 
 TEST(BatchOptions, ReadsEveryOptionInBothSpellingsAtTheEndsOfItsRange) {
   const TBatchOptions options = TBatchOptions::Parse(
@@ -46,15 +53,34 @@ TEST(BatchOptions, ReadsEveryOptionInBothSpellingsAtTheEndsOfItsRange) {
 }
 
 TEST(Options, HelpDocumentsEveryOption) {
-  const auto expectDocumented = [](void (*declare)(TCommandLine&), const char* help) {
-    TCommandLine parser;
-    declare(parser);
-    for (const std::string& name : parser.Names()) {
-      EXPECT_NE(std::string(help).find("  --" + name + " "), std::string::npos) << name;
+  const std::string batch = TBatchOptions::Parse(Args({"--help"})).Help;
+  const std::string sweep = TBatchOptions::Parse(Args({"sweep", "--help"})).Help;
+  EXPECT_EQ(batch.rfind("Usage: dla-batch [OPTIONS]", 0), 0u) << batch;
+  EXPECT_EQ(sweep.rfind("Usage: dla-batch sweep [OPTIONS]", 0), 0u) << sweep;
+  // Every option (and the subcommand) is listed with a description from
+  // column 22 on, or on the next line after a long name.
+  const auto documented = [](const std::string& help) {
+    std::vector<std::string> lines, names;
+    std::istringstream in(help);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string& line = lines[i];
+      if (line.rfind("  --", 0) != 0 && line.rfind("  sweep ", 0) != 0) continue;
+      names.push_back(line.substr(2, line.find(' ', 2) - 2));
+      const bool sameLine = line.size() > 22 && line[21] == ' ' && line[22] != ' ';
+      const bool nextLine = i + 1 < lines.size() && lines[i + 1].find_first_not_of(' ') == 22;
+      EXPECT_TRUE(sameLine || nextLine) << line;
     }
+    return names;
   };
-  expectDocumented(&TBatchOptions::Declare, TBatchOptions::HelpText());
-  expectDocumented(&TSweepOptions::Declare, TSweepOptions::HelpText());
+  EXPECT_EQ(documented(batch),
+            (std::vector<std::string>{"--help", "--agents", "--threshold", "--seed", "--steps",
+                                      "--size", "--picture", "--measure", "--measure-every",
+                                      "--measures", "--sizes", "sweep"}));
+  EXPECT_EQ(documented(sweep),
+            (std::vector<std::string>{"--help", "--agents", "--threshold", "--runs", "--seed",
+                                      "--steps", "--size", "--jobs", "--shard", "--series",
+                                      "--plot", "--plot-measure"}));
 }
 
 struct TBadOptions {
@@ -107,17 +133,20 @@ INSTANTIATE_TEST_SUITE_P(
         TBadOptions{{"--measure=false"}, "takes no value"},
         TBadOptions{{"--measure="}, "takes no value"},
         TBadOptions{{"--agents=", "5"}, "unexpected argument '5'"},
+        TBadOptions{{"--measure=true"}, "takes no value"},
+        TBadOptions{{"--seed", "1", "sweep"}, "unexpected argument 'sweep'"},
+        TBadOptions{{"--agents", "010", "--agents", "8"}, "more than once"},
         TBadOptions{{"--jobs", "2"}, "unknown option '--jobs'"},
         TBadOptions{{"--measure-every", "0", "--measures", "m.csv"},
                     "--measure-every: expected a whole number from 1"},
-        TBadOptions{{"--measure-every", "5"},
-                    "--measure-every K and --measures FILE.csv go together"},
+        TBadOptions{{"--measure-every", "5"}, "--measure-every requires --measures"},
+        TBadOptions{{"--measures", "m.csv"}, "--measures requires --measure-every"},
         TBadOptions{{"--measure=yes"}, "takes no value"},
         TBadOptions{{"-agents", "5"}, "unexpected argument '-agents'"}),
     test::TPrintedName());
 
 TEST(SweepOptions, ReadsListsAndShares) {
-  const TSweepOptions options = TSweepOptions::Parse(
+  const TSweepOptions options = TSweep::Parse(
       Args({"--agents", "2000,1000", "--threshold", "3..8:2", "--runs", "1000", "--seed", "9",
             "--jobs", "3", "--shard", "2/5", "--plot-measure", "mean_size", "m.png"}));
   EXPECT_EQ(options.Agents, (std::vector<std::int32_t>{1000, 2000}));
@@ -132,16 +161,16 @@ TEST(SweepOptions, ReadsListsAndShares) {
 
 TEST(SweepOptions, ASharedOutSweepMayExceedWhatOneShareMayHold) {
   // Every seed once: 2^32 runs, in 43 shares of at most 10^8.
-  EXPECT_EQ(TSweepOptions::Parse(Args({"--runs", "4294967296", "--seed", "0", "--shard", "43/43"}))
+  EXPECT_EQ(TSweep::Parse(Args({"--runs", "4294967296", "--seed", "0", "--shard", "43/43"}))
                 .Runs,
             std::uint64_t{1} << 32);
-  ExpectRefused<TSweepOptions>(
+  ExpectRefused<TSweep>(
       {{"--runs", "4294967296", "--seed", "0", "--shard", "1/42"}, "at most 100000000 per share"});
 }
 
 class SweepOptionsBad : public ::testing::TestWithParam<TBadOptions> {};
 
-TEST_P(SweepOptionsBad, AreRefusedWithOneLine) { ExpectRefused<TSweepOptions>(GetParam()); }
+TEST_P(SweepOptionsBad, AreRefusedWithOneLine) { ExpectRefused<TSweep>(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, SweepOptionsBad,
@@ -151,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
         TBadOptions{{"--threshold", "65536"}, "from 0 to 65535"},
         TBadOptions{{"--threshold", "$A"}, "'$A'"},
         TBadOptions{{"--jobs", "1025"}, "from 1 to 1024"},
-        TBadOptions{{"--series", "same.out", "--plot", "./same.out"}, "the same file"},
+        TBadOptions{{"sweep"}, "unexpected argument 'sweep'"},
         TBadOptions{{"--picture", "x.png"}, "unknown option '--picture'"},
         TBadOptions{{"--plot-measure", "dimension"}, "'--plot-measure' needs 2 values"},
         TBadOptions{{"--plot-measure", "dimension", "--plot", "p.png"}, "needs 2 values"},

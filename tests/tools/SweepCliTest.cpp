@@ -62,11 +62,11 @@ INSTANTIATE_TEST_SUITE_P(
         TBadSweep{{"--threshold", "3,six"}, "'six'"},
         TBadSweep{{"--shard", "3/2", "--seed", "1"}, "1 <= I <= N"},
         TBadSweep{{"--shard", "0/4", "--seed", "1"}, "1 <= I <= N"},
-        TBadSweep{{"--shard", "1/4"}, "--shard needs --seed"}, TBadSweep{{"--jobs", "0"}, "--jobs"},
+        TBadSweep{{"--shard", "1/4"}, "--shard requires --seed"}, TBadSweep{{"--jobs", "0"}, "--jobs"},
         TBadSweep{{"--series", "@/missing/s.csv"}, "--series: cannot write"},
         // The series file was fine; the plot's path is not: neither is left.
         TBadSweep{{"--series", "@/s.csv", "--plot", "@/missing/p.png"}, "--plot: cannot write"},
-        TBadSweep{{"--series", "@/same", "--plot", "@/same"}, "the same file"},
+        TBadSweep{{"--series", "@/same", "--plot", "@/./same"}, "the same file"},
         TBadSweep{{"--plot-measure", "volume", "@/m.png"}, "expected one of aggregates,largest,"},
         TBadSweep{{"--plot", "@/same", "--plot-measure", "r2", "@/same"}, "the same file"}),
     TPrintedName());

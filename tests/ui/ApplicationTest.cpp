@@ -1,10 +1,12 @@
 #include <QtTest>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "Application.h"
-#include "WindowOptions.h"
 #include "Recorder.h"
+#include "UsageError.h"
+#include "WindowOptions.h"
 
 namespace {
 
@@ -86,19 +88,23 @@ class ApplicationTest : public QObject {
     QTest::newRow("missing value") << QStringList{"--agents"} << "";
     QTest::newRow("twice") << QStringList{"--seed", "1", "--seed", "2"} << "";
     QTest::newRow("unknown") << QStringList{"--speed", "10"} << "";
+    QTest::newRow("unknown after Qt's") << QStringList{"-style", "fusion", "--speed=10"} << "";
+    QTest::newRow("value forgotten") << QStringList{"--seed", "--agents", "7"} << "";
   }
   void commandLine() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, set);
     try {
-      const TWindowOptions options = TWindowOptions::Parse(arguments);
+      std::vector<std::string> args;
+      for (const QString& argument : arguments) args.push_back(argument.toStdString());
+      const TWindowOptions options = TWindowOptions::Parse(args);
       QVERIFY2(!set.isEmpty(), "accepted");
       const QString got = QStringLiteral("%1/%2/%3").arg(
           options.Seed ? QString::number(*options.Seed) : QStringLiteral("-"),
           options.Agents ? QString::number(*options.Agents) : QStringLiteral("-"),
-          options.Threshold.value_or(QStringLiteral("-")));
+          QString::fromStdString(options.Threshold.value_or("-")));
       QCOMPARE(got, set);
-    } catch (const TWindowOptions::EBadOption& e) {
+    } catch (const dla::tools::EUsageError& e) {
       QVERIFY2(set.isEmpty(), e.what());
       QVERIFY(!QString::fromUtf8(e.what()).contains(u'\n'));
     }

@@ -502,7 +502,7 @@ class FormTest : public QObject {
     TWindowOptions options;
     options.Seed = 4242;
     options.Agents = 500;
-    options.Threshold = QStringLiteral("4");
+    options.Threshold.emplace("4");
     TWindow window(options);
     window.Stopped();
     TForm1& form = window.Form;

@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "AggregateMeasures.h"
-#include "BatchOptions.h"
 #include "BatchRun.h"
 #include "CsvWriter.h"
 #include "InterruptGuard.h"
@@ -18,16 +17,13 @@
 #include "ProgressLine.h"
 #include "Render.h"
 #include "Report.h"
+#include "SeriesCsv.h"
 #include "UsageError.h"
 
 namespace dla::tools {
 
-int RunBatchCommand(const std::vector<std::string_view>& args) {
+int RunBatchCommand(TBatchOptions options) {
   constexpr std::string_view program = "dla-batch";
-  // Before any output file exists, so that an interrupt can never leave a
-  // temporary file behind.
-  TInterruptGuard interrupt;
-  TBatchOptions options;
   TOutputSet outputs;
   TOutputFile* picture = nullptr;
   TOutputFile* measuresFile = nullptr;
@@ -35,11 +31,6 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
   std::unique_ptr<TBatchRun> run;
   std::optional<TCanvas> canvas;
   try {
-    options = TBatchOptions::Parse(args);
-    if (options.Help) {
-      std::fputs(TBatchOptions::HelpText(), stdout);
-      return FlushStandardOutput(program) ? 0 : 1;
-    }
     if (options.PicturePath) picture = &outputs.Add(*options.PicturePath, "picture");
     if (options.MeasuresPath) measuresFile = &outputs.Add(*options.MeasuresPath, "measures");
     if (options.SizesPath) sizesFile = &outputs.Add(*options.SizesPath, "sizes");
@@ -69,8 +60,7 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
     return 128 + TInterruptGuard::Signal();
   };
   try {
-    TCsvWriter out(TCsvWriter::StandardOutputSink());
-    out.Raw("step,free_agents\n");
+    TSeriesCsv out(TCsvWriter::StandardOutputSink());
     std::optional<TCsvWriter> measures;
     if (measuresFile) {
       measures.emplace(measuresFile->Sink());
@@ -80,7 +70,7 @@ int RunBatchCommand(const std::vector<std::string_view>& args) {
     const auto start = TProgressLine::Clock::now();
     const bool finished = run->Run(
         [&](const StepResult& step) {
-          out.Field(step.StepNumber).Field(step.FreeAgents).EndLine();
+          out.Add(step.StepNumber, step.FreeAgents);
           if (measures && step.StepNumber % options.MeasureEvery == 0) {
             measures->Field(step.StepNumber);
             for (const std::string& field :

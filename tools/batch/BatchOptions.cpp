@@ -3,95 +3,67 @@
 #include <cstdint>
 #include <limits>
 
-#include "ArgumentText.h"
-#include "IntegerText.h"
-#include "CommandLine.h"
-#include "UsageError.h"
+#include "Options.h"
 
 namespace dla::tools {
 
-void TBatchOptions::Declare(TCommandLine& parser) {
-  for (const char* name : {"agents", "threshold", "seed", "steps", "size", "picture",
-                           "measure-every", "measures", "sizes"}) {
-    parser.Add(name, 1);
-  }
-  parser.Add("measure", 0);
-  parser.Add("help", 0);
-}
-
-TBatchOptions TBatchOptions::Parse(const std::vector<std::string_view>& args) {
-  TCommandLine parser;
-  Declare(parser);
-  parser.Parse(args);
-
+TBatchOptions TBatchOptions::Parse(const std::vector<std::string>& args) {
+  constexpr std::int64_t maxSteps = std::numeric_limits<std::int32_t>::max();
   TBatchOptions options;
-  if (parser.Has("help")) {
-    options.Help = true;
-    return options;
-  }
-  if (const auto text = parser.Value("agents")) {
-    options.Run.Agents = static_cast<std::int32_t>(ParseDecimal(*text, 0, MaxAgents, "agents"));
-  }
-  if (const auto text = parser.Value("threshold")) options.ThresholdText = *text;
-  try {
-    options.Run.Threshold = ThresholdFromText(options.ThresholdText);
-  } catch (const EConvertError& error) {
-    throw EUsageError(std::string("--threshold: ") + error.what());
-  }
-  if (const auto text = parser.Value("seed")) {
-    options.Run.Seed = static_cast<std::uint32_t>(
-        ParseDecimal(*text, 0, std::numeric_limits<std::uint32_t>::max(), "seed"));
-  }
-  if (const auto text = parser.Value("steps")) {
-    options.Run.MaxSteps = static_cast<std::int32_t>(
-        ParseDecimal(*text, 0, std::numeric_limits<std::int32_t>::max(), "steps"));
-  }
-  if (const auto text = parser.Value("size")) options.Run.Size = ParseDrawingSize(*text, "size");
-  if (const auto text = parser.Value("picture")) options.PicturePath = *text;
-  options.Measure = parser.Has("measure");
-  if (const auto text = parser.Value("measure-every")) {
-    options.MeasureEvery = static_cast<std::int32_t>(
-        ParseDecimal(*text, 1, std::numeric_limits<std::int32_t>::max(), "measure-every"));
-  }
-  if (const auto text = parser.Value("measures")) options.MeasuresPath = *text;
-  if ((options.MeasureEvery > 0) != options.MeasuresPath.has_value()) {
-    throw EUsageError("--measure-every K and --measures FILE.csv go together");
-  }
-  if (const auto text = parser.Value("sizes")) options.SizesPath = *text;
-  return options;
-}
-
-const char* TBatchOptions::HelpText() {
-  return R"(Usage: dla-batch [OPTIONS]
-       dla-batch sweep [SWEEP OPTIONS]   (see dla-batch sweep --help)
-
-Runs the diffusion-aggregation model without a window, one step after the
+  TRunSettings& run = options.Run;
+  CLI::App app(R"(Runs the diffusion-aggregation model without a window, one step after the
 other, until a step in which no agent is free (that step included) or until
---steps steps.
-
-Options:
-  --agents N          number of agents, 0 to 100000000 (default 2000)
-  --threshold TEXT    aggregation threshold, read as the window reads it:
-                      leading blanks, one sign, decimal or $/x/0x hexadecimal;
-                      the low 16 bits count, so -1 means 65535: only a 3x3
-                      block of more than 65535 agents aggregates (default 6)
-  --seed S            0 to 4294967295: the seed from which the agents are
-                      placed; repeats a run exactly (default: from the clock)
-  --steps K           at most K steps, 0 to 2147483647 (default 1000000)
-  --size WxH          drawing area in pixels, at least 3x3 (default 404x404);
-                      the lattice has round(W/3) x round(H/3) cells
-  --picture FILE.png  after the last step, save the drawing area as PNG
-  --measure           after the last step, measure the aggregates (cells
-                      touching by side or corner, on the torus) and add a
-                      line to standard error (see Output)
-  --measure-every K   with --measures: measure after every K-th step
-  --measures FILE.csv the measures after steps K, 2K, ...:
-                      step,aggregates,largest,mean_size,gyration,dimension,r2
-  --sizes FILE.csv    after the last step, the number of aggregates of each
-                      size in cells: size,count
-  --help              show this text
-
-Output:
+--steps steps. A sweep makes many runs (see dla-batch sweep --help).)",
+               "dla-batch");
+  ConfigureOptions(app);
+  app.add_option("--agents", run.Agents, "number of agents, 0 to 100000000 (default 2000)")
+      ->type_name("N")
+      ->transform(WholeNumber(0, MaxAgents));
+  app.add_option("--threshold", run.Threshold,
+                 R"(aggregation threshold, read as the window reads it:
+leading blanks, one sign, decimal or $/x/0x hexadecimal;
+the low 16 bits count, so -1 means 65535: only a 3x3
+block of more than 65535 agents aggregates (default 6))")
+      ->type_name("TEXT")
+      ->transform(ThresholdText());
+  app.add_option("--seed", run.Seed, R"(0 to 4294967295: the seed from which the agents are
+placed; repeats a run exactly (default: from the clock))")
+      ->type_name("S")
+      ->transform(WholeNumber(0, std::numeric_limits<std::uint32_t>::max()));
+  app.add_option("--steps", run.MaxSteps, "at most K steps, 0 to 2147483647 (default 1000000)")
+      ->type_name("K")
+      ->transform(WholeNumber(0, maxSteps));
+  app.add_option_function<std::string>(
+         "--size",
+         [&run](const std::string& text) { run.Size = DrawingSizeFromText(text, "size"); },
+         R"(drawing area in pixels, at least 3x3 (default 404x404);
+the lattice has round(W/3) x round(H/3) cells)")
+      ->type_name("WxH");
+  app.add_option("--picture", options.PicturePath,
+                 "after the last step, save the drawing area as PNG")
+      ->type_name("FILE.png");
+  app.add_flag("--measure", options.Measure, R"(after the last step, measure the aggregates (cells
+touching by side or corner, on the torus) and add a
+line to standard error (see Output))");
+  CLI::Option* every = app.add_option("--measure-every", options.MeasureEvery,
+                                      "with --measures: measure after every K-th step")
+                           ->type_name("K")
+                           ->transform(WholeNumber(1, maxSteps));
+  CLI::Option* measures = app.add_option("--measures", options.MeasuresPath,
+                                         R"(with --measure-every: the measures after steps
+K, 2K, ...: step,aggregates,largest,mean_size,
+gyration,dimension,r2)")
+                              ->type_name("FILE.csv");
+  every->needs(measures);
+  measures->needs(every);
+  app.add_option("--sizes", options.SizesPath,
+                 R"(after the last step, the number of aggregates of each
+size in cells: size,count)")
+      ->type_name("FILE.csv");
+  CLI::App* sweep = app.add_subcommand("sweep", R"(Runs every combination of the agent counts and
+thresholds R times.)");
+  options.Sweep.emplace().Declare(*sweep);
+  app.footer(R"(Output:
   standard output: "step,free_agents", then one line per step
   standard error:  at the end "seed=S steps=N free=F aggregated=M"
                    (F: agents still free after the last step, M: aggregated
@@ -104,8 +76,15 @@ Output:
                    aggregate reaches round the torus (both empty in CSV)
 
 Exit status: 0 done, 1 failed while running (e.g. a write error), 2 bad
-input (nothing run, nothing written), 128+signal when interrupted.
-)";
+input (nothing run, nothing written), 128+signal when interrupted.)");
+
+  options.Help = ParseOptions(app, args);
+  if (!sweep->parsed()) {
+    options.Sweep.reset();
+  } else if (options.Help.empty()) {
+    options.Sweep->Check();
+  }
+  return options;
 }
 
 }  // namespace dla::tools

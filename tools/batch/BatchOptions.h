@@ -1,24 +1,25 @@
-// The options of a single batch run.
+// The command line of dla-batch: the options of a single run, or the word
+// "sweep" and the sweep's options.
 #pragma once
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "BatchRun.h"
+#include "SweepOptions.h"
 
 namespace dla::tools {
-
-class TCommandLine;
 
 // dla-batch [--agents N] [--threshold TEXT] [--seed S] [--steps K]
 //           [--size WxH] [--picture FILE.png] [--measure]
 //           [--measure-every K --measures FILE.csv] [--sizes FILE.csv] [--help]
+// dla-batch sweep [SWEEP OPTIONS]
 struct TBatchOptions {
+  // Agents 0 to MaxAgents; the threshold from any text that
+  // ThresholdFromText takes, converted as the window converts its edit;
+  // seed 0 to 2^32 - 1; steps 0 to 2^31 - 1; size as DrawingSizeFromText.
   TRunSettings Run;
-  // The threshold as typed; Run.Threshold is what it converts to.
-  std::string ThresholdText = "6";
   std::optional<std::string> PicturePath;
   // The aggregate measures after the last step, as one line on standard
   // error.
@@ -29,22 +30,17 @@ struct TBatchOptions {
   std::optional<std::string> MeasuresPath;
   // The size distribution after the last step.
   std::optional<std::string> SizesPath;
-  bool Help = false;
+  // The sweep's options when the command line is `dla-batch sweep ...`.
+  std::optional<TSweepOptions> Sweep;
+  // The help text of the command when --help was given: the command is then
+  // not run.
+  std::string Help;
 
-  // Reads and checks every option (not the picture path's writability, which
-  // needs the file system). Agents 0 to MaxAgents; threshold any text that
-  // ThresholdFromText takes, converted exactly as the window converts its
-  // threshold edit; seed 0 to 2^32 - 1; steps 0 to 2^31 - 1; size as
-  // ParseDrawingSize; --measure-every and --measures only together.
-  // Throws EUsageError. With --help the other options
-  // are not checked.
-  static TBatchOptions Parse(const std::vector<std::string_view>& args);
-
-  // Declares every option of the command, as Parse reads them.
-  static void Declare(TCommandLine& parser);
-
-  // Documents every option that Declare declares.
-  static const char* HelpText();
+  // Reads the arguments after the program's name (ParseOptions) and checks
+  // every option (not the output paths' writability, which needs the file
+  // system): each value's range, --measure-every and --measures only
+  // together, and the sweep's TSweepOptions::Check. Throws EUsageError.
+  static TBatchOptions Parse(const std::vector<std::string>& args);
 };
 
 }  // namespace dla::tools

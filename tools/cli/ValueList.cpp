@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "ArgumentText.h"
+#include "Options.h"
 #include "UsageError.h"
 
 namespace dla::tools {

@@ -16,7 +16,6 @@
 #include "Random.h"
 #include "Report.h"
 #include "SweepCurves.h"
-#include "SweepOptions.h"
 #include "SweepPlan.h"
 #include "SweepRunner.h"
 #include "SweepSummary.h"
@@ -43,23 +42,14 @@ void WriteRows(const TSweepPlan& plan, const std::vector<TRunRecord>& records) {
 
 }  // namespace
 
-int RunSweepCommand(const std::vector<std::string_view>& args) {
+int RunSweepCommand(const TSweepOptions& options) {
   constexpr std::string_view program = "dla-batch sweep";
-  // Before any output file exists, so that an interrupt can never leave a
-  // temporary file behind.
-  TInterruptGuard interrupt;
-  TSweepOptions options;
   std::unique_ptr<TSweepPlan> plan;
   TOutputSet outputs;
   TOutputFile* seriesFile = nullptr;
   TOutputFile* plotFile = nullptr;
   TOutputFile* measurePlotFile = nullptr;
   try {
-    options = TSweepOptions::Parse(args);
-    if (options.Help) {
-      std::fputs(TSweepOptions::HelpText(), stdout);
-      return FlushStandardOutput(program) ? 0 : 1;
-    }
     std::uint32_t seed;
     if (options.Seed) {
       seed = *options.Seed;

@@ -4,14 +4,15 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "DrawingSize.h"
 
-namespace dla::tools {
+namespace CLI {
+class App;
+}
 
-class TCommandLine;
+namespace dla::tools {
 
 // dla-batch sweep [--agents LIST] [--threshold LIST] [--runs R] [--seed S]
 //                 [--steps K] [--size WxH] [--jobs J] [--shard I/N]
@@ -39,24 +40,20 @@ struct TSweepOptions {
   // A column of MeasureColumns and the picture it is plotted to.
   std::string PlotMeasure;
   std::optional<std::string> PlotMeasurePath;
-  bool Help = false;
 
   static constexpr unsigned MaxJobs = 1024;
   // The most runs one share may hold: their rows are kept until the end.
   static constexpr std::uint64_t MaxRunsPerShare = 100'000'000;
 
-  // Reads and checks every option except the writability of the output
-  // paths. Besides each value's own range it refuses: --shard without
-  // --seed (each share would pick its own clock seed, and their union would
-  // not be one sweep), two of --series, --plot and --plot-measure naming the same file, and a
-  // share of more than MaxRunsPerShare runs. Throws EUsageError.
-  static TSweepOptions Parse(const std::vector<std::string_view>& args);
+  // Declares every option on the sweep's subcommand, bound to this
+  // object, which must outlive the parsing. Besides each value's own range,
+  // the declarations refuse --shard without --seed (each share would pick
+  // its own clock seed, and their union would not be one sweep).
+  void Declare(CLI::App& command);
 
-  // Declares every option of the command, as Parse reads them.
-  static void Declare(TCommandLine& parser);
-
-  // Documents every option that Declare declares.
-  static const char* HelpText();
+  // After the parsing: refuses a share of more than MaxRunsPerShare runs.
+  // Throws EUsageError.
+  void Check() const;
 };
 
 // The number of cores this process may run on (its CPU affinity, which
