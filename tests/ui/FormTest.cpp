@@ -415,7 +415,7 @@ class FormTest : public QObject {
     TWindowOptions options;
     options.Seed = 4242;
     options.Agents = 500;
-    options.Threshold = QStringLiteral("-1");
+    options.Threshold = "-1";
     TWindow window(options);
     window.Stopped();
     TForm1& form = window.Form;
