@@ -59,7 +59,8 @@ def _list_text(name, values):
         return values
     if isinstance(values, range) and values.step > 0 and len(values) > 0:
         # Without listing a long range number by number.
-        return f"{values.start}..{values[-1]}:{values.step}"
+        step = "" if values.step == 1 else f":{values.step}"
+        return f"{values.start}..{values[-1]}{step}"
     try:
         items = list(values)
     except TypeError:
