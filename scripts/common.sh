@@ -9,13 +9,17 @@ BUILD_DIR="${DLA_BUILD_DIR:-$ROOT/build}"
 # would bring in is named here: Qt's OpenGL module (Qt Charts' CMake package
 # needs it), Qt's platform plugins (xcb, offscreen), xauth for xvfb-run.
 # libxcb1-dev lets the window ask the X server for a window manager;
-# openbox and wmctrl test maximise and restore under one.
+# openbox and wmctrl test maximise and restore under one. The Python module
+# is built for Debian's python3 and tested with its numpy, pandas, Dask,
+# pytest, hypothesis, matplotlib and Pillow.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspng-dev libcli11-dev
   xvfb xauth x11-apps x11-utils imagemagick fonts-wine fonts-dejavu-core
   libxcb1-dev openbox wmctrl
+  pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed
+  python3-pytest python3-hypothesis python3-matplotlib python3-pil
 )
 
 as_root() {
