@@ -79,7 +79,7 @@ def _shard_text(shard):
 # --- One run -------------------------------------------------------------------
 
 
-class World(_CoreWorld):
+class World:
     """One run of the model, made exactly as ``dla-batch`` makes it.
 
     World(agents=2000, threshold=6, size=(404, 404), seed=None)
@@ -97,6 +97,11 @@ class World(_CoreWorld):
     its --sizes.
     """
 
+    # The engine's world: every member hands on to it. (Held rather than
+    # inherited, so that a World whose __init__ never ran has no engine to
+    # call into.)
+    __slots__ = ("_world",)
+
     def __init__(self, agents=2000, threshold=6, size=(404, 404), seed=None):
         options = [
             f"--agents={_whole('agents', agents)}",
@@ -105,13 +110,63 @@ class World(_CoreWorld):
         ]
         if seed is not None:
             options.append(f"--seed={_whole('seed', seed)}")
-        super().__init__(options)
+        self._world = _CoreWorld(options)
+
+    def step(self, n=1):
+        """Makes n more steps (0 or more) and returns the free agents of the
+        last step made (None before the first step). Steps after the run's
+        end are made too, with no agent free."""
+        return self._world.step(n)
 
     def run(self, max_steps=1_000_000):
         """Steps until the run has ended (its first step without a free agent
         included) or ``step_count`` reaches max_steps (0 to 2**31 - 1, counted
         from the start, as dla-batch --steps). Returns ``ended``."""
-        return self._run_to(_whole("max_steps", max_steps))
+        return self._world.run_to(_whole("max_steps", max_steps))
+
+    def picture(self):
+        """The picture as a new uint8 array (height, width, 3), RGB: the
+        pixels that dla-batch --picture writes after the same steps."""
+        return self._world.picture()
+
+    def measure(self):
+        """The aggregates' measures now, as dla-batch --measure gives them but
+        in full precision: a dict of aggregates, largest (ints), mean_size,
+        gyration, dimension, r2 (floats; None when absent, gyration None when
+        the largest aggregate wraps round the torus) and wraps (bool)."""
+        return self._world.measure()
+
+    def sizes(self):
+        """How many aggregates there are of each size now: a pandas DataFrame
+        with the columns of dla-batch --sizes (size, count)."""
+        return self._world.sizes()
+
+    step_count = property(lambda self: self._world.step_count, doc="Steps made.")
+    ended = property(lambda self: self._world.ended,
+                     doc="Whether a step without a free agent has been made.")
+    free_agents = property(lambda self: self._world.free_agents,
+                           doc="Agents free now (not stuck): dla-batch's free=F.")
+    aggregated_cells = property(lambda self: self._world.aggregated_cells,
+                                doc="Cells aggregated so far: dla-batch's aggregated=M.")
+    seed = property(lambda self: self._world.seed,
+                    doc="The seed that repeats this run (dla-batch --seed).")
+    threshold = property(lambda self: self._world.threshold,
+                         doc="The threshold in effect, 0 to 65535.")
+    size = property(lambda self: self._world.size, doc="The drawing area (width, height).")
+    series = property(
+        lambda self: self._world.series,
+        doc="Free agents of every step from step 1 (int32), as dla-batch prints them: a copy.")
+    shades = property(
+        lambda self: self._world.shades,
+        doc="Every cell's shade, 0 open or 255 aggregated, uint8 (rows, columns): a "
+            "read-only view that follows the steps (copy it to keep a moment).")
+    states = property(
+        lambda self: self._world.states,
+        doc="Every cell's registration count, int32 (rows, columns): a read-only view.")
+    agents = property(
+        lambda self: self._world.agents,
+        doc="The agents in list order, int32 fields x, y (pixels), heading (the model's "
+            "integer heading) and moving (1 free, 0 stuck): a read-only view.")
 
     def __repr__(self):
         width, height = self.size

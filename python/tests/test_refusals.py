@@ -83,3 +83,10 @@ def test_module_refusals():
         dla.World(agents=10).step(-1)
     with pytest.raises(TypeError, match="tasks only go with a client"):
         dla.sweep(agents=10, runs=1, seed=1, tasks=2)
+
+
+def test_a_world_never_set_up_is_an_error_not_a_crash():
+    world = dla.World.__new__(dla.World)
+    for use in (lambda: world.step(), lambda: world.agents, lambda: world.picture()):
+        with pytest.raises(AttributeError):
+            use()
