@@ -26,8 +26,10 @@ _OPTIONAL_MEASURES = tuple(
 
 
 # --- Python values as dla-batch's option texts --------------------------------
-# The words of the module's own refusals (a type dla-batch has no text for)
-# are here and only here.
+# Every value dla-batch has a text for is refused by dla-batch's own option
+# reading, in its words. The module's own refusals are those of a value of a
+# type that has no such text (TypeError, here), of sweep's client arguments
+# (below) and of a negative n in World.step (python/src/PyWorld.cpp).
 
 
 def _whole(name, value):

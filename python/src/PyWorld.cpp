@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "AggregateMeasures.h"
+#include "BatchOptions.h"
 #include "MeasureText.h"
 #include "Render.h"
 #include "TextColumns.h"

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "BatchOptions.h"
 #include "BatchRun.h"
 
 namespace dla::python {
