@@ -11,15 +11,19 @@ BUILD_DIR="${DLA_BUILD_DIR:-$ROOT/build}"
 # libxcb1-dev lets the window ask the X server for a window manager;
 # openbox and wmctrl test maximise and restore under one. The web page:
 # emscripten compiles the engine to WebAssembly; its test drives Debian's
-# headless Chromium through chromium-driver and python3-selenium and decodes
-# the pictures with python3-pil.
+# headless Chromium through chromium-driver and python3-selenium. The Python
+# module is built for Debian's python3 and tested with its numpy, pandas,
+# Dask, pytest, hypothesis, matplotlib and Pillow (which also decodes the
+# web test's pictures).
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspng-dev libcli11-dev
   xvfb xauth x11-apps x11-utils imagemagick fonts-wine fonts-dejavu-core
   libxcb1-dev openbox wmctrl
-  emscripten chromium chromium-driver python3-selenium python3-pil
+  emscripten chromium chromium-driver python3-selenium
+  pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed
+  python3-pytest python3-hypothesis python3-matplotlib python3-pil
 )
 
 as_root() {

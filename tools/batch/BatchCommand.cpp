@@ -98,7 +98,7 @@ int RunBatchCommand(TBatchOptions options) {
     if (options.Measure || sizesFile) last = MeasureAggregates(run->World());
     if (sizesFile) {
       TCsvWriter sizes(sizesFile->Sink());
-      sizes.Raw("size,count\n");
+      sizes.Raw(SizeColumns).Raw("\n");
       for (const AggregateMeasures::SizeCount& size : last->Sizes) {
         sizes.Field(size.Size).Field(size.Count).EndLine();
       }

@@ -32,20 +32,30 @@ class TBatchRun {
   // std::bad_alloc).
   explicit TBatchRun(const TRunSettings& settings);
 
-  // Steps until a step in which no agent was free (that step included), or
-  // until MaxSteps steps, or until *stop becomes true (looked at before each
-  // step; then the run is left unfinished). onStep(const StepResult&) is
-  // called after every step. Returns false only when stopped.
+  // One step with the run's threshold. A step in which no agent was free
+  // ends the run; steps after it are still made (every agent stays stuck),
+  // as the window makes one more step at each further start.
+  StepResult Step() {
+    const StepResult result = world_.RunStep(threshold_);
+    if (!result.AnyFree) ended_ = true;
+    return result;
+  }
+
+  // Steps until the run has ended (the step in which no agent was free
+  // included), or until MaxSteps steps, or until *stop becomes true (looked
+  // at before each step; then the run is left unfinished). onStep(const
+  // StepResult&) is called after every step. Returns false only when
+  // stopped.
   template <typename OnStep>
   bool Run(OnStep&& onStep, const std::atomic<bool>* stop = nullptr) {
-    while (world_.StepCount() < maxSteps_) {
+    return RunTo(maxSteps_, onStep, stop);
+  }
+  // The same with another limit: until StepCount reaches maxSteps.
+  template <typename OnStep>
+  bool RunTo(std::int32_t maxSteps, OnStep&& onStep, const std::atomic<bool>* stop = nullptr) {
+    while (!ended_ && world_.StepCount() < maxSteps) {
       if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
-      const StepResult result = world_.RunStep(threshold_);
-      onStep(result);
-      if (!result.AnyFree) {
-        ended_ = true;
-        break;
-      }
+      onStep(Step());
     }
     return true;
   }

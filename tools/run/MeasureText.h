@@ -14,6 +14,8 @@ namespace dla::tools {
 
 // The CSV columns of the measures, in the order MeasureFields gives them.
 inline constexpr const char* MeasureColumns = "aggregates,largest,mean_size,gyration,dimension,r2";
+// The CSV columns of the size distribution (AggregateMeasures::Sizes).
+inline constexpr const char* SizeColumns = "size,count";
 
 // The values of MeasureColumns as numbers, NaN for an absent value and for
 // the gyration of a largest aggregate that wraps: what a CSV row keeps.

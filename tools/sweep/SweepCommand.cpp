@@ -17,6 +17,7 @@
 #include "Report.h"
 #include "SweepCurves.h"
 #include "SweepPlan.h"
+#include "SweepRows.h"
 #include "SweepRunner.h"
 #include "SweepSummary.h"
 #include "UsageError.h"
@@ -26,17 +27,8 @@ namespace {
 
 void WriteRows(const TSweepPlan& plan, const std::vector<TRunRecord>& records) {
   TCsvWriter out(TCsvWriter::StandardOutputSink());
-  out.Raw("agents,threshold,seed,steps,ended,aggregated_cells,stuck_agents,")
-      .Raw(MeasureColumns)
-      .Raw("\n");
-  for (std::uint64_t i = 0; i < records.size(); ++i) {
-    const TSweepRun run = plan.Run(i);
-    const TRunRecord& r = records[i];
-    out.Field(run.Agents).Field(run.Threshold).Field(r.Seed).Field(r.Steps);
-    out.Field(r.Ended ? 1 : 0).Field(r.AggregatedCells).Field(r.StuckAgents);
-    for (const std::string& field : MeasureFields(r.Measures)) out.Text(field);
-    out.EndLine();
-  }
+  WriteSweepHeader(out);
+  for (std::uint64_t i = 0; i < records.size(); ++i) WriteSweepRow(out, plan.Run(i), records[i]);
   out.Flush();
 }
 

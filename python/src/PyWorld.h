@@ -1,0 +1,72 @@
+// The world that Python scripts step: one batch run, made exactly as
+// dla-batch makes it, stepped a few steps at a time, with the free agents of
+// every step kept. All its methods run with the interpreter's lock held, so
+// two Python threads never step or read one world at the same time.
+#pragma once
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "BatchRun.h"
+
+namespace dla::python {
+
+class TPyWorld {
+ public:
+  // options: dla-batch's own (for example "--agents=2000", "--threshold=6",
+  // "--size=404x404", "--seed=1"), read by the same code. Throws
+  // tools::EUsageError with dla-batch's words for a value it refuses.
+  explicit TPyWorld(const std::vector<std::string>& options);
+
+  // Makes n more steps (n >= 0; past the run's end too, every agent then
+  // stuck). Returns the free agents of the last step made; none before the
+  // first step. A Ctrl-C is looked for every 4096 steps and raised as
+  // KeyboardInterrupt, the steps made so far kept.
+  std::optional<std::int32_t> Step(std::int64_t n);
+  // Steps until the run has ended or StepCount reaches the --steps value in
+  // stepsText (read as dla-batch reads it); returns whether it has ended.
+  // Ctrl-C as for Step.
+  bool RunTo(const std::string& stepsText);
+
+  std::int32_t StepCount() const noexcept { return run_.Steps(); }
+  std::int32_t FreeAgents() const noexcept { return run_.FreeAgents(); }
+  bool Ended() const noexcept { return run_.Ended(); }
+  std::uint32_t Seed() const noexcept { return run_.Seed(); }
+  std::uint16_t Threshold() const noexcept { return threshold_; }
+  const TWorld& World() const noexcept { return run_.World(); }
+
+  // The free agents of every step from step 1: a copy.
+  pybind11::array_t<std::int32_t> Series() const;
+  // (height, width, 3) RGB bytes: the pixels of dla-batch --picture.
+  pybind11::array_t<std::uint8_t> Picture();
+  // Read-only views of the world's memory that follow its steps; `owner`
+  // is the Python object holding this world, kept alive by every view.
+  // Shades and States: (rows, columns). Agents: one record per agent in
+  // list order, fields x, y, heading, moving (int32).
+  pybind11::array Shades(const pybind11::object& owner) const;
+  pybind11::array States(const pybind11::object& owner) const;
+  pybind11::array Agents(const pybind11::object& owner) const;
+  // The --measure values: a dict of MeasureColumns' names (absent values
+  // None, the gyration of a largest aggregate that wraps None) and "wraps".
+  pybind11::dict Measure() const;
+  // The --sizes rows as a pandas DataFrame with the columns SizeColumns.
+  pybind11::object Sizes() const;
+
+ private:
+  explicit TPyWorld(const tools::TRunSettings& settings);
+  // Runs one step and keeps its free agents.
+  std::int32_t StepOnce();
+
+  tools::TBatchRun run_;
+  std::uint16_t threshold_;
+  std::vector<std::int32_t> series_;
+  // Render's pixels, kept between pictures.
+  std::vector<std::uint32_t> pixels_;
+};
+
+}  // namespace dla::python
