@@ -8,6 +8,7 @@
 
 #include "CsvWriter.h"
 #include "Random.h"
+#include "BatchOptions.h"
 #include "SweepOptions.h"
 #include "SweepPlan.h"
 #include "SweepRows.h"
@@ -24,8 +25,9 @@ struct TParsed {
 };
 
 TParsed Parse(const std::vector<std::string>& options) {
-  const std::vector<std::string_view> args(options.begin(), options.end());
-  tools::TSweepOptions parsed = tools::TSweepOptions::Parse(args);
+  std::vector<std::string> args{"sweep"};
+  args.insert(args.end(), options.begin(), options.end());
+  tools::TSweepOptions parsed = *tools::TBatchOptions::Parse(args).Sweep;
   const std::uint32_t seed = parsed.Seed ? *parsed.Seed : ClockSeed();
   tools::TSweepPlan plan(parsed.Agents, parsed.Thresholds, parsed.Runs, seed, parsed.ShardIndex,
                          parsed.ShardCount);

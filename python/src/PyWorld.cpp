@@ -18,8 +18,7 @@ namespace dla::python {
 namespace {
 
 tools::TBatchOptions ParseBatchOptions(const std::vector<std::string>& options) {
-  const std::vector<std::string_view> args(options.begin(), options.end());
-  return tools::TBatchOptions::Parse(args);
+  return tools::TBatchOptions::Parse(options);
 }
 
 // How often a long stretch of steps looks for a Ctrl-C: rarely enough to
