@@ -52,7 +52,14 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadRun{{"--picture", "@/p.png", "--steps", "-1"}, "--steps"},
                       TBadRun{{"sweep2"}, "unexpected argument 'sweep2'"},
                       TBadRun{{"--measures", "@/m.csv"}, "--measure-every K and --measures"},
-                      TBadRun{{"--sizes", "@/no/such/dir/s.csv"}, "--sizes: cannot write"}),
+                      TBadRun{{"--sizes", "@/no/such/dir/s.csv"}, "--sizes: cannot write"},
+                      TBadRun{{"--movie", "@/run.avi"}, "--movie: '"},
+                      TBadRun{{"--movie", "@/no/such/dir/run.mp4"}, "--movie: cannot write"},
+                      TBadRun{{"--movie-every", "5"}, "need --movie FILE"},
+                      TBadRun{{"--movie", "@/run.gif", "--fps", "101"}, "--fps: expected a whole number from 1 to 100"},
+                      TBadRun{{"--save-state-every", "5"}, "needs --save-state FILE"},
+                      TBadRun{{"--save-state", "@/p.png", "--picture", "@/p.png"}, "same file"},
+                      TBadRun{{"--load-state", "@/none.dla", "--picture", "@/p.png"}, "--load-state: cannot read"}),
     TPrintedName());
 
 TEST(BatchCli, HelpPrintsTheUsage) {

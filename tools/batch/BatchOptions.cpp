@@ -6,13 +6,15 @@
 #include "ArgumentText.h"
 #include "IntegerText.h"
 #include "CommandLine.h"
+#include "MovieFormat.h"
 #include "UsageError.h"
 
 namespace dla::tools {
 
 void TBatchOptions::Declare(TCommandLine& parser) {
   for (const char* name : {"agents", "threshold", "seed", "steps", "size", "picture",
-                           "measure-every", "measures", "sizes"}) {
+                           "measure-every", "measures", "sizes", "movie", "movie-every", "fps",
+                           "save-state", "save-state-every", "load-state"}) {
     parser.Add(name, 1);
   }
   parser.Add("measure", 0);
@@ -58,6 +60,32 @@ TBatchOptions TBatchOptions::Parse(const std::vector<std::string_view>& args) {
     throw EUsageError("--measure-every K and --measures FILE.csv go together");
   }
   if (const auto text = parser.Value("sizes")) options.SizesPath = *text;
+  if (const auto text = parser.Value("movie")) {
+    if (!MovieFormatOfPath(*text)) {
+      throw EUsageError("--movie: '" + *text + "' does not end in " + MovieExtensions);
+    }
+    options.MoviePath = *text;
+  }
+  if (const auto text = parser.Value("movie-every")) {
+    options.MovieEvery = static_cast<std::int32_t>(
+        ParseDecimal(*text, 1, std::numeric_limits<std::int32_t>::max(), "movie-every"));
+  }
+  if (const auto text = parser.Value("fps")) {
+    options.Fps = static_cast<std::int32_t>(ParseDecimal(*text, 1, 100, "fps"));
+  }
+  if ((parser.Has("movie-every") || parser.Has("fps")) && !options.MoviePath) {
+    throw EUsageError("--movie-every and --fps need --movie FILE");
+  }
+  if (const auto text = parser.Value("save-state")) options.SaveStatePath = *text;
+  if (const auto text = parser.Value("save-state-every")) {
+    options.SaveStateEvery = static_cast<std::int32_t>(
+        ParseDecimal(*text, 1, std::numeric_limits<std::int32_t>::max(), "save-state-every"));
+    if (!options.SaveStatePath) throw EUsageError("--save-state-every K needs --save-state FILE");
+  }
+  if (const auto text = parser.Value("load-state")) options.LoadStatePath = *text;
+  options.AgentsGiven = parser.Has("agents");
+  options.ThresholdGiven = parser.Has("threshold");
+  options.SizeGiven = parser.Has("size");
   return options;
 }
 
@@ -89,6 +117,19 @@ Options:
                       step,aggregates,largest,mean_size,gyration,dimension,r2
   --sizes FILE.csv    after the last step, the number of aggregates of each
                       size in cells: size,count
+  --movie FILE        a video of the run: the picture before the first step,
+                      after every K-th step and after the last; by extension
+                      .mp4 (H.264), .webm (VP9), .gif or .mkv (lossless FFV1)
+  --movie-every K     with --movie: a frame every K steps (default 1)
+  --fps F             with --movie: frames per second, 1 to 100 (default 25)
+  --save-state FILE   after the last step, save the whole world to FILE, to
+                      carry on later with --load-state
+  --save-state-every K  with --save-state: also after every K-th step,
+                      replacing the file each time
+  --load-state FILE   carry on from a saved world, step numbers continuing;
+                      --steps counts the steps made now; --agents,
+                      --threshold, --size and --seed, if given, must be
+                      those of the saved world
   --help              show this text
 
 Output:

@@ -14,7 +14,9 @@ class TCommandLine;
 
 // dla-batch [--agents N] [--threshold TEXT] [--seed S] [--steps K]
 //           [--size WxH] [--picture FILE.png] [--measure]
-//           [--measure-every K --measures FILE.csv] [--sizes FILE.csv] [--help]
+//           [--measure-every K --measures FILE.csv] [--sizes FILE.csv]
+//           [--movie FILE [--movie-every K] [--fps F]]
+//           [--save-state FILE [--save-state-every K]] [--load-state FILE] [--help]
 struct TBatchOptions {
   TRunSettings Run;
   // The threshold as typed; Run.Threshold is what it converts to.
@@ -30,12 +32,30 @@ struct TBatchOptions {
   // The size distribution after the last step.
   std::optional<std::string> SizesPath;
   bool Help = false;
+  // A movie (docs/movies.md): the picture before the first step, after
+  // every MovieEvery-th step (1 to 2^31 - 1) and after the last, at Fps
+  // frames a second (1 to 100); the format from the path's extension.
+  std::optional<std::string> MoviePath;
+  std::int32_t MovieEvery = 1;
+  std::int32_t Fps = 25;
+  // Checkpoints (docs/checkpoints.md): the world saved after the last step,
+  // and after every SaveStateEvery-th step (0: only then); a saved world to
+  // carry on from, for Run.MaxSteps more steps. The settings given
+  // (AgentsGiven...) must then agree with the saved ones.
+  std::optional<std::string> SaveStatePath;
+  std::int32_t SaveStateEvery = 0;
+  std::optional<std::string> LoadStatePath;
+  bool AgentsGiven = false;
+  bool ThresholdGiven = false;
+  bool SizeGiven = false;
 
   // Reads and checks every option (not the picture path's writability, which
   // needs the file system). Agents 0 to MaxAgents; threshold any text that
   // ThresholdFromText takes, converted exactly as the window converts its
   // threshold edit; seed 0 to 2^32 - 1; steps 0 to 2^31 - 1; size as
-  // ParseDrawingSize; --measure-every and --measures only together.
+  // ParseDrawingSize; --measure-every and --measures only together;
+  // --movie-every and --fps only with --movie, whose extension must name a
+  // format; --save-state-every only with --save-state.
   // Throws EUsageError. With --help the other options
   // are not checked.
   static TBatchOptions Parse(const std::vector<std::string_view>& args);

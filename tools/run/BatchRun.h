@@ -9,6 +9,7 @@
 #include "DrawingSize.h"
 #include "StepResult.h"
 #include "TWorld.h"
+#include "TWorldState.h"
 
 namespace dla::tools {
 
@@ -31,6 +32,12 @@ class TBatchRun {
   // Throws what TWorld throws (std::invalid_argument for a bad area,
   // std::bad_alloc).
   explicit TBatchRun(const TRunSettings& settings);
+  // A run that carries on from a saved world: at most settings.MaxSteps
+  // more steps (up to step 2^31 - 1) with settings.Threshold; the other
+  // settings are the world's. A world whose last step found no agent free
+  // has ended, so Run makes no step. Throws what TWorld's restoring
+  // constructor throws.
+  TBatchRun(const TRunSettings& settings, const TWorldState& state);
 
   // Steps until a step in which no agent was free (that step included), or
   // until MaxSteps steps, or until *stop becomes true (looked at before each
@@ -38,7 +45,7 @@ class TBatchRun {
   // called after every step. Returns false only when stopped.
   template <typename OnStep>
   bool Run(OnStep&& onStep, const std::atomic<bool>* stop = nullptr) {
-    while (world_.StepCount() < maxSteps_) {
+    while (!ended_ && world_.StepCount() < maxSteps_) {
       if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
       const StepResult result = world_.RunStep(threshold_);
       onStep(result);
