@@ -282,6 +282,7 @@ TMovieWriter::TMovieWriter(EMovieFormat format, int width, int height, int fps, 
       av_dict_set(&options, "level", "3", 0);
       av_dict_set(&options, "slices", "4", 0);
       av_dict_set(&options, "slicecrc", "1", 0);
+      av_dict_set(&options, "coder", "range_def", 0);
       av_dict_set(&options, "threads", "2", 0);
       break;
   }
