@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QTemporaryFile>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -60,13 +62,17 @@ void TMovieRecorder::Start(const QString& path, QSize size, int fps) {
 
   QStringList arguments;
   for (const std::string& argument :
-       dla::tools::TMovieEncoder::Arguments(*format, size.width(), size.height(), fps, temporary_.toStdString())) {
+       dla::tools::TMovieEncoder::Arguments(*format, size.width(), size.height(), fps, temporary_.toStdString(),
+                                            EncoderThreads)) {
     arguments << QString::fromStdString(argument);
   }
   encoder_ = std::make_unique<QProcess>();
   encoder_->setProgram(program_);
   encoder_->setArguments(arguments);
   encoder_->setStandardOutputFile(QProcess::nullDevice());
+  // Below the window in the scheduler's eyes: on a busy machine the
+  // encoder falls behind and frames are dropped, not the window's steps.
+  encoder_->setChildProcessModifier([] { static_cast<void>(::nice(EncoderNiceness)); });
   connect(encoder_.get(), &QProcess::finished, this, &TMovieRecorder::Ended);
   encoder_->start();
   if (!encoder_->waitForStarted()) {

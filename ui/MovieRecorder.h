@@ -19,6 +19,11 @@ class TMovieRecorder : public QObject {
   // dropped, so that a slow encoder costs frames of the movie, never the
   // window's pace.
   static constexpr qint64 MaxFramesQueued = 8;
+  // The encoder works with one thread and a lower priority (nice), so that
+  // on a machine of few cores it leaves the window's thread a core of its
+  // own: an encoder of several threads cost the pace a tenth.
+  static constexpr int EncoderThreads = 1;
+  static constexpr int EncoderNiceness = 10;
 
   // program: the encoder; by default DefaultProgram().
   explicit TMovieRecorder(QObject* parent = nullptr, QString program = DefaultProgram());

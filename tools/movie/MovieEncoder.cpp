@@ -14,11 +14,12 @@ THelperProgram Encoder() { return THelperProgram("dla-encode", TMovieEncoder::Pa
 std::string TMovieEncoder::ProgramPath() { return Encoder().Path(); }
 
 std::vector<std::string> TMovieEncoder::Arguments(EMovieFormat format, int width, int height,
-                                                  int fps, const std::string& output) {
+                                                  int fps, const std::string& output, int threads) {
   std::vector<std::string> args{"--format", std::string(MovieFormatName(format)), "--size",
                                 std::to_string(width) + "x" + std::to_string(height), "--fps",
                                 std::to_string(fps)};
   if (!output.empty()) args.insert(args.end(), {"--output", output});
+  if (threads > 0) args.insert(args.end(), {"--threads", std::to_string(threads)});
   return args;
 }
 

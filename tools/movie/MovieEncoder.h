@@ -23,10 +23,11 @@ class TMovieEncoder {
 
   // The encoder program's path (as THelperProgram::Path finds it) and its
   // arguments for a movie of width x height pixels at fps frames a second;
-  // output, if not empty, is the file it writes (else its standard output).
+  // output, if not empty, is the file it writes (else its standard output);
+  // threads, if not 0, how many threads its codec may use (1 to 64).
   static std::string ProgramPath();
   static std::vector<std::string> Arguments(EMovieFormat format, int width, int height, int fps,
-                                            const std::string& output = "");
+                                            const std::string& output = "", int threads = 0);
 
   TMovieEncoder(EMovieFormat format, int width, int height, int fps);
 

@@ -224,9 +224,10 @@ struct TMovieWriter::TState {
   }
 };
 
-TMovieWriter::TMovieWriter(EMovieFormat format, int width, int height, int fps, int fd)
+TMovieWriter::TMovieWriter(EMovieFormat format, int width, int height, int fps, int fd, int threads)
     : state_(std::make_unique<TState>()) {
-  if (width < 1 || height < 1 || width > 16384 || height > 16384 || fps < 1 || fps > 1000) {
+  if (width < 1 || height < 1 || width > 16384 || height > 16384 || fps < 1 || fps > 1000 ||
+      threads < 0 || threads > 64) {
     throw std::runtime_error("a movie of " + std::to_string(width) + "x" + std::to_string(height) +
                              " pixels at " + std::to_string(fps) + " frames a second cannot be made");
   }
@@ -279,13 +280,17 @@ TMovieWriter::TMovieWriter(EMovieFormat format, int width, int height, int fps, 
     case EMovieFormat::Gif:
       break;
     case EMovieFormat::Mkv:
+      // Level 3: slices, which threads encode side by side, each with its
+      // checksum. The range coder makes the file a third of the size for a
+      // quarter more time.
       av_dict_set(&options, "level", "3", 0);
       av_dict_set(&options, "slices", "4", 0);
       av_dict_set(&options, "slicecrc", "1", 0);
       av_dict_set(&options, "coder", "range_def", 0);
-      av_dict_set(&options, "threads", "2", 0);
+      if (threads == 0) threads = 2;
       break;
   }
+  if (threads > 0) av_dict_set(&options, "threads", std::to_string(threads).c_str(), 0);
   if (s.Spec.Pixels == AV_PIX_FMT_YUV420P) {
     // What the converter below does: BT.601, limited range.
     s.Codec->color_range = AVCOL_RANGE_MPEG;

@@ -18,9 +18,10 @@ class TMovieWriter {
   // (progressive playback), when fd is also open for reading; anywhere else
   // (a pipe, a device) it is written in fragments, which need no seeking.
   // H.264 and VP9 need even sides: an odd side gets one more column or row
-  // of white. Throws std::runtime_error with a one-line reason (an encoder
-  // this FFmpeg lacks, an unwritable file).
-  TMovieWriter(EMovieFormat format, int width, int height, int fps, int fd);
+  // of white. threads: how many threads the codec may use (1 to 64), 0 to
+  // let it choose. Throws std::runtime_error with a one-line reason (an
+  // encoder this FFmpeg lacks, an unwritable file).
+  TMovieWriter(EMovieFormat format, int width, int height, int fps, int fd, int threads = 0);
   ~TMovieWriter();
   TMovieWriter(const TMovieWriter&) = delete;
   TMovieWriter& operator=(const TMovieWriter&) = delete;

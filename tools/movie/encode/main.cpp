@@ -3,12 +3,14 @@
 // project that loads FFmpeg's libraries.
 //
 //   dla-encode --format mp4|webm|gif|mkv --size WxH [--fps F] [--output FILE]
+//              [--threads N]
 //
 // Standard input: frames of W x H pixels, each pixel 4 bytes, 0xAARRGGBB in
 // native byte order (QImage's Format_RGB32), rows top to bottom, no gaps;
 // the movie ends at the end of the input, which must fall between frames.
 // The movie goes to FILE, or to standard output (a regular file there is
-// used with seeking). Exit status 0 done, 1 failed, 2 bad arguments; a
+// used with seeking). --threads: how many threads the codec may use (1 to
+// 64; by default its own choice). Exit status 0 done, 1 failed, 2 bad arguments; a
 // failure says why in one line on standard error.
 #include <fcntl.h>
 #include <unistd.h>
@@ -69,6 +71,7 @@ int main(int argc, char** argv) {
   std::optional<EMovieFormat> format;
   std::optional<int> width, height;
   int fps = 25;
+  int threads = 0;
   std::string output;
   for (int i = 1; i < argc; ++i) {
     const std::string_view option = argv[i];
@@ -88,6 +91,10 @@ int main(int argc, char** argv) {
       const std::optional<int> number = Number(value, 1000);
       if (!number) return Fail("--fps: expected 1 to 1000, got '" + std::string(value) + "'", 2);
       fps = *number;
+    } else if (option == "--threads") {
+      const std::optional<int> number = Number(value, 64);
+      if (!number) return Fail("--threads: expected 1 to 64, got '" + std::string(value) + "'", 2);
+      threads = *number;
     } else if (option == "--output") {
       output = value;
     } else {
@@ -104,7 +111,7 @@ int main(int argc, char** argv) {
     if (fd < 0) return Fail("cannot write '" + output + "': " + std::strerror(errno), 1);
   }
   try {
-    dla::tools::TMovieWriter writer(*format, *width, *height, fps, fd);
+    dla::tools::TMovieWriter writer(*format, *width, *height, fps, fd, threads);
     const std::size_t frameBytes = 4 * static_cast<std::size_t>(*width) * static_cast<std::size_t>(*height);
     std::vector<std::uint32_t> frame(frameBytes / 4);
     for (;;) {
