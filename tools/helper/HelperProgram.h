@@ -58,8 +58,6 @@ class THelperProgram {
   // and the message says "<what> was not finished: interrupted".
   void Finish(std::string_view what, const std::atomic<bool>* stop = nullptr);
 
-  const std::string& Role() const noexcept { return role_; }
-
  private:
   void CloseInput() noexcept;
 

@@ -156,7 +156,6 @@ int64_t SeekReader(void* opaque, int64_t offset, int whence) {
 }  // namespace
 
 struct TMovieWriter::TState {
-  EMovieFormat Format;
   TFormatSpec Spec;
   int Width, Height;
   int Fd;
@@ -169,7 +168,6 @@ struct TMovieWriter::TState {
   // The frame widened to even sides, the margin white, for the converter.
   std::vector<std::uint32_t> Padded;
   std::int64_t Frames = 0;
-  bool HeaderWritten = false;
 
   ~TState() {
     sws_freeContext(Scale);
@@ -232,7 +230,6 @@ TMovieWriter::TMovieWriter(EMovieFormat format, int width, int height, int fps, 
                              " pixels at " + std::to_string(fps) + " frames a second cannot be made");
   }
   TState& s = *state_;
-  s.Format = format;
   s.Spec = SpecOf(format);
   s.Width = width;
   s.Height = height;
@@ -327,7 +324,6 @@ TMovieWriter::TMovieWriter(EMovieFormat format, int width, int height, int fps, 
   const int header = avformat_write_header(s.Container, &muxing);
   av_dict_free(&muxing);
   Check(header, "cannot write the movie");
-  s.HeaderWritten = true;
 
   s.Frame->format = s.Spec.Pixels;
   s.Frame->width = codedWidth;
