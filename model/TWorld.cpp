@@ -1,5 +1,7 @@
 #include "TWorld.h"
 
+#include "TWorldState.h"
+
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -259,6 +261,82 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   ++stepCount_;
   lastChange_ = TChange::Stepped;
   return {freeAgents, freeAgents > 0, stepCount_};
+}
+
+TWorldState TWorld::State() const {
+  TWorldState state;
+  state.DrawingWidth = drawingWidth_;
+  state.DrawingHeight = drawingHeight_;
+  state.StepCount = stepCount_;
+  state.Seed = random_.Seed();
+  state.PlacementSeed = placementSeed_;
+  state.LastChange = lastChange_;
+  state.Agents = agents_;
+  state.States.assign(lattice_.States(), lattice_.States() + lattice_.CellCount());
+  state.Shades.assign(lattice_.Shades(), lattice_.Shades() + lattice_.CellCount());
+  state.NewAggregates = newAggregates_;
+  return state;
+}
+
+TWorld::TWorld(const TWorldState& state, SeedClock clock)
+    : TWorld(state.DrawingWidth, state.DrawingHeight, std::move(clock)) {
+  const auto fault = [](const std::string& what) { return std::invalid_argument(what); };
+  const std::size_t cells = lattice_.CellCount();
+  if (state.States.size() != cells || state.Shades.size() != cells) {
+    throw fault("the state holds " + std::to_string(state.States.size()) + " counts and " +
+                std::to_string(state.Shades.size()) + " shades for " + std::to_string(cells) +
+                " cells");
+  }
+  if (state.StepCount < 0) throw fault("the step count is negative");
+  if (state.LastChange != TChange::CellsReset && state.LastChange != TChange::AgentsPlaced &&
+      state.LastChange != TChange::Stepped) {
+    throw fault("the last change is of no known kind");
+  }
+  std::int32_t aggregated = 0;
+  for (std::size_t i = 0; i < cells; ++i) {
+    if (state.Shades[i] != 0 && state.Shades[i] != 255) {
+      throw fault("cell " + std::to_string(i) + " has shade " + std::to_string(state.Shades[i]));
+    }
+    if (state.States[i] < 0) throw fault("cell " + std::to_string(i) + " has a negative count");
+    aggregated += state.Shades[i] != 0;
+  }
+  if (!state.NewAggregates.empty() && state.LastChange != TChange::Stepped) {
+    throw fault("new aggregates without a step that made them");
+  }
+  for (const std::uint32_t index : state.NewAggregates) {
+    if (index >= cells || state.Shades[index] == 0 || fresh_[index] != 0) {
+      throw fault("new aggregate " + std::to_string(index) + " is not a distinct aggregated cell");
+    }
+    fresh_[index] = 1;
+  }
+  for (const std::uint32_t index : state.NewAggregates) fresh_[index] = 0;
+  try {
+    SetAgents(state.Agents);
+  } catch (const std::exception& error) {
+    throw fault(error.what());
+  }
+
+  std::copy(state.States.begin(), state.States.end(), lattice_.States());
+  for (std::size_t i = 0; i < cells; ++i) {
+    if (state.Shades[i] != 0) lattice_.Aggregate(i);
+  }
+  aggregatedCells_ = aggregated;
+  newAggregates_ = state.NewAggregates;
+  random_.Reseed(state.Seed);
+  placementSeed_ = state.PlacementSeed;
+  stepCount_ = state.StepCount;
+  lastChange_ = state.LastChange;
+  // The step's bookkeeping, as after SetAgents: the first step visits every
+  // agent and sorts them out. Its reset pass clears the open cells listed
+  // in registered_, so they are listed here, whoever counted in them: the
+  // state may come from a step, a placement or agents moved by hand.
+  registered_.clear();
+  for (std::size_t i = 0; i < cells; ++i) {
+    if (state.Shades[i] == 0 && state.States[i] != 0) {
+      registered_.push_back(static_cast<std::uint32_t>(i));
+    }
+  }
+  settled_ = false;
 }
 
 }  // namespace dla

@@ -42,6 +42,8 @@
 
 namespace dla {
 
+struct TWorldState;
+
 // The largest drawing area a world accepts, in pixels (16384 x 16384): its
 // picture then takes 1 GiB at 4 bytes a pixel.
 inline constexpr std::int64_t MaxDrawingPixels = std::int64_t{1} << 28;
@@ -63,6 +65,18 @@ class TWorld {
   // Throws std::invalid_argument for an area below 3 x 3 pixels or above
   // MaxDrawingPixels.
   explicit TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight, SeedClock clock = ClockSeed);
+
+  // The world that `state` describes (TWorldState.h); later seedings (a new
+  // setup) read `clock`. Throws std::invalid_argument, naming the first
+  // fault, for a state that no world can be in: an area the constructor
+  // above refuses, not one State and one Shade per cell, a Shade other than
+  // 0 or 255, a negative State or StepCount, an agent that SetAgents
+  // refuses, new aggregates that are not distinct aggregated cells or that
+  // no step made.
+  explicit TWorld(const TWorldState& state, SeedClock clock = ClockSeed);
+  // Everything this world is: TWorld(State()) steps, draws and measures as
+  // this world does from here on.
+  TWorldState State() const;
 
   std::int32_t DrawingWidth() const noexcept { return drawingWidth_; }
   std::int32_t DrawingHeight() const noexcept { return drawingHeight_; }

@@ -9,16 +9,18 @@ BUILD_DIR="${DLA_BUILD_DIR:-$ROOT/build}"
 # would bring in is named here: Qt's OpenGL module (Qt Charts' CMake package
 # needs it), Qt's platform plugins (xcb, offscreen), xauth for xvfb-run.
 # libxcb1-dev lets the window ask the X server for a window manager;
-# openbox and wmctrl test maximise and restore under one. The web page:
-# emscripten compiles the engine to WebAssembly; its test drives Debian's
-# headless Chromium through chromium-driver and python3-selenium. The Python
-# module is built for Debian's python3 and tested with its numpy, pandas,
-# Dask, pytest, hypothesis, matplotlib and Pillow (which also decodes the
-# web test's pictures).
+# openbox and wmctrl test maximise and restore under one. FFmpeg's
+# libraries are for dla-encode, the movie encoder, and its tests. The web
+# page: emscripten compiles the engine to WebAssembly; its test drives
+# Debian's headless Chromium through chromium-driver and python3-selenium.
+# The Python module is built for Debian's python3 and tested with its numpy,
+# pandas, Dask, pytest, hypothesis, matplotlib and Pillow (which also
+# decodes the web test's pictures).
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspng-dev libcli11-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   xvfb xauth x11-apps x11-utils imagemagick fonts-wine fonts-dejavu-core
   libxcb1-dev openbox wmctrl
   emscripten chromium chromium-driver python3-selenium

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
-#include <spng.h>
 
 #include <chrono>
 #include <cstdio>
@@ -17,6 +16,7 @@
 
 #include "BatchRun.h"
 #include "Render.h"
+#include "PngPixels.h"
 #include "TestNames.h"
 #include "ToolProcess.h"
 
@@ -54,7 +54,15 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadRun{{"--picture", "@/p.png", "--steps", "-1"}, "--steps"},
                       TBadRun{{"sweep2"}, "unexpected argument 'sweep2'"},
                       TBadRun{{"--measures", "@/m.csv"}, "--measures requires --measure-every"},
-                      TBadRun{{"--sizes", "@/no/such/dir/s.csv"}, "--sizes: cannot write"}),
+                      TBadRun{{"--sizes", "@/no/such/dir/s.csv"}, "--sizes: cannot write"},
+                      TBadRun{{"--movie", "@/run.avi"}, "--movie: '"},
+                      TBadRun{{"--movie", "@/no/such/dir/run.mp4"}, "--movie: cannot write"},
+                      TBadRun{{"--movie-every", "5"}, "--movie-every requires --movie"},
+                      TBadRun{{"--fps", "5"}, "--fps requires --movie"},
+                      TBadRun{{"--movie", "@/run.gif", "--fps", "101"}, "--fps: expected a whole number from 1 to 100"},
+                      TBadRun{{"--save-state-every", "5"}, "--save-state-every requires --save-state"},
+                      TBadRun{{"--save-state", "@/p.png", "--picture", "@/p.png"}, "same file"},
+                      TBadRun{{"--load-state", "@/none.dla", "--picture", "@/p.png"}, "--load-state: cannot read"}),
     TPrintedName());
 
 TEST(BatchCli, HelpPrintsTheUsage) {
@@ -156,34 +164,6 @@ TEST(BatchCli, TheReportedSeedOfAClockSeededRunRepeatsIt) {
   const TToolResult repeated = RunTool(seeded);
   EXPECT_EQ(repeated.Out, clocked.Out);
   EXPECT_EQ(repeated.Err, clocked.Err);
-}
-
-// A PNG decoded to 0xFFRRGGBB pixels, row after row; empty, and the test
-// failed, if it is not a PNG.
-std::vector<std::uint32_t> DecodePng(const std::string& png, std::uint32_t& width,
-                                     std::uint32_t& height) {
-  const std::unique_ptr<spng_ctx, void (*)(spng_ctx*)> context(spng_ctx_new(0), spng_ctx_free);
-  spng_ihdr header{};
-  std::size_t size = 0;
-  if (spng_set_png_buffer(context.get(), png.data(), png.size()) != 0 ||
-      spng_get_ihdr(context.get(), &header) != 0 ||
-      spng_decoded_image_size(context.get(), SPNG_FMT_RGBA8, &size) != 0) {
-    ADD_FAILURE() << "not a PNG";
-    return {};
-  }
-  std::vector<unsigned char> rgba(size);
-  if (spng_decode_image(context.get(), rgba.data(), size, SPNG_FMT_RGBA8, 0) != 0) {
-    ADD_FAILURE() << "a broken PNG";
-    return {};
-  }
-  width = header.width;
-  height = header.height;
-  std::vector<std::uint32_t> pixels(size / 4);
-  for (std::size_t i = 0; i < pixels.size(); ++i) {
-    pixels[i] = std::uint32_t{rgba[4 * i + 3]} << 24 | std::uint32_t{rgba[4 * i]} << 16 |
-                std::uint32_t{rgba[4 * i + 1]} << 8 | rgba[4 * i + 2];
-  }
-  return pixels;
 }
 
 TEST(BatchCli, ThePictureHoldsExactlyTheCanvasPixels) {

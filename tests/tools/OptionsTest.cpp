@@ -76,7 +76,9 @@ TEST(Options, HelpDocumentsEveryOption) {
   EXPECT_EQ(documented(batch),
             (std::vector<std::string>{"--help", "--agents", "--threshold", "--seed", "--steps",
                                       "--size", "--picture", "--measure", "--measure-every",
-                                      "--measures", "--sizes", "sweep"}));
+                                      "--measures", "--sizes", "--movie", "--movie-every",
+                                      "--fps", "--save-state", "--save-state-every",
+                                      "--load-state", "sweep"}));
   EXPECT_EQ(documented(sweep),
             (std::vector<std::string>{"--help", "--agents", "--threshold", "--runs", "--seed",
                                       "--steps", "--size", "--jobs", "--shard", "--series",

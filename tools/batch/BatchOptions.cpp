@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "IntegerText.h"
+#include "MovieFormat.h"
 #include "Options.h"
 
 namespace dla::tools {
@@ -16,16 +18,23 @@ other, until a step in which no agent is free (that step included) or until
 --steps steps. A sweep makes many runs (see dla-batch sweep --help).)",
                "dla-batch");
   ConfigureOptions(app);
-  app.add_option("--agents", run.Agents, "number of agents, 0 to 100000000 (default 2000)")
+  CLI::Option* agents = app.add_option("--agents", run.Agents, "number of agents, 0 to 100000000 (default 2000)")
       ->type_name("N")
       ->transform(WholeNumber(0, MaxAgents));
-  app.add_option("--threshold", run.Threshold,
-                 R"(aggregation threshold, read as the window reads it:
+  // The text is kept as well: a saved world keeps it as typed.
+  CLI::Option* threshold =
+      app.add_option_function<std::string>(
+             "--threshold",
+             [&options](const std::string& text) {
+               options.ThresholdText = text;
+               options.Run.Threshold = ThresholdFromText(text);
+             },
+             R"(aggregation threshold, read as the window reads it:
 leading blanks, one sign, decimal or $/x/0x hexadecimal;
 the low 16 bits count, so -1 means 65535: only a 3x3
 block of more than 65535 agents aggregates (default 6))")
-      ->type_name("TEXT")
-      ->transform(ThresholdText());
+          ->type_name("TEXT")
+          ->check(dla::tools::ThresholdText());
   app.add_option("--seed", run.Seed, R"(0 to 4294967295: the seed from which the agents are
 placed; repeats a run exactly (default: from the clock))")
       ->type_name("S")
@@ -33,7 +42,7 @@ placed; repeats a run exactly (default: from the clock))")
   app.add_option("--steps", run.MaxSteps, "at most K steps, 0 to 2147483647 (default 1000000)")
       ->type_name("K")
       ->transform(WholeNumber(0, maxSteps));
-  app.add_option_function<std::string>(
+  CLI::Option* size = app.add_option_function<std::string>(
          "--size",
          [&run](const std::string& text) { run.Size = DrawingSizeFromText(text, "size"); },
          R"(drawing area in pixels, at least 3x3 (default 404x404);
@@ -60,6 +69,43 @@ gyration,dimension,r2)")
                  R"(after the last step, the number of aggregates of each
 size in cells: size,count)")
       ->type_name("FILE.csv");
+  CLI::Option* movie = app.add_option("--movie", options.MoviePath,
+                                      R"(a video of the run: the picture before the first step,
+after every K-th step and after the last; by extension
+.mp4 (H.264), .webm (VP9), .gif or .mkv (lossless FFV1))")
+                           ->type_name("FILE")
+                           ->check(CLI::Validator(
+                               [](const std::string& path) {
+                                 return MovieFormatOfPath(path)
+                                            ? std::string()
+                                            : "'" + path + "' does not end in " + MovieExtensions;
+                               },
+                               ""));
+  app.add_option("--movie-every", options.MovieEvery,
+                 "with --movie: a frame every K steps (default 1)")
+      ->type_name("K")
+      ->transform(WholeNumber(1, maxSteps))
+      ->needs(movie);
+  app.add_option("--fps", options.Fps, "with --movie: frames per second, 1 to 100 (default 25)")
+      ->type_name("F")
+      ->transform(WholeNumber(1, 100))
+      ->needs(movie);
+  CLI::Option* saveState = app.add_option("--save-state", options.SaveStatePath,
+                                          R"(after the last step, save the whole world to FILE, to
+carry on later with --load-state)")
+                               ->type_name("FILE");
+  app.add_option("--save-state-every", options.SaveStateEvery,
+                 R"(with --save-state: also after every K-th step,
+replacing the file each time)")
+      ->type_name("K")
+      ->transform(WholeNumber(1, maxSteps))
+      ->needs(saveState);
+  app.add_option("--load-state", options.LoadStatePath,
+                 R"(carry on from a saved world, step numbers continuing;
+--steps counts the steps made now; --agents,
+--threshold, --size and --seed, if given, must be
+those of the saved world)")
+      ->type_name("FILE");
   CLI::App* sweep = app.add_subcommand("sweep", R"(Runs every combination of the agent counts and
 thresholds R times.)");
   options.Sweep.emplace().Declare(*sweep);
@@ -79,6 +125,9 @@ Exit status: 0 done, 1 failed while running (e.g. a write error), 2 bad
 input (nothing run, nothing written), 128+signal when interrupted.)");
 
   options.Help = ParseOptions(app, args);
+  options.AgentsGiven = agents->count() > 0;
+  options.ThresholdGiven = threshold->count() > 0;
+  options.SizeGiven = size->count() > 0;
   if (!sweep->parsed()) {
     options.Sweep.reset();
   } else if (options.Help.empty()) {

@@ -13,7 +13,9 @@ namespace dla::tools {
 
 // dla-batch [--agents N] [--threshold TEXT] [--seed S] [--steps K]
 //           [--size WxH] [--picture FILE.png] [--measure]
-//           [--measure-every K --measures FILE.csv] [--sizes FILE.csv] [--help]
+//           [--measure-every K --measures FILE.csv] [--sizes FILE.csv]
+//           [--movie FILE [--movie-every K] [--fps F]]
+//           [--save-state FILE [--save-state-every K]] [--load-state FILE] [--help]
 // dla-batch sweep [SWEEP OPTIONS]
 struct TBatchOptions {
   // Agents 0 to MaxAgents; the threshold from any text that
@@ -30,6 +32,25 @@ struct TBatchOptions {
   std::optional<std::string> MeasuresPath;
   // The size distribution after the last step.
   std::optional<std::string> SizesPath;
+  // The threshold as typed, which a saved world keeps; Run.Threshold is
+  // what it converts to.
+  std::string ThresholdText = "6";
+  // A movie (docs/movies.md): the picture before the first step, after
+  // every MovieEvery-th step (1 to 2^31 - 1) and after the last, at Fps
+  // frames a second (1 to 100); the format from the path's extension.
+  std::optional<std::string> MoviePath;
+  std::int32_t MovieEvery = 1;
+  std::int32_t Fps = 25;
+  // Checkpoints (docs/checkpoints.md): the world saved after the last step,
+  // and after every SaveStateEvery-th step (0: only then); a saved world to
+  // carry on from, for Run.MaxSteps more steps. The settings given
+  // (AgentsGiven...) must then agree with the saved ones.
+  std::optional<std::string> SaveStatePath;
+  std::int32_t SaveStateEvery = 0;
+  std::optional<std::string> LoadStatePath;
+  bool AgentsGiven = false;
+  bool ThresholdGiven = false;
+  bool SizeGiven = false;
   // The sweep's options when the command line is `dla-batch sweep ...`.
   std::optional<TSweepOptions> Sweep;
   // The help text of the command when --help was given: the command is then
@@ -39,7 +60,9 @@ struct TBatchOptions {
   // Reads the arguments after the program's name (ParseOptions) and checks
   // every option (not the output paths' writability, which needs the file
   // system): each value's range, --measure-every and --measures only
-  // together, and the sweep's TSweepOptions::Check. Throws EUsageError.
+  // together, --movie-every and --fps only with --movie, whose extension
+  // must name a format, --save-state-every only with --save-state, and the
+  // sweep's TSweepOptions::Check. Throws EUsageError.
   static TBatchOptions Parse(const std::vector<std::string>& args);
 };
 

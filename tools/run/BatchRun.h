@@ -9,6 +9,7 @@
 #include "DrawingSize.h"
 #include "StepResult.h"
 #include "TWorld.h"
+#include "TWorldState.h"
 
 namespace dla::tools {
 
@@ -31,6 +32,12 @@ class TBatchRun {
   // Throws what TWorld throws (std::invalid_argument for a bad area,
   // std::bad_alloc).
   explicit TBatchRun(const TRunSettings& settings);
+  // A run that carries on from a saved world: at most settings.MaxSteps
+  // more steps (up to step 2^31 - 1) with settings.Threshold; the other
+  // settings are the world's. A world whose last step found no agent free
+  // has ended, so Run makes no step. Throws what TWorld's restoring
+  // constructor throws.
+  TBatchRun(const TRunSettings& settings, const TWorldState& state);
 
   // One step with the run's threshold. A step in which no agent was free
   // ends the run; steps after it are still made (every agent stays stuck),
