@@ -27,10 +27,12 @@
 #include "ErrorDisplay.h"
 #include "FreeAgentsChart.h"
 #include "IntegerText.h"
+#include "MovieRecorder.h"
 #include "Random.h"
 #include "TWorld.h"
 #include "UpDown.h"
 #include "WindowManager.h"
+#include "WorldFile.h"
 
 namespace {
 
@@ -81,7 +83,8 @@ constexpr int StepsHeight = 12;
 TForm1::TForm1(TErrorDisplay& errors, const TWindowOptions& options, QWidget* parent)
     : QWidget(parent), errors_(errors), fixedSeed_(options.Seed) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Diffusion Aggregation Model "));
+  title_ = QStringLiteral("Diffusion Aggregation Model ");
+  setWindowTitle(title_);
   setFont(WindowFont());
   setBackgroundRole(QPalette::Light);
   setAutoFillBackground(true);
@@ -156,6 +159,9 @@ TForm1::TForm1(TErrorDisplay& errors, const TWindowOptions& options, QWidget* pa
   AskSavePath = [this](const QString& caption, const QString& suggested, const QString& filter) {
     return QFileDialog::getSaveFileName(this, caption, suggested, filter);
   };
+  AskOpenPath = [this](const QString& caption, const QString& filter) {
+    return QFileDialog::getOpenFileName(this, caption, QString(), filter);
+  };
   if (options.Agents) UpD_anzAg->SetPosition(*options.Agents);
   if (options.Threshold) Edit_thresh->setText(QString::fromLocal8Bit(*options.Threshold));
 
@@ -187,6 +193,9 @@ void TForm1::CreateActions() {
                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   A_saveChart = action(QStringLiteral("Save chart as PNG…"));
   A_copySeed = action(QStringLiteral("Copy seed"));
+  A_recordVideo = action(QStringLiteral("Record video…"));
+  A_saveWorld = action(QStringLiteral("Save world…"));
+  A_openWorld = action(QStringLiteral("Open world…"));
   A_quit = action(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
   connect(A_setup, &QAction::triggered, this, Guarded(&TForm1::B_setupClick));
   connect(A_startStop, &QAction::triggered, this, Guarded(&TForm1::B_stopClick));
@@ -204,6 +213,17 @@ void TForm1::CreateActions() {
     QGuiApplication::clipboard()->setText(QString::number(world_->PlacementSeed()));
   });
   connect(A_quit, &QAction::triggered, this, &QWidget::close);
+  Recorder = new TMovieRecorder(this);
+  connect(A_recordVideo, &QAction::triggered, this, Guarded(&TForm1::RecordVideo));
+  connect(A_saveWorld, &QAction::triggered, this, Guarded(&TForm1::SaveWorld));
+  connect(A_openWorld, &QAction::triggered, this, Guarded(&TForm1::OpenWorld));
+  connect(Recorder, &TMovieRecorder::RecordingChanged, this, [this](bool recording) {
+    setWindowTitle(recording ? title_ + QStringLiteral(" ● recording") : title_);
+    A_recordVideo->setText(recording ? QStringLiteral("Stop recording")
+                                     : QStringLiteral("Record video…"));
+  });
+  connect(Recorder, &TMovieRecorder::Failed, this,
+          [this](const QString& message) { errors_.Show(message); });
 
   ContextMenu = new QMenu(this);
   ContextMenu->setObjectName(QStringLiteral("ContextMenu"));
@@ -212,6 +232,9 @@ void TForm1::CreateActions() {
   ContextMenu->addAction(A_exportSeries);
   ContextMenu->addAction(A_saveChart);
   ContextMenu->addAction(A_copySeed);
+  ContextMenu->addAction(A_recordVideo);
+  ContextMenu->addAction(A_saveWorld);
+  ContextMenu->addAction(A_openWorld);
   ContextMenu->addSeparator();
   QMenu* speed = ContextMenu->addMenu(QStringLiteral("Speed"));
   Speeds = new QActionGroup(this);
@@ -289,6 +312,38 @@ void TForm1::SaveChart() {
   SavePng(Chart1->grab().toImage(), QStringLiteral("chart"), QStringLiteral("-chart"));
 }
 
+void TForm1::RecordVideo() {
+  if (Recorder->Recording()) {
+    Recorder->Stop();
+    return;
+  }
+  const QString path = AskSavePath(QStringLiteral("Record video"), SuggestedName(QStringLiteral(".mp4")),
+                                   QStringLiteral("Videos (*.mp4 *.webm *.gif *.mkv)"));
+  if (path.isEmpty()) return;
+  Recorder->Start(path, DrawingImage->Picture().size(), 1000 / FramePeriodMs);
+}
+
+void TForm1::SaveWorld() {
+  const QString path = AskSavePath(QStringLiteral("Save world"), SuggestedName(QStringLiteral(".dla")),
+                                   QStringLiteral("Saved worlds (*.dla)"));
+  if (path.isEmpty()) return;
+  TWorldFile::Save(*world_, Edit_thresh->text(), path);
+}
+
+void TForm1::OpenWorld() {
+  const QString path =
+      AskOpenPath(QStringLiteral("Open world"), QStringLiteral("Saved worlds (*.dla);;All files (*)"));
+  if (path.isEmpty()) return;
+  QString threshold;
+  world_ = TWorldFile::Open(path, ZeichenPanel->size(), SetupClock(), &threshold);
+  Edit_thresh->setText(threshold);
+  Chart1->Clear();
+  lastStep_ = world_->StepCount();
+  stepChanged_ = true;
+  worldChanged_ = true;
+  ShowSeed();
+}
+
 void TForm1::SavePng(const QImage& image, const QString& what, const QString& suffix) {
   const QString path = AskSavePath(QStringLiteral("Save %1 as PNG").arg(what),
                                    SuggestedName(suffix + QStringLiteral(".png")),
@@ -317,9 +372,7 @@ void TForm1::FormCreate() {
   CentrePanel1();
   // Every seeding of a setup reads the fixed seed, so every setup repeats
   // the run that dla-batch --seed makes.
-  world_ = std::make_unique<dla::TWorld>(
-      ZeichenPanel->width(), ZeichenPanel->height(),
-      fixedSeed_ ? dla::FixedSeed(*fixedSeed_) : dla::SeedClock(dla::ClockSeed));
+  world_ = std::make_unique<dla::TWorld>(ZeichenPanel->width(), ZeichenPanel->height(), SetupClock());
   CreateDrawingImage();
   world_->CreateAgents(UpD_anzAg->Position());
   ShowSeed();
@@ -329,9 +382,16 @@ void TForm1::FormCreate() {
   worldChanged_ = true;
 }
 
+dla::SeedClock TForm1::SetupClock() const {
+  return fixedSeed_ ? dla::FixedSeed(*fixedSeed_) : dla::SeedClock(dla::ClockSeed);
+}
+
 void TForm1::FormCanResize() { CentrePanel1(); }
 
 void TForm1::FormDestroy() {
+  // The movie is finished while the window still stands, so that closing
+  // the window leaves a whole movie.
+  Recorder->StopAndWait();
   frame_.stop();
   Timer1->stop();
   delete DrawingImage;
@@ -420,7 +480,12 @@ void TForm1::CentrePanel1() {
 }
 
 void TForm1::ShowFrame() {
-  if (worldChanged_ && DrawingImage) DrawWorld();
+  if (DrawingImage) {
+    if (worldChanged_) DrawWorld();
+    // Every frame shown, changed or not, so that the movie keeps the
+    // window's time.
+    Recorder->Frame(DrawingImage->Picture());
+  }
   if (stepChanged_) {
     stepChanged_ = false;
     SetStepsText(QString::number(lastStep_));

@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 
+#include "Random.h"
 #include "WindowOptions.h"
 
 class QAction;
@@ -34,6 +35,7 @@ class QTimer;
 class TDrawingImage;
 class TErrorDisplay;
 class TFreeAgentsChart;
+class TMovieRecorder;
 class TUpDown;
 
 namespace dla {
@@ -95,6 +97,8 @@ class TForm1 : public QWidget {
 
   // Beyond the layout, owned by the window. ContextMenu opens on the
   // drawing and on the chart with the save, copy, speed and step actions.
+  // After "Copy seed": A_recordVideo ("Record video…", "Stop recording"
+  // while recording), A_saveWorld and A_openWorld.
   // The window's shortcuts (none of them a key the edits or the spin
   // controls use): A_setup Ctrl+N, A_startStop F5, A_step F10,
   // A_savePicture Ctrl+S, A_exportSeries Ctrl+Shift+S, A_quit Ctrl+Q.
@@ -107,6 +111,9 @@ class TForm1 : public QWidget {
   QAction* A_exportSeries;
   QAction* A_saveChart;
   QAction* A_copySeed;
+  QAction* A_recordVideo;
+  QAction* A_saveWorld;
+  QAction* A_openWorld;
   QAction* A_quit;
   // The speeds, in the order of SpeedIntervalsMs; exactly one is checked.
   QActionGroup* Speeds;
@@ -115,6 +122,12 @@ class TForm1 : public QWidget {
   // empty when the user cancels. A file dialog by default; tests answer
   // for it.
   std::function<QString(const QString&, const QString&, const QString&)> AskSavePath;
+  // Asks which file to open: (caption, filter) -> a path, empty when the
+  // user cancels. A file dialog by default; tests answer for it.
+  std::function<QString(const QString&, const QString&)> AskOpenPath;
+  // Records the frames the window shows while A_recordVideo is on; owned
+  // by the window.
+  TMovieRecorder* Recorder;
 
   // The world: lattice, cells, agents and step counter.
   const dla::TWorld& World() const noexcept { return *world_; }
@@ -141,6 +154,26 @@ class TForm1 : public QWidget {
   void ExportSeries();
   // Saves the chart as it shows now as PNG.
   void SaveChart();
+  // Stops the recording if one is being made; otherwise starts one into
+  // the path AskSavePath gives (its extension names the format, as
+  // dla-batch --movie takes it), a frame for every frame the window shows
+  // from then on, at 1000 / FramePeriodMs frames a second. While it
+  // records, the window title ends in " ● recording". Throws
+  // std::runtime_error if the recording cannot start; a recording that
+  // fails later is shown through the error display.
+  void RecordVideo();
+  // Saves the world as it is after the current step, with the threshold
+  // edit's text, as a checkpoint file (docs/checkpoints.md) at the path
+  // AskSavePath gives. Throws std::runtime_error if it cannot be written.
+  void SaveWorld();
+  // Replaces the world by the one saved at the path AskOpenPath gives,
+  // which then carries on exactly as the saved one would have: the
+  // threshold edit takes the saved text, the chart is emptied, the step
+  // label, the picture and the seed follow. Later setups seed as before.
+  // Throws std::runtime_error (nothing changed) for a file that cannot be
+  // read, is no intact checkpoint or holds a world of another drawing
+  // area.
+  void OpenWorld();
   // Timer1's interval from SpeedIntervalsMs.
   void SetSpeed(int intervalMs);
   // What a tick of Timer1 runs: one step (Timer1Timer), or at the fastest
@@ -152,7 +185,8 @@ class TForm1 : public QWidget {
   // Runs after each change of the window's size: centres Panel1 for the
   // outer size the window has now.
   void FormCanResize();
-  // Releases the drawing image, ZeichenPanel and the world.
+  // Ends a recording (waiting for the movie to be in place), then releases
+  // the drawing image, ZeichenPanel and the world.
   void FormDestroy();
   // Puts the edits back to "2000" agents and threshold "6"; nothing else.
   void B_resetClick();
@@ -182,6 +216,8 @@ class TForm1 : public QWidget {
   // A slot that runs the handler through the error display.
   std::function<void()> Guarded(void (TForm1::*handler)());
   void CreateDrawingImage();
+  // What every setup seeds from: the fixed seed, or the clock.
+  dla::SeedClock SetupClock() const;
   void CreateActions();
   // The current setup's seed in the drawing's tooltip and the menu.
   void ShowSeed();
@@ -202,6 +238,8 @@ class TForm1 : public QWidget {
   void SetStepsText(const QString& text);
 
   TErrorDisplay& errors_;
+  // The title when not recording.
+  QString title_;
   std::optional<std::uint32_t> fixedSeed_;
   std::unique_ptr<dla::TWorld> world_;
   QBasicTimer frame_;

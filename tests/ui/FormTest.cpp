@@ -18,6 +18,7 @@
 #include "DrawingImage.h"
 #include "FreeAgentsChart.h"
 #include "IntegerText.h"
+#include "MovieRecorder.h"
 #include "Recorder.h"
 #include "Render.h"
 #include "TCanvas.h"
@@ -557,9 +558,36 @@ class FormTest : public QObject {
     // A new setup repeats the run from the given seed.
     form.A_setup->trigger();
     QCOMPARE(form.World().PlacementSeed(), 4242u);
-    for (int i = 0; i < 150; ++i) form.StepOnce();
+    for (int i = 0; i < 100; ++i) form.StepOnce();
+    form.A_saveWorld->trigger();
+    const QString savedWorld = dir.filePath("dla-seed4242-step100.dla");
+    QVERIFY(QFile::exists(savedWorld));
+    for (int i = 0; i < 50; ++i) form.StepOnce();
     form.A_exportSeries->trigger();
     QCOMPARE(FileBytes(dir.filePath("dla-seed4242-step150-free-agents.csv")), csv);
+
+    // The world saved at step 100, opened over another setup with another
+    // threshold typed, carries on as the run would have: steps 101 to 150
+    // and the picture after them are the batch runner's.
+    form.Edit_thresh->setText(QStringLiteral("9"));
+    form.A_setup->trigger();
+    form.A_step->trigger();
+    form.AskOpenPath = [&](const QString&, const QString&) { return savedWorld; };
+    form.A_openWorld->trigger();
+    QCOMPARE(form.World().StepCount(), 100);
+    QCOMPARE(form.Edit_thresh->text(), QStringLiteral("4"));
+    QVERIFY(form.Chart1->Points().isEmpty());
+    QVERIFY(form.A_copySeed->text().endsWith(QStringLiteral("4242")));
+    QTRY_COMPARE(form.lbl_Steps->text(), QStringLiteral("100"));
+    QTRY_COMPARE(form.DrawingImage->Picture(), Rendered(form.World()));
+    for (int i = 0; i < 50; ++i) form.StepOnce();
+    form.A_exportSeries->trigger();
+    form.A_savePicture->trigger();
+    QCOMPARE(FileBytes(dir.filePath("dla-seed4242-step150-free-agents.csv")),
+             "step,free_agents\n" + csv.mid(csv.indexOf("\n101,") + 1));
+    QCOMPARE(QImage(dir.filePath("dla-seed4242-step150.png")).convertToFormat(QImage::Format_RGB32),
+             batchPicture.convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(window.Recorder.Boxes.size(), 0);
 
     // Cancelled: nothing written, no error.
     form.AskSavePath = [](const QString&, const QString&, const QString&) { return QString(); };
@@ -601,11 +629,29 @@ class FormTest : public QObject {
                                    QString::fromUtf8("Export free agents as CSV…"),
                                    QString::fromUtf8("Save chart as PNG…"),
                                    QStringLiteral("Copy seed %1").arg(form.World().PlacementSeed()),
-                                   "Speed", "Step once", "Start / stop", "New setup"}));
+                                   QString::fromUtf8("Record video…"), QString::fromUtf8("Save world…"),
+                                   QString::fromUtf8("Open world…"), "Speed", "Step once", "Start / stop", "New setup"}));
       // A step of its own only while the run stands still.
       QVERIFY(!form.A_step->isEnabled());
       form.ContextMenu->close();
     }
+
+    // Recording: the frames the window shows, a sign in the title while it
+    // lasts, a whole movie after "Stop recording".
+    QTemporaryDir dir;
+    const QString movie = dir.filePath(QStringLiteral("run.mkv"));
+    form.AskSavePath = [&](const QString&, const QString&, const QString&) { return movie; };
+    QSignalSpy finished(form.Recorder, &TMovieRecorder::Finished);
+    form.A_recordVideo->trigger();
+    QVERIFY(form.windowTitle().endsWith(QString::fromUtf8(" ● recording")));
+    QCOMPARE(form.A_recordVideo->text(), QStringLiteral("Stop recording"));
+    QTRY_VERIFY(form.Recorder->Frames() >= 3);
+    form.A_recordVideo->trigger();
+    QVERIFY(!form.windowTitle().contains(QStringLiteral("recording")));
+    QCOMPARE(form.A_recordVideo->text(), QString::fromUtf8("Record video…"));
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(QFileInfo(movie).size() > 0);
+    QCOMPARE(window.Recorder.Boxes.size(), 0);
   }
 
   void speedsSetTheTimerAndOneStepWaitsForAPause() {
