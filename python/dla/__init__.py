@@ -10,6 +10,7 @@ dla-batch's words. See docs/python.md.
 
 import io
 import operator
+import os
 
 from ._core import MEASURE_COLUMNS
 from ._core import World as _CoreWorld
@@ -96,7 +97,8 @@ class World:
     ``World(..., seed=s).run(k)`` makes the run of ``dla-batch --seed s
     --steps k`` with the same arguments: ``series`` is its standard output,
     ``picture()`` its --picture, ``measure()`` its --measure and ``sizes()``
-    its --sizes.
+    its --sizes. ``save(path)`` writes its --save-state, and
+    ``World.load(path)`` carries on as its --load-state.
     """
 
     # The engine's world: every member hands on to it. (Held rather than
@@ -113,6 +115,25 @@ class World:
         if seed is not None:
             options.append(f"--seed={_whole('seed', seed)}")
         self._world = _CoreWorld(options)
+
+    @classmethod
+    def load(cls, path):
+        """The world saved at path (by ``save``, dla-batch --save-state or the
+        window's "Save world…"), carrying on exactly as the saved one would
+        have, with its saved threshold: its step_count goes on from the saved
+        step, and its ``series`` starts after it. A file that cannot be read,
+        is not a whole, intact saved world or holds a world no run can have
+        made is refused as dla-batch --load-state refuses it (ValueError)."""
+        world = cls.__new__(cls)
+        world._world = _CoreWorld.load(os.fspath(path))
+        return world
+
+    def save(self, path):
+        """Saves the whole world as it is now, with its threshold as given,
+        to path (replaced whole or not at all), in the format of dla-batch
+        --save-state (docs/checkpoints.md). A path that cannot be written is
+        refused with dla-batch's words (ValueError)."""
+        self._world.save(os.fspath(path))
 
     def step(self, n=1):
         """Makes n more steps (0 or more) and returns the free agents of the
@@ -157,7 +178,8 @@ class World:
     size = property(lambda self: self._world.size, doc="The drawing area (width, height).")
     series = property(
         lambda self: self._world.series,
-        doc="Free agents of every step from step 1 (int32), as dla-batch prints them: a copy.")
+        doc="Free agents of every step from step 1 (after the saved step for a loaded "
+            "world) (int32), as dla-batch prints them: a copy.")
     shades = property(
         lambda self: self._world.shades,
         doc="Every cell's shade, 0 open or 255 aggregated, uint8 (rows, columns): a "

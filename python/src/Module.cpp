@@ -31,6 +31,8 @@ PYBIND11_MODULE(_core, m) {
   using W = TPyWorld;
   py::class_<W>(m, "World")
       .def(py::init<const std::vector<std::string>&>(), py::arg("options"))
+      .def_static("load", &W::Load, py::arg("path"))
+      .def("save", &W::Save, py::arg("path"))
       .def("step", &W::Step, py::arg("n") = 1)
       .def("run_to", &W::RunTo, py::arg("steps"))
       .def_property_readonly("step_count", &W::StepCount)

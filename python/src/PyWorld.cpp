@@ -3,13 +3,17 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <string_view>
 #include <type_traits>
 
 #include "AggregateMeasures.h"
 #include "BatchOptions.h"
+#include "IntegerText.h"
 #include "MeasureText.h"
+#include "OutputFile.h"
 #include "Render.h"
+#include "StateFile.h"
 #include "TextColumns.h"
 
 namespace py = pybind11;
@@ -37,14 +41,35 @@ py::array ReadOnly(py::array array) {
 
 }  // namespace
 
-TPyWorld::TPyWorld(const std::vector<std::string>& options)
-    : TPyWorld(ParseBatchOptions(options).Run) {}
+TPyWorld::TPyWorld(const std::vector<std::string>& options) {
+  const tools::TBatchOptions parsed = ParseBatchOptions(options);
+  run_ = std::make_unique<tools::TBatchRun>(parsed.Run);
+  threshold_ = parsed.Run.Threshold;
+  thresholdText_ = parsed.ThresholdText;
+}
 
-TPyWorld::TPyWorld(const tools::TRunSettings& settings)
-    : run_(settings), threshold_(settings.Threshold) {}
+TPyWorld::TPyWorld(std::unique_ptr<tools::TBatchRun> run, std::uint16_t threshold,
+                   std::string thresholdText)
+    : run_(std::move(run)), threshold_(threshold), thresholdText_(std::move(thresholdText)) {}
+
+std::unique_ptr<TPyWorld> TPyWorld::Load(const std::string& path) {
+  const TCheckpoint saved = tools::LoadStateFile(path);
+  tools::TRunSettings settings;
+  // Decode has taken the text, so it converts.
+  settings.Threshold = ThresholdFromText(saved.ThresholdText);
+  settings.MaxSteps = std::numeric_limits<std::int32_t>::max();
+  return std::unique_ptr<TPyWorld>(new TPyWorld(tools::ResumedRun(settings, saved, path),
+                                                settings.Threshold, saved.ThresholdText));
+}
+
+void TPyWorld::Save(const std::string& path) const {
+  tools::TOutputFile file(path, "save-state");
+  file.Write(TCheckpoint{run_->World().State(), thresholdText_}.Encode());
+  file.Commit();
+}
 
 std::int32_t TPyWorld::StepOnce() {
-  const StepResult result = run_.Step();
+  const StepResult result = run_->Step();
   series_.push_back(result.FreeAgents);
   return result.FreeAgents;
 }
@@ -63,7 +88,7 @@ bool TPyWorld::RunTo(const std::string& stepsText) {
   const std::int32_t maxSteps = ParseBatchOptions({"--steps=" + stepsText}).Run.MaxSteps;
   std::int64_t made = 0;
   std::atomic<bool> stop{false};
-  run_.RunTo(
+  run_->RunTo(
       maxSteps,
       [&](const StepResult& result) {
         series_.push_back(result.FreeAgents);
@@ -72,7 +97,7 @@ bool TPyWorld::RunTo(const std::string& stepsText) {
       },
       &stop);
   if (stop) throw py::error_already_set();
-  return run_.Ended();
+  return run_->Ended();
 }
 
 py::array_t<std::int32_t> TPyWorld::Series() const {
@@ -80,7 +105,7 @@ py::array_t<std::int32_t> TPyWorld::Series() const {
 }
 
 py::array_t<std::uint8_t> TPyWorld::Picture() {
-  const TWorld& world = run_.World();
+  const TWorld& world = run_->World();
   const std::size_t width = static_cast<std::size_t>(world.DrawingWidth());
   const std::size_t height = static_cast<std::size_t>(world.DrawingHeight());
   pixels_.resize(width * height);
@@ -98,13 +123,13 @@ py::array_t<std::uint8_t> TPyWorld::Picture() {
 }
 
 py::array TPyWorld::Shades(const py::object& owner) const {
-  const TWorld& world = run_.World();
+  const TWorld& world = run_->World();
   return ReadOnly(py::array_t<std::uint8_t>({world.GridRows(), world.GridColumns()},
                                             world.Shades(), owner));
 }
 
 py::array TPyWorld::States(const py::object& owner) const {
-  const TWorld& world = run_.World();
+  const TWorld& world = run_->World();
   return ReadOnly(py::array_t<std::int32_t>({world.GridRows(), world.GridColumns()},
                                             world.States(), owner));
 }
@@ -117,14 +142,14 @@ py::array TPyWorld::Agents(const py::object& owner) const {
   spec["offsets"] = py::make_tuple(offsetof(TAgent, X), offsetof(TAgent, Y),
                                    offsetof(TAgent, Heading), offsetof(TAgent, Moving));
   spec["itemsize"] = sizeof(TAgent);
-  const std::vector<TAgent>& agents = run_.World().Agents();
+  const std::vector<TAgent>& agents = run_->World().Agents();
   return ReadOnly(py::array(py::dtype::from_args(spec),
                             {static_cast<py::ssize_t>(agents.size())},
                             {static_cast<py::ssize_t>(sizeof(TAgent))}, agents.data(), owner));
 }
 
 py::dict TPyWorld::Measure() const {
-  const AggregateMeasures measures = MeasureAggregates(run_.World());
+  const AggregateMeasures measures = MeasureAggregates(run_->World());
   const tools::TMeasureValues values = tools::MeasureValues(measures);
   const std::vector<std::string> names = TextColumns(tools::MeasureColumns);
   py::dict out;
@@ -140,7 +165,7 @@ py::dict TPyWorld::Measure() const {
 }
 
 py::object TPyWorld::Sizes() const {
-  const AggregateMeasures measures = MeasureAggregates(run_.World());
+  const AggregateMeasures measures = MeasureAggregates(run_->World());
   const auto rows = static_cast<py::ssize_t>(measures.Sizes.size());
   py::array_t<std::int32_t> size(rows);
   py::array_t<std::int32_t> count(rows);

@@ -8,6 +8,7 @@
 #include <pybind11/pybind11.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,18 @@ class TPyWorld {
   // "--size=404x404", "--seed=1"), read by the same code. Throws
   // tools::EUsageError with dla-batch's words for a value it refuses.
   explicit TPyWorld(const std::vector<std::string>& options);
+  // The world saved at path (a checkpoint file, docs/checkpoints.md, as
+  // dla-batch --save-state and the window write it), carrying on exactly
+  // as the saved one would have, with its saved threshold; its series
+  // starts after the saved step. Throws tools::EUsageError with the words
+  // of dla-batch --load-state for a file it refuses.
+  static std::unique_ptr<TPyWorld> Load(const std::string& path);
+
+  // Saves the world as it is now, with the threshold as given, to path,
+  // whole or not at all, as dla-batch --save-state does. Throws
+  // tools::EUsageError with its words for a path that cannot be written,
+  // std::runtime_error for a write that fails.
+  void Save(const std::string& path) const;
 
   // Makes n more steps (n >= 0; past the run's end too, every agent then
   // stuck). Returns the free agents of the last step made; none before the
@@ -33,14 +46,15 @@ class TPyWorld {
   // Ctrl-C as for Step.
   bool RunTo(const std::string& stepsText);
 
-  std::int32_t StepCount() const noexcept { return run_.Steps(); }
-  std::int32_t FreeAgents() const noexcept { return run_.FreeAgents(); }
-  bool Ended() const noexcept { return run_.Ended(); }
-  std::uint32_t Seed() const noexcept { return run_.Seed(); }
+  std::int32_t StepCount() const noexcept { return run_->Steps(); }
+  std::int32_t FreeAgents() const noexcept { return run_->FreeAgents(); }
+  bool Ended() const noexcept { return run_->Ended(); }
+  std::uint32_t Seed() const noexcept { return run_->Seed(); }
   std::uint16_t Threshold() const noexcept { return threshold_; }
-  const TWorld& World() const noexcept { return run_.World(); }
+  const TWorld& World() const noexcept { return run_->World(); }
 
-  // The free agents of every step from step 1: a copy.
+  // The free agents of every step from step 1 (from the step after the
+  // saved one for a loaded world): a copy.
   pybind11::array_t<std::int32_t> Series() const;
   // (height, width, 3) RGB bytes: the pixels of dla-batch --picture.
   pybind11::array_t<std::uint8_t> Picture();
@@ -58,12 +72,15 @@ class TPyWorld {
   pybind11::object Sizes() const;
 
  private:
-  explicit TPyWorld(const tools::TRunSettings& settings);
+  TPyWorld(std::unique_ptr<tools::TBatchRun> run, std::uint16_t threshold,
+           std::string thresholdText);
   // Runs one step and keeps its free agents.
   std::int32_t StepOnce();
 
-  tools::TBatchRun run_;
+  std::unique_ptr<tools::TBatchRun> run_;
   std::uint16_t threshold_;
+  // The threshold as given, which a saved world keeps.
+  std::string thresholdText_;
   std::vector<std::int32_t> series_;
   // Render's pixels, kept between pictures.
   std::vector<std::uint32_t> pixels_;

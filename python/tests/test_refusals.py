@@ -57,6 +57,34 @@ def test_refusal_has_dla_batch_words(call, args):
 
 
 @pytest.mark.parametrize(
+    "spoil",
+    [
+        lambda data: data[: len(data) // 2],
+        lambda data: data[:40] + bytes([data[40] ^ 1]) + data[41:],
+        lambda data: b"not a saved world",
+    ],
+    ids=["truncated", "corrupted", "foreign"],
+)
+def test_a_spoilt_saved_world_is_refused_with_dla_batch_words(tmp_path, spoil):
+    path = tmp_path / "world.dla"
+    dla.World(agents=50, size=(30, 30), seed=1).save(path)
+    path.write_bytes(spoil(path.read_bytes()))
+    done = dla_batch("--load-state", path, expect_ok=False)
+    assert done.returncode == 2
+    with pytest.raises(ValueError) as refused:
+        dla.World.load(path)
+    assert done.stderr == f"dla-batch: {refused.value}\n"
+
+
+def test_a_world_saved_where_nothing_can_be_written_is_refused(tmp_path):
+    path = tmp_path / "no" / "world.dla"
+    done = dla_batch("--save-state", path, "--steps", 0, expect_ok=False)
+    with pytest.raises(ValueError) as refused:
+        dla.World(agents=50, size=(30, 30), seed=1).save(path)
+    assert done.stderr == f"dla-batch: {refused.value}\n"
+
+
+@pytest.mark.parametrize(
     "call",
     [
         lambda: dla.World(agents=2000.0),

@@ -99,6 +99,29 @@ def test_stepping_in_pieces_is_the_run():
     assert np.array_equal(pieces.picture(), whole.picture())
 
 
+def test_a_saved_world_loaded_again_carries_on_as_one_run(tmp_path):
+    settings = dict(agents=500, threshold=" 4", size=(150, 120), seed=3)
+    whole = dla.World(**settings)
+    assert whole.run() is True
+    at = whole.step_count // 2
+    split = dla.World(**settings)
+    split.step(at)
+    path = tmp_path / "world.dla"
+    split.save(path)
+    split.step(5)
+    loaded = dla.World.load(path)
+    assert (loaded.step_count, loaded.threshold, loaded.seed, loaded.size) == (at, 4, 3, (150, 120))
+    assert len(loaded.series) == 0
+    assert loaded.run() is True
+    assert np.array_equal(loaded.series, whole.series[at:])
+    assert loaded.step_count == whole.step_count
+    assert np.array_equal(loaded.picture(), whole.picture())
+    # The same file for dla-batch, with the threshold as it was given.
+    done = dla_batch("--load-state", path, "--threshold", " 4", "--steps", 3)
+    assert done.stdout == "step,free_agents\n" + "".join(
+        f"{step},{whole.series[step - 1]}\n" for step in range(at + 1, at + 4))
+
+
 def test_run_counts_steps_from_the_start_and_stops_at_the_end():
     world = dla.World(agents=500, size=(150, 120), seed=3)
     world.step(30)

@@ -20,7 +20,7 @@
 #include "Render.h"
 #include "Report.h"
 #include "SeriesCsv.h"
-#include "TCheckpoint.h"
+#include "StateFile.h"
 #include "UsageError.h"
 
 namespace dla::tools {
@@ -38,12 +38,7 @@ std::unique_ptr<TBatchRun> MakeRun(TBatchOptions& options) {
     }
   }
   const std::string& path = *options.LoadStatePath;
-  TCheckpoint saved;
-  try {
-    saved = TCheckpoint::Load(path);
-  } catch (const std::runtime_error& error) {
-    throw EUsageError(std::string("--load-state: ") + error.what());
-  }
+  const TCheckpoint saved = LoadStateFile(path);
   const TWorldState& world = saved.World;
   const auto contradicts = [](const std::string& given, const std::string& savedValue) {
     return EUsageError(given + " contradicts the saved world (" + savedValue + ")");
@@ -72,11 +67,7 @@ std::unique_ptr<TBatchRun> MakeRun(TBatchOptions& options) {
   options.Run.Threshold = threshold;
   options.Run.Seed = world.PlacementSeed;
   options.ThresholdText = saved.ThresholdText;
-  try {
-    return std::make_unique<TBatchRun>(options.Run, world);
-  } catch (const std::invalid_argument& error) {
-    throw EUsageError("--load-state: '" + path + "' is corrupted: " + error.what());
-  }
+  return ResumedRun(options.Run, saved, path);
 }
 
 }  // namespace
