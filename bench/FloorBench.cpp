@@ -1,7 +1,7 @@
 // The floor under each step window of StepBench: what a step cannot beat.
 //  - floor_draws: the serial chain of draws alone, one per free agent of
 //    each step of the window (the linear congruential update and the turn's
-//    rounding, the turns summed so that none is dropped). Every free agent
+//    rounding, TRandom::TurnSlot, the turns summed so that none is dropped). Every free agent
 //    draws once, in list order, from one source, so a step that keeps the
 //    draws serial costs at least this much.
 //  - floor_register: the same number of registrations into the window's
@@ -67,7 +67,7 @@ void Draws(benchmark::State& state) {
   for (auto _ : state) {
     const std::int32_t n = run.freeAgents[step++ % run.freeAgents.size()];
     for (std::int32_t i = 0; i < n; ++i) {
-      turned += 45u * static_cast<std::uint32_t>(random.Between(-2, 2));
+      turned += 45u * static_cast<std::uint32_t>(random.TurnSlot() - 2);
     }
     benchmark::DoNotOptimize(turned);
     agentSteps += n;

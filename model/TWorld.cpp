@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -38,14 +37,13 @@ TWorld::TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight, SeedClock 
       fieldWidth_(3 * GridCount(CheckedSide(drawingWidth, drawingHeight, drawingWidth))),
       fieldHeight_(3 * GridCount(drawingHeight)),
       lattice_(fieldWidth_ / 3, fieldHeight_ / 3),
-      fresh_(lattice_.CellCount(), 0) {
+      freshEntry_(lattice_.CellCount(), 0) {
   ResetCells();
 }
 
 void TWorld::ResetCells() {
   random_.Reseed(clock_());
   lattice_.Clear();
-  registered_.clear();
   newAggregates_.clear();
   // Stuck agents may now stand in open cells.
   agentsUnsorted_ = true;
@@ -111,10 +109,39 @@ std::int32_t TWorld::StuckAgents() const noexcept {
       std::count_if(agents_.begin(), agents_.end(), [](const TAgent& a) { return a.Moving == 0; }));
 }
 
-void TWorld::MovePass() {
+namespace {
+
+// The cell of a position that placement, the step or SetAgents allows: the
+// nearest integer to (v - 2) / 3.
+inline std::size_t CellOf(std::int32_t x, std::int32_t y, std::size_t columns) noexcept {
+  return static_cast<std::size_t>((y - 1) / 3) * columns + static_cast<std::size_t>((x - 1) / 3);
+}
+
+// A registration: one more, saturating.
+inline void Count(std::int32_t& state) noexcept { state += state != Int32Max; }
+
+// HeadingTurn(45 * (slot - 2)), by turn slot (TRandom::TurnSlot).
+constexpr UInt128 SlotTurns[6] = {HeadingTurn(-90), HeadingTurn(-45), HeadingTurn(0),
+                                  HeadingTurn(45),  HeadingTurn(90),  HeadingTurn(135)};
+
+}  // namespace
+
+void TWorld::StepEveryone(std::uint16_t threshold) {
+  std::int32_t* const states = lattice_.States();
+  const std::uint8_t* const shades = lattice_.Shades();
+  const auto columns = static_cast<std::size_t>(GridColumns());
+  // The open cells registered in during the last step, whoever counted
+  // there: the stuck agents may stand in open cells.
+  for (const std::uint32_t index : freeCells_) {
+    if (shades[index] == 0) states[index] = 0;
+  }
+  for (const TStuckCell& stuck : stuck_) {
+    if (shades[stuck.cell] == 0) states[stuck.cell] = 0;
+  }
+
   TRandom draws = random_;
-  for (const std::uint32_t k : free_) {
-    TAgent& agent = agents_[k];
+  for (TAgent& agent : agents_) {
+    if (agent.Moving != 1) continue;
     agent.ChangeHeading(2, draws);
     agent.SetX(agent.X + 3 * agent.DX);
     agent.SetY(agent.Y + 3 * agent.DY);
@@ -124,137 +151,171 @@ void TWorld::MovePass() {
     if (agent.Y > fieldHeight_) agent.SetY(1);
   }
   random_ = draws;
-}
 
-template <bool Everyone>
-void TWorld::RegisterPass() {
-  const std::size_t count = Everyone ? agents_.size() : free_.size();
   registered_.resize(agents_.size());
-  const TAgent* const agents = agents_.data();
-  const std::uint32_t* const free = free_.data();
-  std::int32_t* const states = lattice_.States();
-  std::uint32_t* const registered = registered_.data();
-  const auto columns = static_cast<std::size_t>(GridColumns());
-  const auto agentAt = [&](std::size_t i) -> std::size_t {
-    if constexpr (Everyone) {
-      return i;
-    } else {
-      return free[i];
-    }
-  };
-  // Cells lie all over the lattice; asking for those of a few agents ahead
-  // keeps several memory reads in flight.
-  constexpr std::size_t Ahead = 12;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i + Ahead < count) {
-      const TAgent& next = agents[agentAt(i + Ahead)];
-      __builtin_prefetch(states + static_cast<std::size_t>((next.Y - 1) / 3) * columns +
-                             static_cast<std::size_t>((next.X - 1) / 3), 1);
-    }
-    const std::size_t k = agentAt(i);
-    const TAgent& agent = agents[k];
-    // Nearest integer to (X - 2) / 3 for every position that placement, the
-    // step and SetAgents allow.
-    const std::size_t index = static_cast<std::size_t>((agent.Y - 1) / 3) * columns +
-                              static_cast<std::size_t>((agent.X - 1) / 3);
-    states[index] += states[index] != Int32Max;
-    registered[k] = static_cast<std::uint32_t>(index);
+  for (std::size_t k = 0; k < agents_.size(); ++k) {
+    const std::size_t index = CellOf(agents_[k].X, agents_[k].Y, columns);
+    Count(states[index]);
+    registered_[k] = static_cast<std::uint32_t>(index);
   }
-  if constexpr (!Everyone) {
-    // The stuck agents' registrations: each adds one to its cell, in any
-    // order, as the counts saturate alike.
-    for (const std::uint32_t index : stuckCells_) states[index] += states[index] != Int32Max;
-  }
-}
 
-void TWorld::AggregationPass(std::uint16_t threshold, const std::vector<std::uint32_t>& visited) {
-  // Visits the agents that can stand in an open cell, so every cell that
-  // can aggregate; a cell with several is tested again with the same
-  // result. The first agent of a cell in list order tests it, so the later
-  // ones find it fresh.
-  const std::uint8_t* const shades = lattice_.Shades();
-  for (const std::uint32_t k : visited) {
+  // Every agent tests its cell; a cell with several is tested again with the
+  // same result. The first agent of a cell in list order tests it, so the
+  // later ones find it fresh.
+  for (std::size_t k = 0; k < agents_.size(); ++k) {
     const std::uint32_t index = registered_[k];
     TAgent& agent = agents_[k];
     if (shades[index] != 0) {
-      if (fresh_[index] != 0) {
-        agent.Moving = 0;
-        stuckCells_.push_back(index);
-      }
+      if (freshEntry_[index] != 0) agent.Moving = 0;
       continue;
     }
     if (threshold < lattice_.BlockSum((agent.X - 1) / 3, (agent.Y - 1) / 3)) {
       lattice_.Aggregate(index);
-      fresh_[index] = 1;
+      freshEntry_[index] = 1;
       newAggregates_.push_back(index);
       agent.Moving = 0;
-      stuckCells_.push_back(index);
       ++aggregatedCells_;
     }
   }
-  for (const std::uint32_t index : newAggregates_) fresh_[index] = 0;
+  for (const std::uint32_t index : newAggregates_) freshEntry_[index] = 0;
+  SortOutAgents();
 }
 
 void TWorld::SortOutAgents() {
   free_.clear();
-  stuckCells_.clear();
+  freeCells_.clear();
+  freeTurns_.clear();
+  stuck_.clear();
   settled_ = true;
   for (std::size_t k = 0; k < agents_.size(); ++k) {
+    const std::uint32_t index = registered_[k];
     if (agents_[k].Moving == 1) {
       free_.push_back(static_cast<std::uint32_t>(k));
-    } else if (k < registered_.size()) {
-      stuckCells_.push_back(registered_[k]);
-      settled_ = settled_ && lattice_.Shades()[registered_[k]] != 0;
-    } else {
-      settled_ = false;
+      freeCells_.push_back(index);
+      freeTurns_.push_back(HeadingTurn(agents_[k].Heading));
+      continue;
     }
+    std::uint32_t& entry = freshEntry_[index];
+    if (entry == 0) {
+      stuck_.push_back({index, 0});
+      entry = static_cast<std::uint32_t>(stuck_.size());
+    }
+    ++stuck_[entry - 1].agents;
+    settled_ = settled_ && lattice_.Shades()[index] != 0;
   }
+  for (const TStuckCell& stuck : stuck_) freshEntry_[stuck.cell] = 0;
+}
+
+void TWorld::MoveFree() {
+  TRandom draws = random_;
+  std::int32_t* const states = lattice_.States();
+  const std::uint8_t* const shades = lattice_.Shades();
+  TAgent* const agents = agents_.data();
+  const std::uint32_t* const free = free_.data();
+  std::uint32_t* const cells = freeCells_.data();
+  UInt128* const turns = freeTurns_.data();
+  const auto columns = static_cast<std::size_t>(GridColumns());
+  const std::int32_t width = fieldWidth_, height = fieldHeight_;
+  const std::size_t count = free_.size();
+  for (std::size_t j = 0; j < count; ++j) {
+    // The reset of the cell this agent registered in last step: none of
+    // this step's registrations has happened yet.
+    const std::uint32_t last = cells[j];
+    if (shades[last] == 0) states[last] = 0;
+
+    const std::int32_t slot = draws.TurnSlot();
+    TAgent& agent = agents[free[j]];
+    UInt128 turn = turns[j] + SlotTurns[slot];
+    std::int32_t heading;
+    if (__builtin_add_overflow(agent.Heading, 45 * (slot - 2), &heading)) [[unlikely]] {
+      turn += heading < 0 ? 0 - (TurnPerRadian << 32) : TurnPerRadian << 32;
+    }
+    turns[j] = turn;
+    agent.Heading = heading;
+    const int sector = TurnSector(turn);
+    agent.DX = SectorSine[sector];
+    agent.DY = SectorCosine[sector];
+    std::int32_t x = agent.X + 3 * agent.DX;
+    std::int32_t y = agent.Y + 3 * agent.DY;
+    if (x < 0) x = width - 2;
+    if (x > width) x = 1;
+    if (y < 0) y = height - 2;
+    if (y > height) y = 1;
+    agent.X = x;
+    agent.Y = y;
+    cells[j] = static_cast<std::uint32_t>(CellOf(x, y, columns));
+  }
+  random_ = draws;
+}
+
+void TWorld::RegisterFree() {
+  std::int32_t* const states = lattice_.States();
+  for (const std::uint32_t index : freeCells_) Count(states[index]);
+  // The stuck agents' registrations, a cell at a time: saturating counts
+  // come out alike in any order.
+  for (const TStuckCell& stuck : stuck_) {
+    std::int32_t& state = states[stuck.cell];
+    state = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{state} + stuck.agents, Int32Max));
+  }
+}
+
+void TWorld::TestFree(std::uint16_t threshold) {
+  const std::uint8_t* const shades = lattice_.Shades();
+  const std::size_t count = free_.size();
+  std::size_t kept = 0;
+  for (std::size_t j = 0; j < count; ++j) {
+    const std::uint32_t index = freeCells_[j];
+    TAgent& agent = agents_[free_[j]];
+    bool stops = false;
+    if (shades[index] != 0) {
+      // Aggregated before this step, or in it by an agent earlier in the
+      // list: only the latter stops the agent.
+      if (const std::uint32_t entry = freshEntry_[index]; entry != 0) {
+        ++stuck_[entry - 1].agents;
+        stops = true;
+      }
+    } else if (threshold < lattice_.BlockSum((agent.X - 1) / 3, (agent.Y - 1) / 3)) {
+      lattice_.Aggregate(index);
+      newAggregates_.push_back(index);
+      stuck_.push_back({index, 1});
+      freshEntry_[index] = static_cast<std::uint32_t>(stuck_.size());
+      ++aggregatedCells_;
+      stops = true;
+    }
+    if (stops) {
+      agent.Moving = 0;
+      continue;
+    }
+    free_[kept] = free_[j];
+    freeCells_[kept] = index;
+    freeTurns_[kept] = freeTurns_[j];
+    ++kept;
+  }
+  free_.resize(kept);
+  freeCells_.resize(kept);
+  freeTurns_.resize(kept);
+  for (const std::uint32_t index : newAggregates_) freshEntry_[index] = 0;
 }
 
 StepResult TWorld::RunStep(std::uint16_t threshold) {
   if (stepCount_ == Int32Max) {
     throw std::overflow_error("the run has reached the last step that can be counted (2147483647)");
   }
-  // Counting every agent's registration one by one is needed only when the
-  // agents may not be as the last step left them.
-  const bool everyone = agentsUnsorted_ || !settled_;
-  agentsUnsorted_ = false;
-
-  // Reset pass: only the open cells registered in last step hold a State;
-  // only free agents stand in open cells, unless the agents are unsorted.
-  std::int32_t* const states = lattice_.States();
-  const std::uint8_t* const shades = lattice_.Shades();
-  if (everyone) {
-    for (const std::uint32_t index : registered_) {
-      if (shades[index] == 0) states[index] = 0;
-    }
-  } else {
-    for (const std::uint32_t k : free_) {
-      const std::uint32_t index = registered_[k];
-      if (shades[index] == 0) states[index] = 0;
-    }
-  }
   newAggregates_.clear();
-
-  // Agent pass, in two sweeps in list order: every free agent turns and
-  // moves, then every agent registers in its cell.
-  if (everyone) SortOutAgents();
-  const auto freeAgents = static_cast<std::int32_t>(free_.size());
-  MovePass();
-  if (everyone) {
-    RegisterPass<true>();
-    everyone_.resize(agents_.size());
-    std::iota(everyone_.begin(), everyone_.end(), 0u);
-    stuckCells_.clear();
-    AggregationPass(threshold, everyone_);
-    SortOutAgents();
+  std::int32_t freeAgents;
+  // Visiting every agent one by one is needed only when the agents may not
+  // be as the last step left them, or some stuck one stands in an open
+  // cell.
+  if (agentsUnsorted_ || !settled_) {
+    agentsUnsorted_ = false;
+    freeAgents = static_cast<std::int32_t>(
+        std::count_if(agents_.begin(), agents_.end(), [](const TAgent& a) { return a.Moving == 1; }));
+    StepEveryone(threshold);
   } else {
-    RegisterPass<false>();
-    const std::size_t stuckBefore = stuckCells_.size();
-    AggregationPass(threshold, free_);
-    if (stuckCells_.size() != stuckBefore) {
-      std::erase_if(free_, [this](std::uint32_t k) { return agents_[k].Moving != 1; });
-    }
+    freeAgents = static_cast<std::int32_t>(free_.size());
+    MoveFree();
+    RegisterFree();
+    TestFree(threshold);
   }
   ++stepCount_;
   lastChange_ = TChange::Stepped;

@@ -129,15 +129,22 @@ class TWorld {
   std::int32_t StuckAgents() const noexcept;
 
  private:
-  void MovePass();
-  // Registers the agents of one sweep: every agent, or only the free ones
-  // (the stuck ones then counted cell by cell).
-  template <bool Everyone>
-  void RegisterPass();
-  // Tests the cells of the agents listed (indexes), stops the agents of
-  // those that aggregate and lists their cells in stuckCells_.
-  void AggregationPass(std::uint16_t threshold, const std::vector<std::uint32_t>& visited);
-  // free_, stuckCells_ and settled_ from the agents as they stand.
+  // A walker that stands in an aggregated cell registers there once a step
+  // for ever: `agents` of them in `cell`.
+  struct TStuckCell {
+    std::uint32_t cell;
+    std::int32_t agents;
+  };
+
+  // The step that visits every agent one by one, in list order, then sorts
+  // the agents out for the steps that visit only the free ones.
+  void StepEveryone(std::uint16_t threshold);
+  // The steps of a settled world: the free agents' three sweeps, the stuck
+  // agents' registrations added cell by cell.
+  void MoveFree();
+  void RegisterFree();
+  void TestFree(std::uint16_t threshold);
+  // The free-agent arrays and stuck_ from the agents and registered_.
   void SortOutAgents();
 
   SeedClock clock_;
@@ -149,25 +156,29 @@ class TWorld {
   std::int32_t stepCount_ = 0;
   std::vector<TAgent> agents_;
   TLattice lattice_;
-  // The cell each agent registered in during the last step, by agent index:
-  // the cells whose States the next step clears.
-  std::vector<std::uint32_t> registered_;
-  // Indexes of the free agents (Moving 1), in list order.
+  // The free agents (Moving 1) in list order, three arrays by slot: the
+  // agent's index, the cell it registered in during the last step (whose
+  // State the next step clears), its heading as HeadingTurn.
   std::vector<std::uint32_t> free_;
-  // The cell of every other agent, each once per agent: while settled_,
-  // these are all aggregated and each gains one registration per step,
-  // which the step adds without visiting the agents.
-  std::vector<std::uint32_t> stuckCells_;
+  std::vector<std::uint32_t> freeCells_;
+  std::vector<UInt128> freeTurns_;
+  // The cells that the other agents registered in during the last step,
+  // each cell once. While settled_, all of them are aggregated, so their
+  // States are never cleared and each gains its agents' registrations every
+  // step without a visit to the agents.
+  std::vector<TStuckCell> stuck_;
   bool settled_ = true;
   // Set by placement, by reopening the cells and by SetAgents: the next
   // step visits every agent and sorts them out again.
   bool agentsUnsorted_ = false;
-  // 0, 1, 2, ...: every agent, for a step that visits them all.
-  std::vector<std::uint32_t> everyone_;
-  // Cells aggregated in the last step, marked in fresh_ (1) while the
-  // aggregation pass stops their agents.
+  // The cell of every agent, by index, after a step that visits them all.
+  std::vector<std::uint32_t> registered_;
+  // Cells aggregated in the last step.
   std::vector<std::uint32_t> newAggregates_;
-  std::vector<std::uint8_t> fresh_;
+  // By cell: non-zero while the cell is one of newAggregates_ and the step
+  // stops its agents (1 + the cell's place in stuck_ in the steps that visit
+  // the free agents only), or while SortOutAgents groups the stuck agents.
+  std::vector<std::uint32_t> freshEntry_;
   TChange lastChange_ = TChange::CellsReset;
   std::uint32_t placementSeed_ = 0;
   std::int32_t aggregatedCells_ = 0;
