@@ -37,6 +37,7 @@ TWorld::TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight, SeedClock 
       fieldWidth_(3 * GridCount(CheckedSide(drawingWidth, drawingHeight, drawingWidth))),
       fieldHeight_(3 * GridCount(drawingHeight)),
       lattice_(fieldWidth_ / 3, fieldHeight_ / 3),
+      free_(lattice_.Columns(), lattice_.Rows()),
       freshEntry_(lattice_.CellCount(), 0) {
   ResetCells();
 }
@@ -44,6 +45,10 @@ TWorld::TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight, SeedClock 
 void TWorld::ResetCells() {
   random_.Reseed(clock_());
   lattice_.Clear();
+  // Nothing to add to cells that are cleared, nor to clear in them.
+  young_.clear();
+  old_.clear();
+  statesBehind_ = false;
   newAggregates_.clear();
   // Stuck agents may now stand in open cells.
   agentsUnsorted_ = true;
@@ -53,10 +58,11 @@ void TWorld::ResetCells() {
 
 void TWorld::CreateAgents(std::int32_t count) {
   if (count > 0) {
-    if (static_cast<std::int64_t>(agents_.size()) + count > Int32Max) {
+    if (static_cast<std::int64_t>(population_.size()) + count > Int32Max) {
       throw std::length_error("a population holds at most 2147483647 agents");
     }
-    agents_.resize(agents_.size() + static_cast<std::size_t>(count));
+    if (agentsBehind_) WriteBackFreeAgents();
+    population_.resize(population_.size() + static_cast<std::size_t>(count));
   }
   PlaceAgents();
 }
@@ -64,7 +70,9 @@ void TWorld::CreateAgents(std::int32_t count) {
 void TWorld::PlaceAgents() {
   random_.Reseed(clock_());
   placementSeed_ = random_.Seed();
-  for (TAgent& agent : agents_) {
+  // Placement keeps each agent's step vector.
+  if (agentsBehind_) WriteBackFreeAgents();
+  for (TAgent& agent : population_) {
     agent.SetX(3 * random_.UniformBelow(GridColumns()) + 2);
     agent.SetY(3 * random_.UniformBelow(GridRows()) + 2);
     agent.SetHeading(45 * random_.UniformBelow(8));
@@ -78,7 +86,8 @@ void TWorld::PlaceAgents() {
 
 void TWorld::NewSetup(std::int32_t count) {
   stepCount_ = 0;
-  std::vector<TAgent>().swap(agents_);
+  std::vector<TAgent>().swap(population_);
+  agentsBehind_ = false;
   ResetCells();
   CreateAgents(count);
 }
@@ -100,13 +109,14 @@ void TWorld::SetAgents(std::vector<TAgent> agents) {
   if (agents.size() > static_cast<std::size_t>(Int32Max)) {
     throw std::length_error("a population holds at most 2147483647 agents");
   }
-  agents_ = std::move(agents);
+  population_ = std::move(agents);
+  agentsBehind_ = false;
   agentsUnsorted_ = true;
 }
 
 std::int32_t TWorld::StuckAgents() const noexcept {
   return static_cast<std::int32_t>(
-      std::count_if(agents_.begin(), agents_.end(), [](const TAgent& a) { return a.Moving == 0; }));
+      std::count_if(population_.begin(), population_.end(), [](const TAgent& a) { return a.Moving == 0; }));
 }
 
 namespace {
@@ -120,27 +130,45 @@ inline std::size_t CellOf(std::int32_t x, std::int32_t y, std::size_t columns) n
 // A registration: one more, saturating.
 inline void Count(std::int32_t& state) noexcept { state += state != Int32Max; }
 
-// HeadingTurn(45 * (slot - 2)), by turn slot (TRandom::TurnSlot).
-constexpr UInt128 SlotTurns[6] = {HeadingTurn(-90), HeadingTurn(-45), HeadingTurn(0),
-                                  HeadingTurn(45),  HeadingTurn(90),  HeadingTurn(135)};
-
 }  // namespace
 
+void TWorld::WriteBackFreeAgents() const noexcept {
+  const std::uint32_t* const indexes = free_.Indexes();
+  for (std::size_t j = 0; j < free_.Count(); ++j) free_.WriteTo(j, population_[indexes[j]]);
+  agentsBehind_ = false;
+}
+
+void TWorld::CatchUpStates() const noexcept {
+  std::int32_t* const states = lattice_.States();
+  for (TStuckCell& stuck : old_) {
+    std::int32_t& state = states[stuck.cell];
+    const std::int64_t added = std::int64_t{stuck.agents} * (stepCount_ - stuck.since);
+    state = static_cast<std::int32_t>(std::min<std::int64_t>(state + added, Int32Max));
+    stuck.since = stepCount_;
+  }
+  statesBehind_ = false;
+}
+
 void TWorld::StepEveryone(std::uint16_t threshold) {
+  if (agentsBehind_) WriteBackFreeAgents();
+  if (statesBehind_) CatchUpStates();
   std::int32_t* const states = lattice_.States();
   const std::uint8_t* const shades = lattice_.Shades();
   const auto columns = static_cast<std::size_t>(GridColumns());
   // The open cells registered in during the last step, whoever counted
   // there: the stuck agents may stand in open cells.
-  for (const std::uint32_t index : freeCells_) {
-    if (shades[index] == 0) states[index] = 0;
+  const std::uint32_t* const freeCells = free_.Cells();
+  for (std::size_t j = 0; j < free_.Count(); ++j) {
+    if (shades[freeCells[j]] == 0) states[freeCells[j]] = 0;
   }
-  for (const TStuckCell& stuck : stuck_) {
-    if (shades[stuck.cell] == 0) states[stuck.cell] = 0;
+  for (const std::vector<TStuckCell>* stuckCells : {&young_, &old_}) {
+    for (const TStuckCell& stuck : *stuckCells) {
+      if (shades[stuck.cell] == 0) states[stuck.cell] = 0;
+    }
   }
 
   TRandom draws = random_;
-  for (TAgent& agent : agents_) {
+  for (TAgent& agent : population_) {
     if (agent.Moving != 1) continue;
     agent.ChangeHeading(2, draws);
     agent.SetX(agent.X + 3 * agent.DX);
@@ -152,9 +180,9 @@ void TWorld::StepEveryone(std::uint16_t threshold) {
   }
   random_ = draws;
 
-  registered_.resize(agents_.size());
-  for (std::size_t k = 0; k < agents_.size(); ++k) {
-    const std::size_t index = CellOf(agents_[k].X, agents_[k].Y, columns);
+  registered_.resize(population_.size());
+  for (std::size_t k = 0; k < population_.size(); ++k) {
+    const std::size_t index = CellOf(population_[k].X, population_[k].Y, columns);
     Count(states[index]);
     registered_[k] = static_cast<std::uint32_t>(index);
   }
@@ -162,9 +190,9 @@ void TWorld::StepEveryone(std::uint16_t threshold) {
   // Every agent tests its cell; a cell with several is tested again with the
   // same result. The first agent of a cell in list order tests it, so the
   // later ones find it fresh.
-  for (std::size_t k = 0; k < agents_.size(); ++k) {
+  for (std::size_t k = 0; k < population_.size(); ++k) {
     const std::uint32_t index = registered_[k];
-    TAgent& agent = agents_[k];
+    TAgent& agent = population_[k];
     if (shades[index] != 0) {
       if (freshEntry_[index] != 0) agent.Moving = 0;
       continue;
@@ -182,119 +210,110 @@ void TWorld::StepEveryone(std::uint16_t threshold) {
 }
 
 void TWorld::SortOutAgents() {
-  free_.clear();
-  freeCells_.clear();
-  freeTurns_.clear();
-  stuck_.clear();
+  free_.Clear();
+  young_.clear();
+  old_.clear();
   settled_ = true;
-  for (std::size_t k = 0; k < agents_.size(); ++k) {
+  for (std::size_t k = 0; k < population_.size(); ++k) {
     const std::uint32_t index = registered_[k];
-    if (agents_[k].Moving == 1) {
-      free_.push_back(static_cast<std::uint32_t>(k));
-      freeCells_.push_back(index);
-      freeTurns_.push_back(HeadingTurn(agents_[k].Heading));
+    if (population_[k].Moving == 1) {
+      free_.Add(static_cast<std::uint32_t>(k), population_[k], index);
       continue;
     }
     std::uint32_t& entry = freshEntry_[index];
     if (entry == 0) {
-      stuck_.push_back({index, 0});
-      entry = static_cast<std::uint32_t>(stuck_.size());
+      young_.push_back({index, 0, stepCount_ + 1});
+      entry = static_cast<std::uint32_t>(young_.size());
     }
-    ++stuck_[entry - 1].agents;
+    ++young_[entry - 1].agents;
     settled_ = settled_ && lattice_.Shades()[index] != 0;
   }
-  for (const TStuckCell& stuck : stuck_) freshEntry_[stuck.cell] = 0;
+  for (const TStuckCell& stuck : young_) freshEntry_[stuck.cell] = 0;
 }
 
-void TWorld::MoveFree() {
-  TRandom draws = random_;
-  std::int32_t* const states = lattice_.States();
-  const std::uint8_t* const shades = lattice_.Shades();
-  TAgent* const agents = agents_.data();
-  const std::uint32_t* const free = free_.data();
-  std::uint32_t* const cells = freeCells_.data();
-  UInt128* const turns = freeTurns_.data();
-  const auto columns = static_cast<std::size_t>(GridColumns());
-  const std::int32_t width = fieldWidth_, height = fieldHeight_;
-  const std::size_t count = free_.size();
-  for (std::size_t j = 0; j < count; ++j) {
-    // The reset of the cell this agent registered in last step: none of
-    // this step's registrations has happened yet.
-    const std::uint32_t last = cells[j];
-    if (shades[last] == 0) states[last] = 0;
-
-    const std::int32_t slot = draws.TurnSlot();
-    TAgent& agent = agents[free[j]];
-    UInt128 turn = turns[j] + SlotTurns[slot];
-    std::int32_t heading;
-    if (__builtin_add_overflow(agent.Heading, 45 * (slot - 2), &heading)) [[unlikely]] {
-      turn += heading < 0 ? 0 - (TurnPerRadian << 32) : TurnPerRadian << 32;
-    }
-    turns[j] = turn;
-    agent.Heading = heading;
-    const int sector = TurnSector(turn);
-    agent.DX = SectorSine[sector];
-    agent.DY = SectorCosine[sector];
-    std::int32_t x = agent.X + 3 * agent.DX;
-    std::int32_t y = agent.Y + 3 * agent.DY;
-    if (x < 0) x = width - 2;
-    if (x > width) x = 1;
-    if (y < 0) y = height - 2;
-    if (y > height) y = 1;
-    agent.X = x;
-    agent.Y = y;
-    cells[j] = static_cast<std::uint32_t>(CellOf(x, y, columns));
+void TWorld::RegisterFree(std::uint16_t threshold) {
+  if (threshold >= lowestOld_ && !old_.empty()) {
+    // A higher threshold than the old cells were sorted by: those not above
+    // it are counted every step again.
+    CatchUpStates();
+    lowestOld_ = Int32Max;
+    std::erase_if(old_, [&](const TStuckCell& stuck) {
+      const std::int32_t state = lattice_.States()[stuck.cell];
+      if (state > threshold) {
+        lowestOld_ = std::min<std::int64_t>(lowestOld_, state);
+        return false;
+      }
+      young_.push_back(stuck);
+      return true;
+    });
   }
-  random_ = draws;
-}
-
-void TWorld::RegisterFree() {
   std::int32_t* const states = lattice_.States();
-  for (const std::uint32_t index : freeCells_) Count(states[index]);
-  // The stuck agents' registrations, a cell at a time: saturating counts
-  // come out alike in any order.
-  for (const TStuckCell& stuck : stuck_) {
+  const std::uint32_t* const cells = free_.Cells();
+  for (std::size_t j = 0; j < free_.Count(); ++j) Count(states[cells[j]]);
+  // The young cells' stuck agents' registrations, a cell at a time:
+  // saturating counts come out alike in any order. A cell whose State now
+  // exceeds the threshold leaves the rest to CatchUpStates.
+  const std::int32_t step = stepCount_ + 1;
+  std::erase_if(young_, [&](TStuckCell& stuck) {
     std::int32_t& state = states[stuck.cell];
     state = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{state} + stuck.agents, Int32Max));
-  }
+    if (state <= threshold) return false;
+    stuck.since = step;
+    old_.push_back(stuck);
+    lowestOld_ = old_.size() == 1 ? state : std::min<std::int64_t>(lowestOld_, state);
+    return true;
+  });
+  statesBehind_ = !old_.empty();
 }
 
 void TWorld::TestFree(std::uint16_t threshold) {
+  const std::int32_t* const states = lattice_.States();
   const std::uint8_t* const shades = lattice_.Shades();
-  const std::size_t count = free_.size();
-  std::size_t kept = 0;
+  const std::uint32_t* const cells = free_.Cells();
+  const std::int32_t columns = GridColumns(), rows = GridRows();
+  const std::size_t count = free_.Count();
+  stopped_.clear();
   for (std::size_t j = 0; j < count; ++j) {
-    const std::uint32_t index = freeCells_[j];
-    TAgent& agent = agents_[free_[j]];
-    bool stops = false;
+    const std::uint32_t index = cells[j];
     if (shades[index] != 0) {
       // Aggregated before this step, or in it by an agent earlier in the
       // list: only the latter stops the agent.
       if (const std::uint32_t entry = freshEntry_[index]; entry != 0) {
-        ++stuck_[entry - 1].agents;
-        stops = true;
+        ++young_[entry - 1].agents;
+        stopped_.push_back(static_cast<std::uint32_t>(j));
       }
-    } else if (threshold < lattice_.BlockSum((agent.X - 1) / 3, (agent.Y - 1) / 3)) {
-      lattice_.Aggregate(index);
-      newAggregates_.push_back(index);
-      stuck_.push_back({index, 1});
-      freshEntry_[index] = static_cast<std::uint32_t>(stuck_.size());
-      ++aggregatedCells_;
-      stops = true;
-    }
-    if (stops) {
-      agent.Moving = 0;
       continue;
     }
-    free_[kept] = free_[j];
-    freeCells_[kept] = index;
-    freeTurns_[kept] = freeTurns_[j];
-    ++kept;
+    const std::int32_t column = free_.Column(j), row = free_.Row(j);
+    std::int64_t sum;
+    if (column > 0 && column < columns - 1) {
+      // Off the left and right edges: three cells of three rows.
+      const std::int32_t* const middle = states + (index - 1);
+      const std::int32_t* const up = row == 0 ? middle + std::ptrdiff_t{rows - 1} * columns : middle - columns;
+      const std::int32_t* const down = row == rows - 1 ? middle - std::ptrdiff_t{rows - 1} * columns : middle + columns;
+      sum = std::int64_t{up[0]} + up[1] + up[2] + middle[0] + middle[1] + middle[2] + down[0] + down[1] + down[2];
+    } else {
+      sum = lattice_.BlockSum(column, row);
+    }
+    if (threshold < sum) {
+      lattice_.Aggregate(index);
+      newAggregates_.push_back(index);
+      young_.push_back({index, 1, stepCount_ + 1});
+      freshEntry_[index] = static_cast<std::uint32_t>(young_.size());
+      ++aggregatedCells_;
+      stopped_.push_back(static_cast<std::uint32_t>(j));
+    }
   }
-  free_.resize(kept);
-  freeCells_.resize(kept);
-  freeTurns_.resize(kept);
   for (const std::uint32_t index : newAggregates_) freshEntry_[index] = 0;
+  if (stopped_.empty()) return;
+  // The stopped agents never move again: their entries are final.
+  const std::uint32_t* const indexes = free_.Indexes();
+  for (const std::uint32_t j : stopped_) {
+    TAgent& agent = population_[indexes[j]];
+    free_.WriteTo(j, agent);
+    agent.Moving = 0;
+  }
+  free_.Remove(stopped_);
 }
 
 StepResult TWorld::RunStep(std::uint16_t threshold) {
@@ -309,12 +328,13 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   if (agentsUnsorted_ || !settled_) {
     agentsUnsorted_ = false;
     freeAgents = static_cast<std::int32_t>(
-        std::count_if(agents_.begin(), agents_.end(), [](const TAgent& a) { return a.Moving == 1; }));
+        std::count_if(population_.begin(), population_.end(), [](const TAgent& a) { return a.Moving == 1; }));
     StepEveryone(threshold);
   } else {
-    freeAgents = static_cast<std::int32_t>(free_.size());
-    MoveFree();
-    RegisterFree();
+    freeAgents = static_cast<std::int32_t>(free_.Count());
+    free_.Move(random_, lattice_.States(), lattice_.Shades());
+    agentsBehind_ = freeAgents > 0;
+    RegisterFree(threshold);
     TestFree(threshold);
   }
   ++stepCount_;

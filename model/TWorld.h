@@ -36,6 +36,7 @@
 
 #include "Random.h"
 #include "StepResult.h"
+#include "TFreeAgents.h"
 #include "TLattice.h"
 #include "TRandom.h"
 #include "agenten.h"
@@ -79,8 +80,13 @@ class TWorld {
   // Replaces the random source's state; the next draw follows from `seed`.
   void Reseed(std::uint32_t seed) noexcept { random_.Reseed(seed); }
 
-  // The population, in list order; an agent's position is its index.
-  const std::vector<TAgent>& Agents() const noexcept { return agents_; }
+  // The population, in list order; an agent's position is its index. The
+  // step keeps the free agents elsewhere and writes them back here when
+  // someone reads them, so two threads must not read one world at once.
+  const std::vector<TAgent>& Agents() const noexcept {
+    if (agentsBehind_) WriteBackFreeAgents();
+    return population_;
+  }
   // Replaces the population between steps (tests place agents by hand this
   // way); the next step sorts the agents out as after a placement. Throws
   // std::out_of_range, changing nothing, for an agent whose position maps
@@ -92,7 +98,10 @@ class TWorld {
   // Every cell's State (registrations counted, saturating at 2^31 - 1) and
   // Shade (0 open, 255 aggregated), row by row: index row * GridColumns() +
   // column.
-  const std::int32_t* States() const noexcept { return lattice_.States(); }
+  const std::int32_t* States() const noexcept {
+    if (statesBehind_) CatchUpStates();
+    return lattice_.States();
+  }
   const std::uint8_t* Shades() const noexcept { return lattice_.Shades(); }
   // The cells (indexes as above) that aggregated in the last step, in the
   // order their first agent in list order came to them; empty after a setup.
@@ -130,22 +139,28 @@ class TWorld {
 
  private:
   // A walker that stands in an aggregated cell registers there once a step
-  // for ever: `agents` of them in `cell`.
+  // for ever: `agents` of them in `cell`, whose State counts their
+  // registrations up to step `since`.
   struct TStuckCell {
     std::uint32_t cell;
     std::int32_t agents;
+    std::int32_t since;
   };
 
   // The step that visits every agent one by one, in list order, then sorts
   // the agents out for the steps that visit only the free ones.
   void StepEveryone(std::uint16_t threshold);
-  // The steps of a settled world: the free agents' three sweeps, the stuck
-  // agents' registrations added cell by cell.
-  void MoveFree();
-  void RegisterFree();
+  // The steps of a settled world: the free agents move (free_), register
+  // and test their cells; the stuck agents' registrations are added cell by
+  // cell.
+  void RegisterFree(std::uint16_t threshold);
   void TestFree(std::uint16_t threshold);
-  // The free-agent arrays and stuck_ from the agents and registered_.
+  // free_ and young_ from the agents and registered_.
   void SortOutAgents();
+  // population_'s free agents from free_.
+  void WriteBackFreeAgents() const noexcept;
+  // The stuck agents' registrations that old_ holds back, added.
+  void CatchUpStates() const noexcept;
 
   SeedClock clock_;
   TRandom random_;
@@ -154,29 +169,39 @@ class TWorld {
   std::int32_t fieldWidth_;
   std::int32_t fieldHeight_;
   std::int32_t stepCount_ = 0;
-  std::vector<TAgent> agents_;
-  TLattice lattice_;
-  // The free agents (Moving 1) in list order, three arrays by slot: the
-  // agent's index, the cell it registered in during the last step (whose
-  // State the next step clears), its heading as HeadingTurn.
-  std::vector<std::uint32_t> free_;
-  std::vector<std::uint32_t> freeCells_;
-  std::vector<UInt128> freeTurns_;
+  // The list of agents. Its free agents are behind (agentsBehind_) after a
+  // step that moved them in free_; the stuck ones are always up to date.
+  mutable std::vector<TAgent> population_;
+  mutable bool agentsBehind_ = false;
+  // Its States are behind where statesBehind_: read them through States().
+  mutable TLattice lattice_;
+  // The free agents (Moving 1) in list order, with the cells they registered
+  // in during the last step, whose States the next step clears.
+  TFreeAgents free_;
   // The cells that the other agents registered in during the last step,
   // each cell once. While settled_, all of them are aggregated, so their
   // States are never cleared and each gains its agents' registrations every
-  // step without a visit to the agents.
-  std::vector<TStuckCell> stuck_;
+  // step without a visit to the agents: added every step to the cells of
+  // young_, whose States may not exceed the threshold yet, and only when
+  // someone reads the States (statesBehind_) to those of old_, whose States
+  // already exceed it (they exceeded lowestOld_ - 1 when they came there),
+  // so that every block that holds one exceeds it too, whatever is added.
+  std::vector<TStuckCell> young_;
+  mutable std::vector<TStuckCell> old_;
+  std::int64_t lowestOld_ = 0;
+  mutable bool statesBehind_ = false;
   bool settled_ = true;
   // Set by placement, by reopening the cells and by SetAgents: the next
   // step visits every agent and sorts them out again.
   bool agentsUnsorted_ = false;
   // The cell of every agent, by index, after a step that visits them all.
   std::vector<std::uint32_t> registered_;
+  // Slots of free_ whose agents the last test stopped.
+  std::vector<std::uint32_t> stopped_;
   // Cells aggregated in the last step.
   std::vector<std::uint32_t> newAggregates_;
   // By cell: non-zero while the cell is one of newAggregates_ and the step
-  // stops its agents (1 + the cell's place in stuck_ in the steps that visit
+  // stops its agents (1 + the cell's place in young_ in the steps that visit
   // the free agents only), or while SortOutAgents groups the stuck agents.
   std::vector<std::uint32_t> freshEntry_;
   TChange lastChange_ = TChange::CellsReset;

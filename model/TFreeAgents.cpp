@@ -1,0 +1,279 @@
+#include "TFreeAgents.h"
+
+#include "Random.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define DLA_STEP_AVX2 1
+#endif
+
+namespace dla {
+
+namespace {
+
+// t from HeadingTurn: its top 64 bits.
+constexpr std::uint64_t TurnOf(std::int32_t heading) noexcept {
+  return static_cast<std::uint64_t>(HeadingTurn(heading) >> 64);
+}
+
+// round(2^64 * frac(45 / 2pi)): HeadingTurn(45) is 45 * floor(2^128 / 2pi),
+// 45 units of 2^-128 below the exact value, so its rounded top half is.
+constexpr std::uint64_t TurnOf45 = static_cast<std::uint64_t>(HeadingTurn(45) >> 64) +
+                                   static_cast<std::uint64_t>((HeadingTurn(45) >> 63) & 1u);
+
+// Moves after which t is set again from the heading (see the header).
+constexpr std::uint32_t MovesBetweenExactTurns = 1u << 20;
+
+// The twelfth of the turn t points into.
+constexpr int SectorOf(std::uint64_t t) noexcept {
+  return static_cast<int>((static_cast<UInt128>(t) * 12u) >> 64);
+}
+
+// The draw's seed after m draws is Multiplier(m) * seed + Increment(m).
+constexpr std::uint32_t Multiplier(int m) noexcept {
+  std::uint32_t a = 1;
+  for (int i = 0; i < m; ++i) a *= SeedMultiplier;
+  return a;
+}
+constexpr std::uint32_t Increment(int m) noexcept {
+  std::uint32_t c = 0;
+  for (int i = 0; i < m; ++i) c = NextSeed(c);
+  return c;
+}
+static_assert(Multiplier(2) * 7u + Increment(2) == NextSeed(NextSeed(7u)));
+
+// A position's move along one axis, as 2 * column + offset: by `step` cells
+// (-1, 0 or 1) with the wrap of the literal step, which puts an agent that
+// leaves the lattice at offset 0 (X = 1 or X = 3 * columns - 2).
+constexpr std::int32_t Moved(std::int32_t position, std::int32_t step, std::int32_t cells) noexcept {
+  position += 2 * step;
+  if (position < 0) return 2 * (cells - 1);
+  if (position >= 2 * cells) return 0;
+  return position;
+}
+
+#ifdef DLA_STEP_AVX2
+bool HasAvx2() noexcept {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
+}  // namespace
+
+void TFreeAgents::Clear() noexcept {
+  index_.clear();
+  heading_.clear();
+  turn_.clear();
+  column_.clear();
+  row_.clear();
+  cell_.clear();
+  movesSinceExact_ = 0;
+}
+
+void TFreeAgents::Add(std::uint32_t index, const TAgent& agent, std::uint32_t cell) {
+  index_.push_back(index);
+  heading_.push_back(agent.Heading);
+  turn_.push_back(TurnOf(agent.Heading));
+  column_.push_back(2 * ((agent.X - 1) / 3) + (agent.X - 1) % 3);
+  row_.push_back(2 * ((agent.Y - 1) / 3) + (agent.Y - 1) % 3);
+  cell_.push_back(cell);
+}
+
+void TFreeAgents::WriteTo(std::size_t slot, TAgent& agent) const noexcept {
+  agent.X = 3 * (column_[slot] >> 1) + 1 + (column_[slot] & 1);
+  agent.Y = 3 * (row_[slot] >> 1) + 1 + (row_[slot] & 1);
+  agent.Heading = heading_[slot];
+  const int sector = HeadingSector(agent.Heading);
+  agent.DX = SectorSine[sector];
+  agent.DY = SectorCosine[sector];
+}
+
+void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
+  if (slots.empty()) return;
+  std::size_t kept = slots.front(), next = 0;
+  for (std::size_t j = kept; j < index_.size(); ++j) {
+    if (next < slots.size() && slots[next] == j) {
+      ++next;
+      continue;
+    }
+    index_[kept] = index_[j];
+    heading_[kept] = heading_[j];
+    turn_[kept] = turn_[j];
+    column_[kept] = column_[j];
+    row_[kept] = row_[j];
+    cell_[kept] = cell_[j];
+    ++kept;
+  }
+  index_.resize(kept);
+  heading_.resize(kept);
+  turn_.resize(kept);
+  column_.resize(kept);
+  row_.resize(kept);
+  cell_.resize(kept);
+}
+
+inline void TFreeAgents::MoveOne(std::size_t j, std::uint32_t& seed, std::int32_t* states,
+                                 const std::uint8_t* shades) noexcept {
+  const std::uint32_t last = cell_[j];
+  if (shades[last] == 0) states[last] = 0;
+  seed = NextSeed(seed);
+  const std::int32_t slot = TRandom::TurnSlotOf(seed);
+  std::int32_t heading;
+  if (__builtin_add_overflow(heading_[j], 45 * (slot - 2), &heading)) [[unlikely]] {
+    turn_[j] = TurnOf(heading);
+  } else {
+    turn_[j] += static_cast<std::uint64_t>(slot - 2) * TurnOf45;
+  }
+  heading_[j] = heading;
+  const int sector = SectorOf(turn_[j]);
+  column_[j] = Moved(column_[j], SectorSine[sector], columns_);
+  row_[j] = Moved(row_[j], SectorCosine[sector], rows_);
+  cell_[j] = static_cast<std::uint32_t>((row_[j] >> 1) * columns_ + (column_[j] >> 1));
+}
+
+#ifdef DLA_STEP_AVX2
+// The constants of the eight-lane move, as the registers take them.
+struct alignas(32) TEightLanes {
+  std::uint32_t multipliers[8], increments[8];
+  // 2 * DX + 2 and 2 * DY + 2 by sector, in both halves of a register.
+  std::int8_t columnSteps[32], rowSteps[32];
+};
+
+constexpr TEightLanes MakeEightLanes() noexcept {
+  TEightLanes lanes{};
+  for (int i = 0; i < 8; ++i) {
+    lanes.multipliers[i] = Multiplier(i + 1);
+    lanes.increments[i] = Increment(i + 1);
+  }
+  for (int k = 0; k < 32; ++k) {
+    lanes.columnSteps[k] = static_cast<std::int8_t>(k % 16 < 12 ? 2 * SectorSine[k % 16] + 2 : 0);
+    lanes.rowSteps[k] = static_cast<std::int8_t>(k % 16 < 12 ? 2 * SectorCosine[k % 16] + 2 : 0);
+  }
+  return lanes;
+}
+constexpr TEightLanes EightLanes = MakeEightLanes();
+
+// Eight agents a step: the eight seeds come from the one before them by the
+// jump-ahead constants, lane i taking the i-th draw, so the draws stay in
+// list order.
+__attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t j, std::uint32_t& seed,
+                                                                     std::int32_t* states,
+                                                                     const std::uint8_t* shades) noexcept {
+  const auto load = [](const void* p) { return reinterpret_cast<const __m256i*>(p); };
+  const __m256i multipliers = _mm256_load_si256(load(EightLanes.multipliers));
+  const __m256i increments = _mm256_load_si256(load(EightLanes.increments));
+  // slot = the number of bounds at or below the seed: the seeds where
+  // round(5u - 2) steps up, the one at u = 1/2 past the tie. Compared as
+  // signed values with the sign bit flipped.
+  const __m256i sign = _mm256_set1_epi32(static_cast<int>(0x80000000u));
+  const __m256i bound1 = _mm256_set1_epi32(static_cast<int>((429496730u - 1u) ^ 0x80000000u));
+  const __m256i bound2 = _mm256_set1_epi32(static_cast<int>((1288490189u - 1u) ^ 0x80000000u));
+  const __m256i bound3 = _mm256_set1_epi32(static_cast<int>((2147483649u - 1u) ^ 0x80000000u));
+  const __m256i bound4 = _mm256_set1_epi32(static_cast<int>((3006477108u - 1u) ^ 0x80000000u));
+  const __m256i bound5 = _mm256_set1_epi32(static_cast<int>((3865470567u - 1u) ^ 0x80000000u));
+  const __m256i headingSteps = _mm256_setr_epi32(-90, -45, 0, 45, 90, 135, 0, 0);
+  const __m256i turnLow = _mm256_set1_epi64x(static_cast<long long>(TurnOf45 & 0xFFFFFFFFu));
+  const __m256i turnHigh = _mm256_set1_epi64x(static_cast<long long>(TurnOf45 >> 32));
+  const __m256i turnBack = _mm256_set1_epi64x(static_cast<long long>(0 - 2 * TurnOf45));
+  const __m256i twelve = _mm256_set1_epi64x(12);
+  const __m256i inOrder = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  const __m256i columnSteps = _mm256_load_si256(load(EightLanes.columnSteps));
+  const __m256i rowSteps = _mm256_load_si256(load(EightLanes.rowSteps));
+  // Bytes above a lane's sector index read 0 (high bit set).
+  const __m256i upperBytes = _mm256_set1_epi32(static_cast<int>(0x80808000u));
+  const __m256i two = _mm256_set1_epi32(2), zero = _mm256_setzero_si256();
+  const __m256i columnLast = _mm256_set1_epi32(2 * (columns_ - 1));
+  const __m256i columnEnd = _mm256_set1_epi32(2 * columns_ - 1);
+  const __m256i rowLast = _mm256_set1_epi32(2 * (rows_ - 1)), rowEnd = _mm256_set1_epi32(2 * rows_ - 1);
+  const __m256i columns = _mm256_set1_epi32(columns_);
+  const std::uint32_t multiplier8 = Multiplier(8), increment8 = Increment(8);
+
+  const std::size_t count = index_.size();
+  std::int32_t* const headings = heading_.data();
+  std::uint64_t* const turns = turn_.data();
+  std::int32_t* const xs = column_.data();
+  std::int32_t* const ys = row_.data();
+  std::uint32_t* const cells = cell_.data();
+  std::uint32_t s = seed;
+  for (; j + 8 <= count; j += 8) {
+    const __m256i seeds =
+        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(s)), multipliers), increments);
+    const __m256i flipped = _mm256_xor_si256(seeds, sign);
+    __m256i slot = _mm256_sub_epi32(zero, _mm256_cmpgt_epi32(flipped, bound1));
+    slot = _mm256_sub_epi32(slot, _mm256_cmpgt_epi32(flipped, bound2));
+    slot = _mm256_sub_epi32(slot, _mm256_cmpgt_epi32(flipped, bound3));
+    slot = _mm256_sub_epi32(slot, _mm256_cmpgt_epi32(flipped, bound4));
+    slot = _mm256_sub_epi32(slot, _mm256_cmpgt_epi32(flipped, bound5));
+    const __m256i step = _mm256_permutevar8x32_epi32(headingSteps, slot);
+    const __m256i heading = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(headings + j));
+    const __m256i turned = _mm256_add_epi32(heading, step);
+    // A heading that wraps takes the one-at-a-time move, which sets t anew.
+    const __m256i wrapped = _mm256_and_si256(_mm256_xor_si256(heading, turned), _mm256_xor_si256(step, turned));
+    if (_mm256_movemask_ps(_mm256_castsi256_ps(wrapped)) != 0) break;
+    s = multiplier8 * s + increment8;
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(headings + j), turned);
+
+    __m256i sectors[2];
+    for (int half = 0; half < 2; ++half) {
+      const __m256i k = _mm256_cvtepu32_epi64(half == 0 ? _mm256_castsi256_si128(slot) : _mm256_extracti128_si256(slot, 1));
+      __m256i* const at = reinterpret_cast<__m256i*>(turns + j + 4 * half);
+      __m256i t = _mm256_loadu_si256(at);
+      t = _mm256_add_epi64(t, _mm256_add_epi64(_mm256_mul_epu32(k, turnLow),
+                                               _mm256_slli_epi64(_mm256_mul_epu32(k, turnHigh), 32)));
+      t = _mm256_add_epi64(t, turnBack);
+      _mm256_storeu_si256(at, t);
+      // (12 * t) >> 64 = (12 * high + ((12 * low) >> 32)) >> 32
+      sectors[half] = _mm256_srli_epi64(
+          _mm256_add_epi64(_mm256_srli_epi64(_mm256_mul_epu32(t, twelve), 32),
+                           _mm256_mul_epu32(_mm256_srli_epi64(t, 32), twelve)),
+          32);
+    }
+    const __m256i sector = _mm256_permutevar8x32_epi32(
+        _mm256_or_si256(sectors[0], _mm256_slli_epi64(sectors[1], 32)), inOrder);
+    const __m256i lookup = _mm256_or_si256(sector, upperBytes);
+    __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xs + j));
+    __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ys + j));
+    x = _mm256_add_epi32(x, _mm256_sub_epi32(_mm256_shuffle_epi8(columnSteps, lookup), two));
+    y = _mm256_add_epi32(y, _mm256_sub_epi32(_mm256_shuffle_epi8(rowSteps, lookup), two));
+    x = _mm256_blendv_epi8(x, columnLast, _mm256_cmpgt_epi32(zero, x));
+    x = _mm256_andnot_si256(_mm256_cmpgt_epi32(x, columnEnd), x);
+    y = _mm256_blendv_epi8(y, rowLast, _mm256_cmpgt_epi32(zero, y));
+    y = _mm256_andnot_si256(_mm256_cmpgt_epi32(y, rowEnd), y);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(xs + j), x);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(ys + j), y);
+    const __m256i cell = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(y, 1), columns), _mm256_srai_epi32(x, 1));
+    for (std::size_t i = j; i < j + 8; ++i) {
+      const std::uint32_t last = cells[i];
+      if (shades[last] == 0) states[last] = 0;
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(cells + j), cell);
+  }
+  seed = s;
+  return j;
+}
+#endif
+
+void TFreeAgents::Move(TRandom& random, std::int32_t* states, const std::uint8_t* shades) {
+  const std::size_t count = index_.size();
+  if (++movesSinceExact_ == MovesBetweenExactTurns) {
+    for (std::size_t j = 0; j < count; ++j) turn_[j] = TurnOf(heading_[j]);
+    movesSinceExact_ = 1;
+  }
+  std::uint32_t seed = random.Seed();
+  std::size_t j = 0;
+#ifdef DLA_STEP_AVX2
+  if (HasAvx2()) {
+    while (j + 8 <= count) {
+      j = MoveEights(j, seed, states, shades);
+      if (j + 8 > count) break;
+      // A heading in this group wraps: the group moves one at a time.
+      for (const std::size_t end = j + 8; j < end; ++j) MoveOne(j, seed, states, shades);
+    }
+  }
+#endif
+  for (; j < count; ++j) MoveOne(j, seed, states, shades);
+  random.Reseed(seed);
+}
+
+}  // namespace dla
