@@ -1,5 +1,7 @@
 #include "TFreeAgents.h"
 
+#include <algorithm>
+
 #include "Random.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -91,19 +93,21 @@ void TFreeAgents::WriteTo(std::size_t slot, TAgent& agent) const noexcept {
 
 void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
   if (slots.empty()) return;
-  std::size_t kept = slots.front(), next = 0;
-  for (std::size_t j = kept; j < index_.size(); ++j) {
-    if (next < slots.size() && slots[next] == j) {
-      ++next;
-      continue;
-    }
-    index_[kept] = index_[j];
-    heading_[kept] = heading_[j];
-    turn_[kept] = turn_[j];
-    column_[kept] = column_[j];
-    row_[kept] = row_[j];
-    cell_[kept] = cell_[j];
-    ++kept;
+  // The runs between removed slots, each shifted down at once.
+  std::size_t kept = slots.front();
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    const std::size_t from = slots[i] + 1, to = i + 1 < slots.size() ? slots[i + 1] : index_.size();
+    const auto shift = [&](auto& values) {
+      std::copy(values.begin() + static_cast<std::ptrdiff_t>(from), values.begin() + static_cast<std::ptrdiff_t>(to),
+                values.begin() + static_cast<std::ptrdiff_t>(kept));
+    };
+    shift(index_);
+    shift(heading_);
+    shift(turn_);
+    shift(column_);
+    shift(row_);
+    shift(cell_);
+    kept += to - from;
   }
   index_.resize(kept);
   heading_.resize(kept);
@@ -112,6 +116,104 @@ void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
   row_.resize(kept);
   cell_.resize(kept);
 }
+
+void TFreeAgents::ListCrowded(const std::int32_t* states, std::uint16_t threshold,
+                              std::vector<std::uint32_t>& slots) const {
+  slots.clear();
+  std::size_t j = 0;
+#ifdef DLA_STEP_AVX2
+  // Lattices of fewer than three columns or rows are all edge.
+  if (columns_ >= 3 && rows_ >= 3 && HasAvx2()) {
+    ListCrowdedEights(states, threshold, slots);
+    j = Count() - Count() % 8;
+  }
+#else
+  (void)states;
+  (void)threshold;
+#endif
+  for (; j < Count(); ++j) slots.push_back(static_cast<std::uint32_t>(j));
+}
+
+#ifdef DLA_STEP_AVX2
+// For each set of lanes (bit i for lane i), the lanes in increasing order.
+struct alignas(32) TLaneLists {
+  std::uint32_t lanes[256][8];
+};
+constexpr TLaneLists MakeLaneLists() noexcept {
+  TLaneLists lists{};
+  for (unsigned set = 0; set < 256; ++set) {
+    unsigned n = 0;
+    for (unsigned lane = 0; lane < 8; ++lane) {
+      if ((set >> lane) & 1u) lists.lanes[set][n++] = lane;
+    }
+  }
+  return lists;
+}
+constexpr TLaneLists LaneLists = MakeLaneLists();
+
+// Four counts from `low` and four from `high`, in the register's two halves.
+__attribute__((target("avx2"))) inline __m256i LoadPair(const std::int32_t* low, const std::int32_t* high) {
+  return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(high), reinterpret_cast<const __m128i*>(low));
+}
+
+// Eight blocks at a time, each as three rows of four counts read at once
+// (the fourth masked off) round the cell to the left of the agent's. Blocks
+// that wrap round the torus (an agent on the lattice's edge) are listed
+// whatever their sums. Counts are capped at 2^16, above any threshold, so
+// that the sums fit; the first two rows are summed before the cap, which
+// they cannot overflow as unsigned counts.
+__attribute__((target("avx2"))) void TFreeAgents::ListCrowdedEights(const std::int32_t* states,
+                                                                    std::uint16_t threshold,
+                                                                    std::vector<std::uint32_t>& slots) const {
+  const __m256i one = _mm256_set1_epi32(1), zero = _mm256_setzero_si256();
+  const __m256i lastColumn = _mm256_set1_epi32(columns_ - 1), lastRow = _mm256_set1_epi32(rows_ - 1);
+  // An edge lane reads the block of column 0, row 1, inside the lattice.
+  const __m256i inside = _mm256_set1_epi32(columns_);
+  const __m256i bound = _mm256_set1_epi32(threshold);
+  const __m256i cap = _mm256_set1_epi32(1 << 16);
+  const __m256i three = _mm256_setr_epi32(-1, -1, -1, 0, -1, -1, -1, 0);
+  const std::int32_t* const above = states - columns_;
+  const std::int32_t* const below = states + columns_;
+  alignas(32) std::int32_t firsts[8];
+  const std::size_t count = Count() - Count() % 8;
+  slots.resize(count + 8);
+  std::uint32_t* const listed = slots.data();
+  std::size_t found = 0;
+  for (std::size_t j = 0; j < count; j += 8) {
+    const __m256i cell = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cell_.data() + j));
+    const __m256i column = _mm256_srai_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(column_.data() + j)), 1);
+    const __m256i row = _mm256_srai_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row_.data() + j)), 1);
+    const __m256i edge = _mm256_or_si256(
+        _mm256_or_si256(_mm256_cmpeq_epi32(column, zero), _mm256_cmpeq_epi32(column, lastColumn)),
+        _mm256_or_si256(_mm256_cmpeq_epi32(row, zero), _mm256_cmpeq_epi32(row, lastRow)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(firsts),
+                       _mm256_blendv_epi8(_mm256_sub_epi32(cell, one), inside, edge));
+    // Read back from memory: the load ports are idle, while extracting the
+    // lanes would queue on the shuffle port.
+    asm volatile("" : : "m"(firsts) : "memory");
+    __m256i rows[4];
+    for (int i = 0; i < 4; ++i) {
+      const std::int32_t low = firsts[i], high = firsts[i + 4];
+      const __m256i up = LoadPair(above + low, above + high);
+      const __m256i level = LoadPair(states + low, states + high);
+      const __m256i down = LoadPair(below + low, below + high);
+      rows[i] = _mm256_and_si256(
+          _mm256_add_epi32(_mm256_min_epu32(_mm256_add_epi32(up, level), cap), _mm256_min_epu32(down, cap)), three);
+    }
+    // Lanes i and i + 4 shared a register; the sums come out in lane order.
+    const __m256i sums = _mm256_hadd_epi32(_mm256_hadd_epi32(rows[0], rows[1]), _mm256_hadd_epi32(rows[2], rows[3]));
+    const auto crowded = static_cast<unsigned>(
+        _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_or_si256(_mm256_cmpgt_epi32(sums, bound), edge))));
+    // Without a branch, which would mostly guess wrong where a group has a
+    // crowded block: all eight written, as many kept as are crowded.
+    const __m256i lanes = _mm256_load_si256(reinterpret_cast<const __m256i*>(LaneLists.lanes[crowded]));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(listed + found),
+                        _mm256_add_epi32(lanes, _mm256_set1_epi32(static_cast<int>(j))));
+    found += static_cast<std::size_t>(__builtin_popcount(crowded));
+  }
+  slots.resize(found);
+}
+#endif
 
 inline void TFreeAgents::MoveOne(std::size_t j, std::uint32_t& seed, std::int32_t* states,
                                  const std::uint8_t* shades) noexcept {

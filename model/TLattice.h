@@ -11,6 +11,8 @@ namespace dla {
 
 class TLattice {
  public:
+  static constexpr std::size_t StatePadding = 3;
+
   // columns x rows cells, all open with State 0; both at least 1.
   TLattice(std::int32_t columns, std::int32_t rows);
 
@@ -32,7 +34,9 @@ class TLattice {
   std::int32_t NextRow(std::int32_t row) const noexcept { return row == rows_ - 1 ? 0 : row + 1; }
 
   // Registrations counted in each cell (TCell::State), saturating at
-  // 2^31 - 1; the step adds and clears them through these.
+  // 2^31 - 1; the step adds and clears them through these. StatePadding
+  // more counts follow the last cell, always 0, so that four counts can be
+  // read from any cell at once.
   std::int32_t* States() noexcept { return state_.data(); }
   const std::int32_t* States() const noexcept { return state_.data(); }
   // 0 open, 255 aggregated (TCell::Shade).

@@ -149,14 +149,10 @@ void TWorld::CatchUpStates() const noexcept {
   statesBehind_ = false;
 }
 
-void TWorld::StepEveryone(std::uint16_t threshold) {
-  if (agentsBehind_) WriteBackFreeAgents();
-  if (statesBehind_) CatchUpStates();
+void TWorld::ClearLastRegistrations() {
   std::int32_t* const states = lattice_.States();
   const std::uint8_t* const shades = lattice_.Shades();
-  const auto columns = static_cast<std::size_t>(GridColumns());
-  // The open cells registered in during the last step, whoever counted
-  // there: the stuck agents may stand in open cells.
+  // Whoever counted there: the stuck agents may stand in open cells.
   const std::uint32_t* const freeCells = free_.Cells();
   for (std::size_t j = 0; j < free_.Count(); ++j) {
     if (shades[freeCells[j]] == 0) states[freeCells[j]] = 0;
@@ -166,7 +162,12 @@ void TWorld::StepEveryone(std::uint16_t threshold) {
       if (shades[stuck.cell] == 0) states[stuck.cell] = 0;
     }
   }
+}
 
+void TWorld::StepEveryone(std::uint16_t threshold) {
+  std::int32_t* const states = lattice_.States();
+  const std::uint8_t* const shades = lattice_.Shades();
+  const auto columns = static_cast<std::size_t>(GridColumns());
   TRandom draws = random_;
   for (TAgent& agent : population_) {
     if (agent.Moving != 1) continue;
@@ -206,7 +207,6 @@ void TWorld::StepEveryone(std::uint16_t threshold) {
     }
   }
   for (const std::uint32_t index : newAggregates_) freshEntry_[index] = 0;
-  SortOutAgents();
 }
 
 void TWorld::SortOutAgents() {
@@ -214,10 +214,12 @@ void TWorld::SortOutAgents() {
   young_.clear();
   old_.clear();
   settled_ = true;
+  const auto columns = static_cast<std::size_t>(GridColumns());
   for (std::size_t k = 0; k < population_.size(); ++k) {
-    const std::uint32_t index = registered_[k];
-    if (population_[k].Moving == 1) {
-      free_.Add(static_cast<std::uint32_t>(k), population_[k], index);
+    const TAgent& agent = population_[k];
+    const auto index = static_cast<std::uint32_t>(CellOf(agent.X, agent.Y, columns));
+    if (agent.Moving == 1) {
+      free_.Add(static_cast<std::uint32_t>(k), agent, index);
       continue;
     }
     std::uint32_t& entry = freshEntry_[index];
@@ -267,41 +269,29 @@ void TWorld::RegisterFree(std::uint16_t threshold) {
 }
 
 void TWorld::TestFree(std::uint16_t threshold) {
-  const std::int32_t* const states = lattice_.States();
   const std::uint8_t* const shades = lattice_.Shades();
   const std::uint32_t* const cells = free_.Cells();
-  const std::int32_t columns = GridColumns(), rows = GridRows();
-  const std::size_t count = free_.Count();
+  // Only the agents in crowded blocks can stop; the rest keep moving.
+  free_.ListCrowded(lattice_.States(), threshold, crowded_);
   stopped_.clear();
-  for (std::size_t j = 0; j < count; ++j) {
+  for (const std::uint32_t j : crowded_) {
     const std::uint32_t index = cells[j];
     if (shades[index] != 0) {
       // Aggregated before this step, or in it by an agent earlier in the
       // list: only the latter stops the agent.
       if (const std::uint32_t entry = freshEntry_[index]; entry != 0) {
         ++young_[entry - 1].agents;
-        stopped_.push_back(static_cast<std::uint32_t>(j));
+        stopped_.push_back(j);
       }
       continue;
     }
-    const std::int32_t column = free_.Column(j), row = free_.Row(j);
-    std::int64_t sum;
-    if (column > 0 && column < columns - 1) {
-      // Off the left and right edges: three cells of three rows.
-      const std::int32_t* const middle = states + (index - 1);
-      const std::int32_t* const up = row == 0 ? middle + std::ptrdiff_t{rows - 1} * columns : middle - columns;
-      const std::int32_t* const down = row == rows - 1 ? middle - std::ptrdiff_t{rows - 1} * columns : middle + columns;
-      sum = std::int64_t{up[0]} + up[1] + up[2] + middle[0] + middle[1] + middle[2] + down[0] + down[1] + down[2];
-    } else {
-      sum = lattice_.BlockSum(column, row);
-    }
-    if (threshold < sum) {
+    if (threshold < lattice_.BlockSum(free_.Column(j), free_.Row(j))) {
       lattice_.Aggregate(index);
       newAggregates_.push_back(index);
       young_.push_back({index, 1, stepCount_ + 1});
       freshEntry_[index] = static_cast<std::uint32_t>(young_.size());
       ++aggregatedCells_;
-      stopped_.push_back(static_cast<std::uint32_t>(j));
+      stopped_.push_back(j);
     }
   }
   for (const std::uint32_t index : newAggregates_) freshEntry_[index] = 0;
@@ -321,17 +311,25 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
     throw std::overflow_error("the run has reached the last step that can be counted (2147483647)");
   }
   newAggregates_.clear();
-  std::int32_t freeAgents;
-  // Visiting every agent one by one is needed only when the agents may not
-  // be as the last step left them, or some stuck one stands in an open
-  // cell.
   if (agentsUnsorted_ || !settled_) {
-    agentsUnsorted_ = false;
-    freeAgents = static_cast<std::int32_t>(
-        std::count_if(population_.begin(), population_.end(), [](const TAgent& a) { return a.Moving == 1; }));
+    // The agents may not be as the last step left them, or some stuck one
+    // stands in an open cell: the cells registered in are cleared for all
+    // of them, the agents sorted out again where they stand.
+    if (agentsBehind_) WriteBackFreeAgents();
+    if (statesBehind_) CatchUpStates();
+    ClearLastRegistrations();
+    if (agentsUnsorted_) {
+      agentsUnsorted_ = false;
+      SortOutAgents();
+    }
+  }
+  const auto freeAgents = static_cast<std::int32_t>(free_.Count());
+  if (!settled_) {
+    // A stuck agent in an open cell counts and may aggregate it like a free
+    // one: every agent is visited one by one.
     StepEveryone(threshold);
+    SortOutAgents();
   } else {
-    freeAgents = static_cast<std::int32_t>(free_.Count());
     free_.Move(random_, lattice_.States(), lattice_.Shades());
     agentsBehind_ = freeAgents > 0;
     RegisterFree(threshold);

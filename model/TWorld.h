@@ -147,15 +147,16 @@ class TWorld {
     std::int32_t since;
   };
 
-  // The step that visits every agent one by one, in list order, then sorts
-  // the agents out for the steps that visit only the free ones.
+  // Clears the open cells registered in during the last step.
+  void ClearLastRegistrations();
+  // The step that visits every agent one by one, in list order.
   void StepEveryone(std::uint16_t threshold);
   // The steps of a settled world: the free agents move (free_), register
   // and test their cells; the stuck agents' registrations are added cell by
   // cell.
   void RegisterFree(std::uint16_t threshold);
   void TestFree(std::uint16_t threshold);
-  // free_ and young_ from the agents and registered_.
+  // free_, young_ and settled_ from the agents where they stand.
   void SortOutAgents();
   // population_'s free agents from free_.
   void WriteBackFreeAgents() const noexcept;
@@ -194,9 +195,11 @@ class TWorld {
   // Set by placement, by reopening the cells and by SetAgents: the next
   // step visits every agent and sorts them out again.
   bool agentsUnsorted_ = false;
-  // The cell of every agent, by index, after a step that visits them all.
+  // The cell of every agent, by index, in a step that visits them all.
   std::vector<std::uint32_t> registered_;
-  // Slots of free_ whose agents the last test stopped.
+  // Slots of free_ whose agents may stop in this step's test, and those
+  // that it stopped.
+  std::vector<std::uint32_t> crowded_;
   std::vector<std::uint32_t> stopped_;
   // Cells aggregated in the last step.
   std::vector<std::uint32_t> newAggregates_;
