@@ -117,21 +117,23 @@ void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
   cell_.resize(kept);
 }
 
-void TFreeAgents::ListCrowded(const std::int32_t* states, std::uint16_t threshold,
-                              std::vector<std::uint32_t>& slots) const {
-  slots.clear();
-  std::size_t j = 0;
+std::size_t TFreeAgents::ListCrowded(const std::int32_t* states, std::uint16_t threshold,
+                                     std::vector<std::uint32_t>& slots) const {
+  // Grown only: a group of eight writes all eight before it keeps some.
+  if (slots.size() < Count() + 8) slots.resize(Count() + 8);
+  std::size_t listed = 0, j = 0;
 #ifdef DLA_STEP_AVX2
   // Lattices of fewer than three columns or rows are all edge.
   if (columns_ >= 3 && rows_ >= 3 && HasAvx2()) {
-    ListCrowdedEights(states, threshold, slots);
+    listed = ListCrowdedEights(states, threshold, slots.data());
     j = Count() - Count() % 8;
   }
 #else
   (void)states;
   (void)threshold;
 #endif
-  for (; j < Count(); ++j) slots.push_back(static_cast<std::uint32_t>(j));
+  for (; j < Count(); ++j) slots[listed++] = static_cast<std::uint32_t>(j);
+  return listed;
 }
 
 #ifdef DLA_STEP_AVX2
@@ -162,9 +164,9 @@ __attribute__((target("avx2"))) inline __m256i LoadPair(const std::int32_t* low,
 // whatever their sums. Counts are capped at 2^16, above any threshold, so
 // that the sums fit; the first two rows are summed before the cap, which
 // they cannot overflow as unsigned counts.
-__attribute__((target("avx2"))) void TFreeAgents::ListCrowdedEights(const std::int32_t* states,
-                                                                    std::uint16_t threshold,
-                                                                    std::vector<std::uint32_t>& slots) const {
+__attribute__((target("avx2"))) std::size_t TFreeAgents::ListCrowdedEights(const std::int32_t* states,
+                                                                           std::uint16_t threshold,
+                                                                           std::uint32_t* listed) const {
   const __m256i one = _mm256_set1_epi32(1), zero = _mm256_setzero_si256();
   const __m256i lastColumn = _mm256_set1_epi32(columns_ - 1), lastRow = _mm256_set1_epi32(rows_ - 1);
   // An edge lane reads the block of column 0, row 1, inside the lattice.
@@ -176,8 +178,6 @@ __attribute__((target("avx2"))) void TFreeAgents::ListCrowdedEights(const std::i
   const std::int32_t* const below = states + columns_;
   alignas(32) std::int32_t firsts[8];
   const std::size_t count = Count() - Count() % 8;
-  slots.resize(count + 8);
-  std::uint32_t* const listed = slots.data();
   std::size_t found = 0;
   for (std::size_t j = 0; j < count; j += 8) {
     const __m256i cell = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cell_.data() + j));
@@ -211,7 +211,7 @@ __attribute__((target("avx2"))) void TFreeAgents::ListCrowdedEights(const std::i
                         _mm256_add_epi32(lanes, _mm256_set1_epi32(static_cast<int>(j))));
     found += static_cast<std::size_t>(__builtin_popcount(crowded));
   }
-  slots.resize(found);
+  return found;
 }
 #endif
 

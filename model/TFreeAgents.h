@@ -56,14 +56,16 @@ class TFreeAgents {
   // Writes slot's X, Y, Heading, DX and DY into `agent`, as the literal step
   // leaves them; Moving and Radius are not touched.
   void WriteTo(std::size_t slot, TAgent& agent) const noexcept;
-  // The slots, in increasing order, whose agents may stop after this
-  // step's registrations, as `states` (row by row, with TLattice's padding)
-  // hold them: every slot whose 3 x 3 block of cells may hold more than
-  // `threshold`, and perhaps others (those on the lattice's left and right
-  // edges, those of an incomplete group of eight). An agent that stops
-  // stands in a cell that aggregates, or aggregated earlier in the step for
-  // an agent of the same cell, whose block is the same.
-  void ListCrowded(const std::int32_t* states, std::uint16_t threshold, std::vector<std::uint32_t>& slots) const;
+  // Lists at the start of `slots` (grown as needed, never shrunk) the slots,
+  // in increasing order, whose agents may stop after this step's
+  // registrations, as `states` (row by row, with TLattice's padding) hold
+  // them; returns how many. They are every slot whose 3 x 3 block of cells
+  // may hold more than `threshold`, and perhaps others (those on the
+  // lattice's edges, those of an incomplete group of eight). An agent that
+  // stops stands in a cell that aggregates, or aggregated earlier in the
+  // step for an agent of the same cell, whose block is the same.
+  std::size_t ListCrowded(const std::int32_t* states, std::uint16_t threshold,
+                          std::vector<std::uint32_t>& slots) const;
   // Removes the slots listed, in increasing order; the others keep their
   // order.
   void Remove(const std::vector<std::uint32_t>& slots);
@@ -75,9 +77,8 @@ class TFreeAgents {
   // wraps; returns the first slot not moved.
   std::size_t MoveEights(std::size_t j, std::uint32_t& seed, std::int32_t* states,
                          const std::uint8_t* shades) noexcept;
-  // ListCrowded for whole groups of eight.
-  void ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold,
-                         std::vector<std::uint32_t>& slots) const;
+  // ListCrowded for whole groups of eight, into `listed`.
+  std::size_t ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold, std::uint32_t* listed) const;
 
   std::int32_t columns_;
   std::int32_t rows_;

@@ -272,9 +272,10 @@ void TWorld::TestFree(std::uint16_t threshold) {
   const std::uint8_t* const shades = lattice_.Shades();
   const std::uint32_t* const cells = free_.Cells();
   // Only the agents in crowded blocks can stop; the rest keep moving.
-  free_.ListCrowded(lattice_.States(), threshold, crowded_);
+  const std::size_t crowded = free_.ListCrowded(lattice_.States(), threshold, crowded_);
   stopped_.clear();
-  for (const std::uint32_t j : crowded_) {
+  for (std::size_t i = 0; i < crowded; ++i) {
+    const std::uint32_t j = crowded_[i];
     const std::uint32_t index = cells[j];
     if (shades[index] != 0) {
       // Aggregated before this step, or in it by an agent earlier in the
