@@ -13,23 +13,31 @@ namespace dla {
 
 namespace {
 
-// t from HeadingTurn: its top 64 bits.
+// Twelfths of a turn in units of 2^-58: a direction as w in [0, 12 * 2^58),
+// its sector w >> 58. The sum of two stays below 2^63, so that signed
+// 64-bit comparisons order them.
+constexpr int TwelfthBits = 58;
+constexpr std::uint64_t FullTurn = std::uint64_t{12} << TwelfthBits;
+
+// w of the heading h: 12 * HeadingTurn(h)'s top half, in units of 2^-58.
 constexpr std::uint64_t TurnOf(std::int32_t heading) noexcept {
-  return static_cast<std::uint64_t>(HeadingTurn(heading) >> 64);
+  return static_cast<std::uint64_t>((static_cast<UInt128>(HeadingTurn(heading) >> 64) * 12u) >> (64 - TwelfthBits));
 }
 
-// round(2^64 * frac(45 / 2pi)): HeadingTurn(45) is 45 * floor(2^128 / 2pi),
-// 45 units of 2^-128 below the exact value, so its rounded top half is.
-constexpr std::uint64_t TurnOf45 = static_cast<std::uint64_t>(HeadingTurn(45) >> 64) +
-                                   static_cast<std::uint64_t>((HeadingTurn(45) >> 63) & 1u);
+// What a turn by 45 * (slot - 2) radians adds to w, modulo FullTurn:
+// 12 * HeadingTurn(45 * (slot - 2)) / 2^70, rounded.
+constexpr std::uint64_t TurnStepOf(std::int32_t slot) noexcept {
+  return static_cast<std::uint64_t>(((HeadingTurn(45 * (slot - 2)) >> 4) * 12u + (UInt128{1} << 65)) >> 66);
+}
+constexpr std::uint64_t TurnSteps[8] = {TurnStepOf(0), TurnStepOf(1), TurnStepOf(2), TurnStepOf(3),
+                                        TurnStepOf(4), TurnStepOf(5), 0, 0};
+static_assert(TurnStepOf(2) == 0 && TurnStepOf(5) < FullTurn && 2 * FullTurn < (std::uint64_t{1} << 63));
 
-// Moves after which t is set again from the heading (see the header).
+// Moves after which w is set again from the heading (see the header).
 constexpr std::uint32_t MovesBetweenExactTurns = 1u << 20;
 
-// The twelfth of the turn t points into.
-constexpr int SectorOf(std::uint64_t t) noexcept {
-  return static_cast<int>((static_cast<UInt128>(t) * 12u) >> 64);
-}
+// The twelfth of the turn w points into.
+constexpr int SectorOf(std::uint64_t w) noexcept { return static_cast<int>(w >> TwelfthBits); }
 
 // The draw's seed after m draws is Multiplier(m) * seed + Increment(m).
 constexpr std::uint32_t Multiplier(int m) noexcept {
@@ -225,7 +233,8 @@ inline void TFreeAgents::MoveOne(std::size_t j, std::uint32_t& seed, std::int32_
   if (__builtin_add_overflow(heading_[j], 45 * (slot - 2), &heading)) [[unlikely]] {
     turn_[j] = TurnOf(heading);
   } else {
-    turn_[j] += static_cast<std::uint64_t>(slot - 2) * TurnOf45;
+    const std::uint64_t w = turn_[j] + TurnSteps[slot];
+    turn_[j] = w >= FullTurn ? w - FullTurn : w;
   }
   heading_[j] = heading;
   const int sector = SectorOf(turn_[j]);
@@ -238,6 +247,8 @@ inline void TFreeAgents::MoveOne(std::size_t j, std::uint32_t& seed, std::int32_
 // The constants of the eight-lane move, as the registers take them.
 struct alignas(32) TEightLanes {
   std::uint32_t multipliers[8], increments[8];
+  // TurnSteps' low and high halves.
+  std::uint32_t turnStepsLow[8], turnStepsHigh[8];
   // 2 * DX + 2 and 2 * DY + 2 by sector, in both halves of a register.
   std::int8_t columnSteps[32], rowSteps[32];
 };
@@ -247,6 +258,8 @@ constexpr TEightLanes MakeEightLanes() noexcept {
   for (int i = 0; i < 8; ++i) {
     lanes.multipliers[i] = Multiplier(i + 1);
     lanes.increments[i] = Increment(i + 1);
+    lanes.turnStepsLow[i] = static_cast<std::uint32_t>(TurnSteps[i]);
+    lanes.turnStepsHigh[i] = static_cast<std::uint32_t>(TurnSteps[i] >> 32);
   }
   for (int k = 0; k < 32; ++k) {
     lanes.columnSteps[k] = static_cast<std::int8_t>(k % 16 < 12 ? 2 * SectorSine[k % 16] + 2 : 0);
@@ -275,10 +288,10 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t 
   const __m256i bound4 = _mm256_set1_epi32(static_cast<int>((3006477108u - 1u) ^ 0x80000000u));
   const __m256i bound5 = _mm256_set1_epi32(static_cast<int>((3865470567u - 1u) ^ 0x80000000u));
   const __m256i headingSteps = _mm256_setr_epi32(-90, -45, 0, 45, 90, 135, 0, 0);
-  const __m256i turnLow = _mm256_set1_epi64x(static_cast<long long>(TurnOf45 & 0xFFFFFFFFu));
-  const __m256i turnHigh = _mm256_set1_epi64x(static_cast<long long>(TurnOf45 >> 32));
-  const __m256i turnBack = _mm256_set1_epi64x(static_cast<long long>(0 - 2 * TurnOf45));
-  const __m256i twelve = _mm256_set1_epi64x(12);
+  const __m256i stepsLow = _mm256_load_si256(load(EightLanes.turnStepsLow));
+  const __m256i stepsHigh = _mm256_load_si256(load(EightLanes.turnStepsHigh));
+  const __m256i fullTurn = _mm256_set1_epi64x(static_cast<long long>(FullTurn));
+  const __m256i lastOfTurn = _mm256_set1_epi64x(static_cast<long long>(FullTurn - 1));
   const __m256i inOrder = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
   const __m256i columnSteps = _mm256_load_si256(load(EightLanes.columnSteps));
   const __m256i rowSteps = _mm256_load_si256(load(EightLanes.rowSteps));
@@ -316,20 +329,20 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t 
     s = multiplier8 * s + increment8;
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(headings + j), turned);
 
+    // The steps of w, in 64-bit lanes for agents 0-3 and 4-7.
+    const __m256i stepLow = _mm256_permutevar8x32_epi32(stepsLow, slot);
+    const __m256i stepHigh = _mm256_permutevar8x32_epi32(stepsHigh, slot);
+    const __m256i stepsA = _mm256_unpacklo_epi32(stepLow, stepHigh);  // agents 0, 1, 4, 5
+    const __m256i stepsB = _mm256_unpackhi_epi32(stepLow, stepHigh);  // agents 2, 3, 6, 7
+    const __m256i steps[2] = {_mm256_permute2x128_si256(stepsA, stepsB, 0x20),
+                              _mm256_permute2x128_si256(stepsA, stepsB, 0x31)};
     __m256i sectors[2];
     for (int half = 0; half < 2; ++half) {
-      const __m256i k = _mm256_cvtepu32_epi64(half == 0 ? _mm256_castsi256_si128(slot) : _mm256_extracti128_si256(slot, 1));
       __m256i* const at = reinterpret_cast<__m256i*>(turns + j + 4 * half);
-      __m256i t = _mm256_loadu_si256(at);
-      t = _mm256_add_epi64(t, _mm256_add_epi64(_mm256_mul_epu32(k, turnLow),
-                                               _mm256_slli_epi64(_mm256_mul_epu32(k, turnHigh), 32)));
-      t = _mm256_add_epi64(t, turnBack);
-      _mm256_storeu_si256(at, t);
-      // (12 * t) >> 64 = (12 * high + ((12 * low) >> 32)) >> 32
-      sectors[half] = _mm256_srli_epi64(
-          _mm256_add_epi64(_mm256_srli_epi64(_mm256_mul_epu32(t, twelve), 32),
-                           _mm256_mul_epu32(_mm256_srli_epi64(t, 32), twelve)),
-          32);
+      __m256i w = _mm256_add_epi64(_mm256_loadu_si256(at), steps[half]);
+      w = _mm256_sub_epi64(w, _mm256_and_si256(_mm256_cmpgt_epi64(w, lastOfTurn), fullTurn));
+      _mm256_storeu_si256(at, w);
+      sectors[half] = _mm256_srli_epi64(w, TwelfthBits);
     }
     const __m256i sector = _mm256_permutevar8x32_epi32(
         _mm256_or_si256(sectors[0], _mm256_slli_epi64(sectors[1], 32)), inOrder);

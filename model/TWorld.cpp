@@ -251,7 +251,9 @@ void TWorld::RegisterFree(std::uint16_t threshold) {
   }
   std::int32_t* const states = lattice_.States();
   const std::uint32_t* const cells = free_.Cells();
-  for (std::size_t j = 0; j < free_.Count(); ++j) Count(states[cells[j]]);
+  const std::size_t count = free_.Count();
+#pragma GCC unroll 4
+  for (std::size_t j = 0; j < count; ++j) Count(states[cells[j]]);
   // The young cells' stuck agents' registrations, a cell at a time:
   // saturating counts come out alike in any order. A cell whose State now
   // exceeds the threshold leaves the rest to CatchUpStates.
