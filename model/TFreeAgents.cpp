@@ -278,15 +278,11 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t 
   const auto load = [](const void* p) { return reinterpret_cast<const __m256i*>(p); };
   const __m256i multipliers = _mm256_load_si256(load(EightLanes.multipliers));
   const __m256i increments = _mm256_load_si256(load(EightLanes.increments));
-  // slot = the number of bounds at or below the seed: the seeds where
-  // round(5u - 2) steps up, the one at u = 1/2 past the tie. Compared as
-  // signed values with the sign bit flipped.
-  const __m256i sign = _mm256_set1_epi32(static_cast<int>(0x80000000u));
-  const __m256i bound1 = _mm256_set1_epi32(static_cast<int>((429496730u - 1u) ^ 0x80000000u));
-  const __m256i bound2 = _mm256_set1_epi32(static_cast<int>((1288490189u - 1u) ^ 0x80000000u));
-  const __m256i bound3 = _mm256_set1_epi32(static_cast<int>((2147483649u - 1u) ^ 0x80000000u));
-  const __m256i bound4 = _mm256_set1_epi32(static_cast<int>((3006477108u - 1u) ^ 0x80000000u));
-  const __m256i bound5 = _mm256_set1_epi32(static_cast<int>((3865470567u - 1u) ^ 0x80000000u));
+  // slot = (5 * seed + 2^31) >> 32, less 1 at the tie (TurnSlotOf), in
+  // 64-bit products of the even and the odd lanes.
+  const __m256i five = _mm256_set1_epi64x(5);
+  const __m256i half = _mm256_set1_epi64x(0x80000000ll);
+  const __m256i tie = _mm256_set1_epi32(static_cast<int>(0x80000000u));
   const __m256i headingSteps = _mm256_setr_epi32(-90, -45, 0, 45, 90, 135, 0, 0);
   const __m256i stepsLow = _mm256_load_si256(load(EightLanes.turnStepsLow));
   const __m256i stepsHigh = _mm256_load_si256(load(EightLanes.turnStepsHigh));
@@ -314,12 +310,10 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t 
   for (; j + 8 <= count; j += 8) {
     const __m256i seeds =
         _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(s)), multipliers), increments);
-    const __m256i flipped = _mm256_xor_si256(seeds, sign);
-    __m256i slot = _mm256_sub_epi32(zero, _mm256_cmpgt_epi32(flipped, bound1));
-    slot = _mm256_sub_epi32(slot, _mm256_cmpgt_epi32(flipped, bound2));
-    slot = _mm256_sub_epi32(slot, _mm256_cmpgt_epi32(flipped, bound3));
-    slot = _mm256_sub_epi32(slot, _mm256_cmpgt_epi32(flipped, bound4));
-    slot = _mm256_sub_epi32(slot, _mm256_cmpgt_epi32(flipped, bound5));
+    const __m256i even = _mm256_add_epi64(_mm256_mul_epu32(seeds, five), half);
+    const __m256i odd = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(seeds, 32), five), half);
+    const __m256i slot = _mm256_add_epi32(_mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA),
+                                          _mm256_cmpeq_epi32(seeds, tie));
     const __m256i step = _mm256_permutevar8x32_epi32(headingSteps, slot);
     const __m256i heading = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(headings + j));
     const __m256i turned = _mm256_add_epi32(heading, step);
