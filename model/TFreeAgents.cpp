@@ -4,7 +4,7 @@
 
 #include "Random.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(DLA_SCALAR_STEP)
 #include <immintrin.h>
 #define DLA_STEP_AVX2 1
 #endif

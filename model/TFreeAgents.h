@@ -1,7 +1,8 @@
-// The free agents of a world, in list order, as the step's move wants them:
-// one array per value (structure of arrays), so that eight agents turn and
-// move at once where the processor has AVX2, and one at a time otherwise,
-// with the same result to the bit.
+// The free agents of a world, in list order, as the step wants them: one
+// array per value (structure of arrays), so that eight agents turn and move
+// at once where the processor has AVX2 (checked at run time; a build with
+// DLA_SCALAR_STEP defined never uses it), one at a time otherwise, with the
+// same result to the bit.
 //
 // Slot j holds the j-th free agent in list order: its index in the world's
 // list, Heading, position and the cell it registered in. A position is kept
@@ -10,16 +11,18 @@
 // or 3c + 2, 0 <= c < columns) and turns the wrap into a comparison of
 // cell columns: X = 3 * (p / 2) + 1 + p % 2.
 //
-// The heading's direction is carried as a 64-bit fraction of a turn t: t is
-// HeadingTurn(Heading)'s top 64 bits whenever the heading is set or wraps,
-// and each turn of 45 * k radians adds k * round(2^64 * frac(45 / 2pi)).
-// That sum leaves the exact direction by at most 1.5 units of 2^-64 turns
-// per move, plus 2 units at the start; the step vector reads the twelfth of
-// the turn t points into, and is right as long as no twelfth where a rounded
-// sine or cosine changes lies within that error. The nearest integer
-// heading to such a twelfth is 849830593, 4.38e8 units away (found by going
-// through all 2^32 headings: bench/SectorMargin.cpp), so t is set again
-// from the heading every 2^20 moves, when the error is below 1.6e6 units.
+// The heading's direction is carried as w, twelfths of a turn in units of
+// 2^-58 (one unit is 16/3 units of 2^-64 turns), so that its sector, the
+// twelfth it points into, is w >> 58. w is set from HeadingTurn(Heading)
+// whenever the heading is set or wraps, less than 7.4 units of 2^-64 turns
+// from the exact direction, and each turn of 45 * k radians adds that turn
+// rounded to a unit, 2.7 units of 2^-64 turns at most. The step vector read
+// off w is right as long as no direction where a rounded sine or cosine
+// changes lies within that error (at the multiples of 90 degrees neither
+// changes). The nearest heading to such a direction is 849830593, 4.38e8
+// units of 2^-64 turns away (found by going through all 2^32 headings:
+// bench/SectorMargin.cpp), so w is set again from the heading every 2^20
+// moves, when the error is below 2.8e6 units.
 #pragma once
 
 #include <cstddef>

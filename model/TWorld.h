@@ -9,21 +9,29 @@
 // registered, then every cell tested), and leaves what Render needs to draw
 // the literal step's picture. It is fast because it relies on these
 // invariants:
-//  1. Moves and registrations run as two sweeps over the agents: a move reads
-//     nothing that a registration writes. The move pass draws from a copy of
-//     the random source kept in a register and stored back at its end.
+//  1. Moves and registrations run as separate sweeps over the agents: a move
+//     reads nothing that a registration writes. The free agents move from
+//     arrays of their own (TFreeAgents), eight at a time where the processor
+//     allows, lane i taking the i-th draw, so the draws keep list order.
 //  2. An open cell's State is non-zero only if an agent registered in it in
-//     the last step, so clearing the cells registered in clears them all;
-//     only those cells can aggregate, so only they are tested.
+//     the last step, so clearing the cells registered in clears them all
+//     (each free agent clears its last cell as it moves); only those cells
+//     can aggregate, and only where their 3 x 3 block exceeds the threshold,
+//     so only the agents of such blocks are tested one by one.
 //     NeighbourSum is not kept: it is the sum of the States round a cell.
 //  3. Agents stop only where their cell aggregates and never move again, so
 //     while every stuck agent stands in an aggregated cell ("settled"), a
 //     step visits only the free agents and adds one registration per stuck
-//     agent to its cell (States saturate alike in any order). Placement,
-//     ResetCells and SetAgents make the next step visit every agent and sort
-//     them out again.
+//     agent to its cell (States saturate alike in any order), a cell at a
+//     time; to a cell whose State already exceeds the threshold only when
+//     someone reads the States, as any block that holds it exceeds the
+//     threshold anyway. Placement, ResetCells and SetAgents make the next
+//     step sort the agents out again where they stand.
 //  4. Which cells aggregate depends only on the States fixed by the
-//     registrations, so the order they are tested in does not show.
+//     registrations, so every block can be summed before any is tested and
+//     the order they are tested in does not show.
+//  5. The list of agents is written back from the free agents' arrays when
+//     someone reads it (Agents()); an agent that stops is written at once.
 // To change a rule: change the literal step in the tests first, then the
 // fast step, and run the bit-for-bit comparison and the pinned digests; a
 // rule that breaks an invariant above must also change the bookkeeping that
@@ -97,7 +105,8 @@ class TWorld {
 
   // Every cell's State (registrations counted, saturating at 2^31 - 1) and
   // Shade (0 open, 255 aggregated), row by row: index row * GridColumns() +
-  // column.
+  // column. The step may leave some States to be brought up to date when
+  // they are read, as the agents above.
   const std::int32_t* States() const noexcept {
     if (statesBehind_) CatchUpStates();
     return lattice_.States();
@@ -172,9 +181,11 @@ class TWorld {
   std::int32_t stepCount_ = 0;
   // The list of agents. Its free agents are behind (agentsBehind_) after a
   // step that moved them in free_; the stuck ones are always up to date.
+  // Code here reads it through Agents() or after WriteBackFreeAgents().
   mutable std::vector<TAgent> population_;
   mutable bool agentsBehind_ = false;
-  // Its States are behind where statesBehind_: read them through States().
+  // Its States are behind where statesBehind_: code here reads them through
+  // States() or after CatchUpStates().
   mutable TLattice lattice_;
   // The free agents (Moving 1) in list order, with the cells they registered
   // in during the last step, whose States the next step clears.
