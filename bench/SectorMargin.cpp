@@ -24,6 +24,6 @@ int main() {
     if (Changes[sector + 1] && below < nearest) nearest = below, at = h;
   }
   const double units = static_cast<double>(nearest) / 12.0;
-  std::printf("nearest heading %lld: %.4g units of 2^-64 turns (%.4g rad)\n", static_cast<long long>(at), units,
-              units * 6.283185307179586 / 18446744073709551616.0);
+  std::printf("nearest heading %lld: %.4g units of 2^-64 turns (%.4g rad)\n", static_cast<long long>(at),
+              units, units * 6.283185307179586 / 18446744073709551616.0);
 }

@@ -21,7 +21,8 @@ constexpr std::uint64_t FullTurn = std::uint64_t{12} << TwelfthBits;
 
 // w of the heading h: 12 * HeadingTurn(h)'s top half, in units of 2^-58.
 constexpr std::uint64_t TurnOf(std::int32_t heading) noexcept {
-  return static_cast<std::uint64_t>((static_cast<UInt128>(HeadingTurn(heading) >> 64) * 12u) >> (64 - TwelfthBits));
+  return static_cast<std::uint64_t>((static_cast<UInt128>(HeadingTurn(heading) >> 64) * 12u) >>
+                                    (64 - TwelfthBits));
 }
 
 // What a turn by 45 * (slot - 2) radians adds to w, modulo FullTurn:
@@ -106,7 +107,8 @@ void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
   for (std::size_t i = 0; i < slots.size(); ++i) {
     const std::size_t from = slots[i] + 1, to = i + 1 < slots.size() ? slots[i + 1] : index_.size();
     const auto shift = [&](auto& values) {
-      std::copy(values.begin() + static_cast<std::ptrdiff_t>(from), values.begin() + static_cast<std::ptrdiff_t>(to),
+      std::copy(values.begin() + static_cast<std::ptrdiff_t>(from),
+                values.begin() + static_cast<std::ptrdiff_t>(to),
                 values.begin() + static_cast<std::ptrdiff_t>(kept));
     };
     shift(index_);
@@ -189,8 +191,10 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::ListCrowdedEights(const
   std::size_t found = 0;
   for (std::size_t j = 0; j < count; j += 8) {
     const __m256i cell = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cell_.data() + j));
-    const __m256i column = _mm256_srai_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(column_.data() + j)), 1);
-    const __m256i row = _mm256_srai_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row_.data() + j)), 1);
+    const __m256i column =
+        _mm256_srai_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(column_.data() + j)), 1);
+    const __m256i row =
+        _mm256_srai_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row_.data() + j)), 1);
     const __m256i edge = _mm256_or_si256(
         _mm256_or_si256(_mm256_cmpeq_epi32(column, zero), _mm256_cmpeq_epi32(column, lastColumn)),
         _mm256_or_si256(_mm256_cmpeq_epi32(row, zero), _mm256_cmpeq_epi32(row, lastRow)));
@@ -206,10 +210,12 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::ListCrowdedEights(const
       const __m256i level = LoadPair(states + low, states + high);
       const __m256i down = LoadPair(below + low, below + high);
       rows[i] = _mm256_and_si256(
-          _mm256_add_epi32(_mm256_min_epu32(_mm256_add_epi32(up, level), cap), _mm256_min_epu32(down, cap)), three);
+          _mm256_add_epi32(_mm256_min_epu32(_mm256_add_epi32(up, level), cap), _mm256_min_epu32(down, cap)),
+          three);
     }
     // Lanes i and i + 4 shared a register; the sums come out in lane order.
-    const __m256i sums = _mm256_hadd_epi32(_mm256_hadd_epi32(rows[0], rows[1]), _mm256_hadd_epi32(rows[2], rows[3]));
+    const __m256i sums =
+        _mm256_hadd_epi32(_mm256_hadd_epi32(rows[0], rows[1]), _mm256_hadd_epi32(rows[2], rows[3]));
     const auto crowded = static_cast<unsigned>(
         _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_or_si256(_mm256_cmpgt_epi32(sums, bound), edge))));
     // Without a branch, which would mostly guess wrong where a group has a
@@ -317,8 +323,9 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t 
     const __m256i step = _mm256_permutevar8x32_epi32(headingSteps, slot);
     const __m256i heading = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(headings + j));
     const __m256i turned = _mm256_add_epi32(heading, step);
-    // A heading that wraps takes the one-at-a-time move, which sets t anew.
-    const __m256i wrapped = _mm256_and_si256(_mm256_xor_si256(heading, turned), _mm256_xor_si256(step, turned));
+    // A heading that wraps takes the one-at-a-time move, which sets w anew.
+    const __m256i wrapped =
+        _mm256_and_si256(_mm256_xor_si256(heading, turned), _mm256_xor_si256(step, turned));
     if (_mm256_movemask_ps(_mm256_castsi256_ps(wrapped)) != 0) break;
     s = multiplier8 * s + increment8;
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(headings + j), turned);
@@ -351,7 +358,8 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t 
     y = _mm256_andnot_si256(_mm256_cmpgt_epi32(y, rowEnd), y);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(xs + j), x);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(ys + j), y);
-    const __m256i cell = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(y, 1), columns), _mm256_srai_epi32(x, 1));
+    const __m256i cell =
+        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(y, 1), columns), _mm256_srai_epi32(x, 1));
     for (std::size_t i = j; i < j + 8; ++i) {
       const std::uint32_t last = cells[i];
       if (shades[last] == 0) states[last] = 0;

@@ -81,7 +81,8 @@ class TFreeAgents {
   std::size_t MoveEights(std::size_t j, std::uint32_t& seed, std::int32_t* states,
                          const std::uint8_t* shades) noexcept;
   // ListCrowded for whole groups of eight, into `listed`.
-  std::size_t ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold, std::uint32_t* listed) const;
+  std::size_t ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold,
+                                std::uint32_t* listed) const;
 
   std::int32_t columns_;
   std::int32_t rows_;

@@ -89,7 +89,8 @@ TEST(Random, HeadingTurnsAddUpModulo2To128) {
                {849830593, 45, 0},  {2147483610, 45, 1},    {2147483647, 1, 1},
                {-2147483641, -90, -1}, {-2147483647 - 1, -1, -1}, {2147483647, -2147483647 - 1, 0}};
   for (const auto& c : cases) {
-    const auto sum = static_cast<std::int32_t>(static_cast<std::uint32_t>(c.h) + static_cast<std::uint32_t>(c.d));
+    const auto sum =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(c.h) + static_cast<std::uint32_t>(c.d));
     const UInt128 wrap = static_cast<UInt128>(static_cast<Int128>(c.wraps)) * (TurnPerRadian << 32);
     const UInt128 carried = HeadingTurn(c.h) + HeadingTurn(c.d) - wrap;
     EXPECT_TRUE(HeadingTurn(sum) == carried) << c.h << " + " << c.d;

@@ -266,14 +266,16 @@ TEST_P(LiteralStep, MatchesBitForBit) {
     std::vector<TAgent> agents = world.Agents();
     if (c.wideDot) agents[3].SetRadius(3);
     for (std::size_t k = 0; c.headingsFrom != 0 && k < agents.size(); ++k) {
-      agents[k].SetHeading(static_cast<std::int32_t>(static_cast<std::uint32_t>(c.headingsFrom) + 45u * (k % 64)));
+      agents[k].SetHeading(
+          static_cast<std::int32_t>(static_cast<std::uint32_t>(c.headingsFrom) + 45u * (k % 64)));
     }
     world.SetAgents(agents);
     reference.Agents = agents;
   }
   StepResult actual;
   do {
-    const std::uint16_t threshold = c.laterFrom != 0 && world.StepCount() + 1 >= c.laterFrom ? c.laterThreshold : c.threshold;
+    const std::uint16_t threshold =
+        c.laterFrom != 0 && world.StepCount() + 1 >= c.laterFrom ? c.laterThreshold : c.threshold;
     const StepResult expected = reference.RunStep(threshold);
     actual = world.RunStep(threshold);
     ASSERT_TRUE(actual.FreeAgents == expected.FreeAgents && actual.AnyFree == expected.AnyFree &&
@@ -316,13 +318,14 @@ INSTANTIATE_TEST_SUITE_P(
                     LiteralCase{"NoAgents", 404, 404, 0, 6, 0, 1, true},
                     LiteralCase{"Strip", 100, 40, 400, 8, 4242, 17, true},
                     LiteralCase{"WideDot", 60, 60, 50, 6, 21, 40, false, true},
-                    LiteralCase{.name = "SeldomLookedAt", .width = 200, .height = 200, .agents = 700, .threshold = 6,
-                                .seed = 77, .steps = 281, .ends = true, .lookEvery = 37},
-                    LiteralCase{.name = "ThresholdRaised", .width = 150, .height = 100, .agents = 250, .threshold = 4,
-                                .seed = 9, .steps = 168, .ends = true, .lookEvery = 5, .laterFrom = 20,
-                                .laterThreshold = 12},
-                    LiteralCase{.name = "HeadingsWrap", .width = 121, .height = 121, .agents = 131, .threshold = 65535,
-                                .seed = 3, .steps = 300, .ends = false, .headingsFrom = 2147483647 - 45 * 70}),
+                    LiteralCase{.name = "SeldomLookedAt", .width = 200, .height = 200, .agents = 700,
+                                .threshold = 6, .seed = 77, .steps = 281, .ends = true, .lookEvery = 37},
+                    LiteralCase{.name = "ThresholdRaised", .width = 150, .height = 100, .agents = 250,
+                                .threshold = 4, .seed = 9, .steps = 168, .ends = true, .lookEvery = 5,
+                                .laterFrom = 20, .laterThreshold = 12},
+                    LiteralCase{.name = "HeadingsWrap", .width = 121, .height = 121, .agents = 131,
+                                .threshold = 65535, .seed = 3, .steps = 300, .ends = false,
+                                .headingsFrom = 2147483647 - 45 * 70}),
     [](const testing::TestParamInfo<LiteralCase>& info) { return std::string(info.param.name); });
 
 // Every agent, in the groups the fast step moves together and in the rest,
