@@ -95,29 +95,44 @@ void TFreeAgents::WriteTo(std::size_t slot, TAgent& agent) const noexcept {
   agent.X = 3 * (column_[slot] >> 1) + 1 + (column_[slot] & 1);
   agent.Y = 3 * (row_[slot] >> 1) + 1 + (row_[slot] & 1);
   agent.Heading = heading_[slot];
-  const int sector = HeadingSector(agent.Heading);
+  // The sector the last move read off w, with the step vector that
+  // HeadingSector gives (see the header).
+  const int sector = SectorOf(turn_[slot]);
   agent.DX = SectorSine[sector];
   agent.DY = SectorCosine[sector];
 }
 
 void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
   if (slots.empty()) return;
-  // The runs between removed slots, each shifted down at once.
+  // The runs between removed slots, each shifted down: a long one array by
+  // array at once, a short one slot by slot, which saves the calls.
+  constexpr std::size_t LongRun = 64;
   std::size_t kept = slots.front();
   for (std::size_t i = 0; i < slots.size(); ++i) {
     const std::size_t from = slots[i] + 1, to = i + 1 < slots.size() ? slots[i + 1] : index_.size();
-    const auto shift = [&](auto& values) {
-      std::copy(values.begin() + static_cast<std::ptrdiff_t>(from),
-                values.begin() + static_cast<std::ptrdiff_t>(to),
-                values.begin() + static_cast<std::ptrdiff_t>(kept));
-    };
-    shift(index_);
-    shift(heading_);
-    shift(turn_);
-    shift(column_);
-    shift(row_);
-    shift(cell_);
-    kept += to - from;
+    if (to - from >= LongRun) {
+      const auto shift = [&](auto& values) {
+        std::copy(values.begin() + static_cast<std::ptrdiff_t>(from),
+                  values.begin() + static_cast<std::ptrdiff_t>(to),
+                  values.begin() + static_cast<std::ptrdiff_t>(kept));
+      };
+      shift(index_);
+      shift(heading_);
+      shift(turn_);
+      shift(column_);
+      shift(row_);
+      shift(cell_);
+      kept += to - from;
+      continue;
+    }
+    for (std::size_t j = from; j < to; ++j, ++kept) {
+      index_[kept] = index_[j];
+      heading_[kept] = heading_[j];
+      turn_[kept] = turn_[j];
+      column_[kept] = column_[j];
+      row_[kept] = row_[j];
+      cell_[kept] = cell_[j];
+    }
   }
   index_.resize(kept);
   heading_.resize(kept);
@@ -184,6 +199,8 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::ListCrowdedEights(const
   const __m256i bound = _mm256_set1_epi32(threshold);
   const __m256i cap = _mm256_set1_epi32(1 << 16);
   const __m256i three = _mm256_setr_epi32(-1, -1, -1, 0, -1, -1, -1, 0);
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i marked = _mm256_set1_epi32(static_cast<int>(SumOverThreshold));
   const std::int32_t* const above = states - columns_;
   const std::int32_t* const below = states + columns_;
   alignas(32) std::int32_t firsts[8];
@@ -216,13 +233,16 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::ListCrowdedEights(const
     // Lanes i and i + 4 shared a register; the sums come out in lane order.
     const __m256i sums =
         _mm256_hadd_epi32(_mm256_hadd_epi32(rows[0], rows[1]), _mm256_hadd_epi32(rows[2], rows[3]));
-    const auto crowded = static_cast<unsigned>(
-        _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_or_si256(_mm256_cmpgt_epi32(sums, bound), edge))));
+    const __m256i over = _mm256_cmpgt_epi32(sums, bound);
+    const auto crowded =
+        static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_or_si256(over, edge))));
     // Without a branch, which would mostly guess wrong where a group has a
-    // crowded block: all eight written, as many kept as are crowded.
-    const __m256i lanes = _mm256_load_si256(reinterpret_cast<const __m256i*>(LaneLists.lanes[crowded]));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(listed + found),
-                        _mm256_add_epi32(lanes, _mm256_set1_epi32(static_cast<int>(j))));
+    // crowded block: all eight written, as many kept as are crowded, those
+    // whose sums are known to exceed the threshold marked.
+    const __m256i entries = _mm256_or_si256(_mm256_add_epi32(lane, _mm256_set1_epi32(static_cast<int>(j))),
+                                            _mm256_and_si256(_mm256_andnot_si256(edge, over), marked));
+    const __m256i kept = _mm256_load_si256(reinterpret_cast<const __m256i*>(LaneLists.lanes[crowded]));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(listed + found), _mm256_permutevar8x32_epi32(entries, kept));
     found += static_cast<std::size_t>(__builtin_popcount(crowded));
   }
   return found;

@@ -36,6 +36,8 @@ namespace dla {
 
 class TFreeAgents {
  public:
+  static constexpr std::uint32_t SumOverThreshold = 0x80000000u;
+
   // The lattice the agents walk on: columns x rows cells, both >= 1.
   TFreeAgents(std::int32_t columns, std::int32_t rows) noexcept : columns_(columns), rows_(rows) {}
 
@@ -66,7 +68,8 @@ class TFreeAgents {
   // may hold more than `threshold`, and perhaps others (those on the
   // lattice's edges, those of an incomplete group of eight). An agent that
   // stops stands in a cell that aggregates, or aggregated earlier in the
-  // step for an agent of the same cell, whose block is the same.
+  // step for an agent of the same cell, whose block is the same. A slot
+  // listed with SumOverThreshold added is known to hold more.
   std::size_t ListCrowded(const std::int32_t* states, std::uint16_t threshold,
                           std::vector<std::uint32_t>& slots) const;
   // Removes the slots listed, in increasing order; the others keep their

@@ -277,7 +277,8 @@ void TWorld::TestFree(std::uint16_t threshold) {
   const std::size_t crowded = free_.ListCrowded(lattice_.States(), threshold, crowded_);
   stopped_.clear();
   for (std::size_t i = 0; i < crowded; ++i) {
-    const std::uint32_t j = crowded_[i];
+    const std::uint32_t j = crowded_[i] & ~TFreeAgents::SumOverThreshold;
+    const bool over = (crowded_[i] & TFreeAgents::SumOverThreshold) != 0;
     const std::uint32_t index = cells[j];
     if (shades[index] != 0) {
       // Aggregated before this step, or in it by an agent earlier in the
@@ -288,7 +289,7 @@ void TWorld::TestFree(std::uint16_t threshold) {
       }
       continue;
     }
-    if (threshold < lattice_.BlockSum(free_.Column(j), free_.Row(j))) {
+    if (over || threshold < lattice_.BlockSum(free_.Column(j), free_.Row(j))) {
       lattice_.Aggregate(index);
       newAggregates_.push_back(index);
       young_.push_back({index, 1, stepCount_ + 1});
