@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Random.h"
+#include "TLattice.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(DLA_SCALAR_STEP)
 #include <immintrin.h>
@@ -250,9 +251,9 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::ListCrowdedEights(const
 #endif
 
 inline void TFreeAgents::MoveOne(std::size_t j, std::uint32_t& seed, std::int32_t* states,
-                                 const std::uint8_t* shades) noexcept {
+                                 const std::uint64_t* aggregated) noexcept {
   const std::uint32_t last = cell_[j];
-  if (shades[last] == 0) states[last] = 0;
+  if (!TLattice::IsAggregated(aggregated, last)) states[last] = 0;
   seed = NextSeed(seed);
   const std::int32_t slot = TRandom::TurnSlotOf(seed);
   std::int32_t heading;
@@ -300,7 +301,7 @@ constexpr TEightLanes EightLanes = MakeEightLanes();
 // list order.
 __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t j, std::uint32_t& seed,
                                                                      std::int32_t* states,
-                                                                     const std::uint8_t* shades) noexcept {
+                                                                     const std::uint64_t* aggregated) noexcept {
   const auto load = [](const void* p) { return reinterpret_cast<const __m256i*>(p); };
   const __m256i multipliers = _mm256_load_si256(load(EightLanes.multipliers));
   const __m256i increments = _mm256_load_si256(load(EightLanes.increments));
@@ -382,7 +383,7 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t 
         _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(y, 1), columns), _mm256_srai_epi32(x, 1));
     for (std::size_t i = j; i < j + 8; ++i) {
       const std::uint32_t last = cells[i];
-      if (shades[last] == 0) states[last] = 0;
+      if (!TLattice::IsAggregated(aggregated, last)) states[last] = 0;
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(cells + j), cell);
   }
@@ -391,7 +392,7 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t 
 }
 #endif
 
-void TFreeAgents::Move(TRandom& random, std::int32_t* states, const std::uint8_t* shades) {
+void TFreeAgents::Move(TRandom& random, std::int32_t* states, const std::uint64_t* aggregated) {
   const std::size_t count = index_.size();
   if (++movesSinceExact_ == MovesBetweenExactTurns) {
     for (std::size_t j = 0; j < count; ++j) turn_[j] = TurnOf(heading_[j]);
@@ -402,14 +403,14 @@ void TFreeAgents::Move(TRandom& random, std::int32_t* states, const std::uint8_t
 #ifdef DLA_STEP_AVX2
   if (HasAvx2()) {
     while (j + 8 <= count) {
-      j = MoveEights(j, seed, states, shades);
+      j = MoveEights(j, seed, states, aggregated);
       if (j + 8 > count) break;
       // A heading in this group wraps: the group moves one at a time.
-      for (const std::size_t end = j + 8; j < end; ++j) MoveOne(j, seed, states, shades);
+      for (const std::size_t end = j + 8; j < end; ++j) MoveOne(j, seed, states, aggregated);
     }
   }
 #endif
-  for (; j < count; ++j) MoveOne(j, seed, states, shades);
+  for (; j < count; ++j) MoveOne(j, seed, states, aggregated);
   random.Reseed(seed);
 }
 

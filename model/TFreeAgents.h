@@ -48,10 +48,11 @@ class TFreeAgents {
   void Add(std::uint32_t index, const TAgent& agent, std::uint32_t cell);
 
   // Every agent, in slot order, first clears the cell it registered in last
-  // (its State set to 0 unless the cell is aggregated), then draws once
+  // (its State set to 0 unless the cell is aggregated, as TLattice's
+  // AggregatedBits tell), then draws once
   // from `random`, turns by 45 * (Between(-2, 2)) radians, moves a cell
   // along its new step vector, wraps round the torus and notes its new cell.
-  void Move(TRandom& random, std::int32_t* states, const std::uint8_t* shades);
+  void Move(TRandom& random, std::int32_t* states, const std::uint64_t* aggregated);
 
   // By slot: the agent's index in the world's list and its cell.
   const std::uint32_t* Indexes() const noexcept { return index_.data(); }
@@ -78,11 +79,11 @@ class TFreeAgents {
 
  private:
   // The move of slot j alone, drawing from seed.
-  void MoveOne(std::size_t j, std::uint32_t& seed, std::int32_t* states, const std::uint8_t* shades) noexcept;
+  void MoveOne(std::size_t j, std::uint32_t& seed, std::int32_t* states, const std::uint64_t* aggregated) noexcept;
   // The moves of whole groups of eight from slot j on, as far as no heading
   // wraps; returns the first slot not moved.
   std::size_t MoveEights(std::size_t j, std::uint32_t& seed, std::int32_t* states,
-                         const std::uint8_t* shades) noexcept;
+                         const std::uint64_t* aggregated) noexcept;
   // ListCrowded for whole groups of eight, into `listed`.
   std::size_t ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold,
                                 std::uint32_t* listed) const;

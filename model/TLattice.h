@@ -52,8 +52,18 @@ class TLattice {
     }
     return sum;
   }
+  // The Shades as one bit a cell (bit index % 64 of word index / 64 set for
+  // an aggregated cell): small enough to stay in the nearest cache on any
+  // lattice.
+  const std::uint64_t* AggregatedBits() const noexcept { return aggregated_.data(); }
+  static bool IsAggregated(const std::uint64_t* bits, std::size_t index) noexcept {
+    return ((bits[index / 64] >> (index % 64)) & 1u) != 0;
+  }
   // Shade 255: the cell at `index` is aggregated.
-  void Aggregate(std::size_t index) noexcept { shade_[index] = 255; }
+  void Aggregate(std::size_t index) noexcept {
+    shade_[index] = 255;
+    aggregated_[index / 64] |= std::uint64_t{1} << (index % 64);
+  }
   // Every cell open with State 0.
   void Clear() noexcept;
 
@@ -62,6 +72,7 @@ class TLattice {
   std::int32_t rows_;
   std::vector<std::int32_t> state_;
   std::vector<std::uint8_t> shade_;
+  std::vector<std::uint64_t> aggregated_;
 };
 
 }  // namespace dla

@@ -334,7 +334,7 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
     StepEveryone(threshold);
     SortOutAgents();
   } else {
-    free_.Move(random_, lattice_.States(), lattice_.Shades());
+    free_.Move(random_, lattice_.States(), lattice_.AggregatedBits());
     agentsBehind_ = freeAgents > 0;
     RegisterFree(threshold);
     TestFree(threshold);
