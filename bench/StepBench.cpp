@@ -1,25 +1,22 @@
-// Cost of one simulation step in the three regimes of a run, with a fixed
-// seed so that every run of the benchmark times the same steps:
-//  - early: the first steps, with (nearly) every agent free;
-//  - late:  a window deep into the run, most agents stuck (on the sparse
-//           1500 x 1500 area with 2,000 agents, nothing aggregates yet);
-//  - whole: every step of the run, or of its first 20,000 steps where it
-//           runs longer.
+// Cost of one simulation step in the three regimes of a run (StepWindows.h),
+// with a fixed seed so that every run of the benchmark times the same steps.
 // One benchmark iteration is one step, with or without rendering the
-// picture after it (the cost of a frame for every step). The world is set up and stepped to
-// the window's first step before the timer starts; the window then runs to
-// its end, so Time (real) and CPU are per step, averaged over the window.
+// picture after it (the cost of a frame for every step). The world is set up
+// and stepped to the window's first step before the timer starts; the window
+// then runs to its end, so Time (real) and CPU are per step, averaged over
+// the window. agent_steps counts the free agents a step moves, on average;
+// per_agent_step is the CPU time over all of them, the figure that
+// floor_bench's draw chain bounds from below.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <string>
 
 #include "Render.h"
+#include "StepWindows.h"
 #include "TWorld.h"
 
 namespace {
-
-constexpr std::uint32_t Seed = 20261208u;
 
 void RunSteps(benchmark::State& state) {
   const auto side = static_cast<std::int32_t>(state.range(0));
@@ -28,14 +25,16 @@ void RunSteps(benchmark::State& state) {
   const auto first = static_cast<std::int32_t>(state.range(3));
   const auto last = static_cast<std::int32_t>(state.range(4));
   const bool endsThere = state.range(5) != 0;
-  constexpr std::uint16_t Threshold = 6;
-  dla::TWorld world(side, side, dla::FixedSeed(Seed));
+  constexpr std::uint16_t Threshold = dla::bench::WindowThreshold;
+  dla::TWorld world(side, side, dla::FixedSeed(dla::bench::WindowSeed));
   world.CreateAgents(agents);
   dla::TCanvas canvas = renders ? dla::TCanvas(side, side) : dla::TCanvas();
   while (world.StepCount() < first - 1) world.RunStep(Threshold);
   dla::StepResult result;
+  std::int64_t agentSteps = 0;
   for (auto _ : state) {
     result = world.RunStep(Threshold);
+    agentSteps += result.FreeAgents;
     if (renders) {
       dla::Render(world, canvas);
       benchmark::DoNotOptimize(canvas.Bits());
@@ -46,6 +45,7 @@ void RunSteps(benchmark::State& state) {
     }
   }
   if (endsThere && result.AnyFree) state.SkipWithError("the run should have ended at its last step");
+  dla::bench::CountAgentSteps(state, agentSteps);
 }
 
 // Arguments: area side, agents, whether the picture is rendered after every
@@ -66,21 +66,10 @@ void Register(const char* name, std::int64_t side, std::int64_t agents, std::int
   b->Iterations(last - first + 1)->Unit(benchmark::kMicrosecond);
 }
 
-// The run lengths are those of the fixed seed: 1,120 steps on the default
-// area, 24 with 10,000 agents there, 26,670 on the 1500 x 1500 area.
 const bool registered = [] {
-  Register("early", 404, 2000, 1, 100, false);
-  Register("late", 404, 2000, 901, 1000, false);
-  Register("whole", 404, 2000, 1, 1120, true);
-  Register("early", 404, 10000, 1, 10, false);
-  Register("late", 404, 10000, 15, 24, true);
-  Register("whole", 404, 10000, 1, 24, true);
-  Register("early", 1500, 10000, 1, 100, false);
-  Register("late", 1500, 10000, 10001, 10100, false);
-  Register("whole", 1500, 10000, 1, 26670, true);
-  Register("early", 1500, 2000, 1, 100, false);
-  Register("late", 1500, 2000, 10001, 10100, false);
-  Register("whole", 1500, 2000, 1, 20000, false);
+  for (const dla::bench::StepWindow& w : dla::bench::StepWindows) {
+    Register(w.regime, w.side, w.agents, w.first, w.last, w.ends);
+  }
   return true;
 }();
 

@@ -44,20 +44,29 @@ constexpr std::int32_t Low32(std::int64_t v) noexcept {
 long double Sine(long double x) noexcept;
 long double Cosine(long double x) noexcept;
 
-// Which twelfth of the full turn the heading h (radians) points into:
-// 0 for [0, 30) degrees up to 11 for [330, 360). h times one radian as a
-// 128-bit fraction of a turn, modulo 2^128, is the exact direction with an
-// error below |h| * 2^-128 turns.
+// Headings as fractions of a turn: h times one radian as a 128-bit fraction
+// of a turn, modulo 2^128, is the exact direction with an error below
+// |h| * 2^-128 turns. The map is additive modulo 2^128, so a heading changed
+// by d has the turn HeadingTurn(h) + HeadingTurn(d), less TurnPerRadian << 32
+// where the 32-bit sum wrapped upwards (2^32 too small) and plus it where it
+// wrapped downwards: a walker can carry its turn along instead of reducing
+// its heading again at every step.
 __extension__ typedef unsigned __int128 UInt128;
 __extension__ typedef __int128 Int128;
-inline int HeadingSector(std::int32_t h) noexcept {
-  // floor(2^128 / (2*pi))
-  constexpr UInt128 TurnPerRadian =
-      (static_cast<UInt128>(0x28be60db9391054aULL) << 64) | 0x7f09d5f47d4d3770ULL;
-  const UInt128 turn = static_cast<UInt128>(static_cast<Int128>(h)) * TurnPerRadian;
+// floor(2^128 / (2*pi))
+inline constexpr UInt128 TurnPerRadian =
+    (static_cast<UInt128>(0x28be60db9391054aULL) << 64) | 0x7f09d5f47d4d3770ULL;
+constexpr UInt128 HeadingTurn(std::int32_t h) noexcept {
+  return static_cast<UInt128>(static_cast<Int128>(h)) * TurnPerRadian;
+}
+// Which twelfth of the full turn a turn (as from HeadingTurn) points into: 0
+// for [0, 30) degrees up to 11 for [330, 360).
+constexpr int TurnSector(UInt128 turn) noexcept {
   const auto top = static_cast<std::uint64_t>(turn >> 64);
   return static_cast<int>((static_cast<UInt128>(top) * 12u) >> 64);
 }
+// The twelfth of the full turn the heading h (radians) points into.
+constexpr int HeadingSector(std::int32_t h) noexcept { return TurnSector(HeadingTurn(h)); }
 
 // RoundHalfEven(Sine(h)) and RoundHalfEven(Cosine(h)) for an integer heading
 // h in radians, each -1, 0 or 1, read off the heading's sector instead of

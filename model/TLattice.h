@@ -11,6 +11,8 @@ namespace dla {
 
 class TLattice {
  public:
+  static constexpr std::size_t StatePadding = 3;
+
   // columns x rows cells, all open with State 0; both at least 1.
   TLattice(std::int32_t columns, std::int32_t rows);
 
@@ -32,7 +34,9 @@ class TLattice {
   std::int32_t NextRow(std::int32_t row) const noexcept { return row == rows_ - 1 ? 0 : row + 1; }
 
   // Registrations counted in each cell (TCell::State), saturating at
-  // 2^31 - 1; the step adds and clears them through these.
+  // 2^31 - 1; the step adds and clears them through these. StatePadding
+  // more counts follow the last cell, always 0, so that four counts can be
+  // read from any cell at once.
   std::int32_t* States() noexcept { return state_.data(); }
   const std::int32_t* States() const noexcept { return state_.data(); }
   // 0 open, 255 aggregated (TCell::Shade).
@@ -48,8 +52,18 @@ class TLattice {
     }
     return sum;
   }
+  // The Shades as one bit a cell (bit index % 64 of word index / 64 set for
+  // an aggregated cell): small enough to stay in the nearest cache on any
+  // lattice.
+  const std::uint64_t* AggregatedBits() const noexcept { return aggregated_.data(); }
+  static bool IsAggregated(const std::uint64_t* bits, std::size_t index) noexcept {
+    return ((bits[index / 64] >> (index % 64)) & 1u) != 0;
+  }
   // Shade 255: the cell at `index` is aggregated.
-  void Aggregate(std::size_t index) noexcept { shade_[index] = 255; }
+  void Aggregate(std::size_t index) noexcept {
+    shade_[index] = 255;
+    aggregated_[index / 64] |= std::uint64_t{1} << (index % 64);
+  }
   // Every cell open with State 0.
   void Clear() noexcept;
 
@@ -58,6 +72,7 @@ class TLattice {
   std::int32_t rows_;
   std::vector<std::int32_t> state_;
   std::vector<std::uint8_t> shade_;
+  std::vector<std::uint64_t> aggregated_;
 };
 
 }  // namespace dla

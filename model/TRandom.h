@@ -48,6 +48,21 @@ class TRandom {
     return Low32(units);
   }
 
+  // Between(-2, 2) + 2, the same draw: a walker's turn as 0 ... 5 (see
+  // TurnSlotOf).
+  constexpr std::int32_t TurnSlot() noexcept {
+    seed_ = NextSeed(seed_);
+    return TurnSlotOf(seed_);
+  }
+
+  // The turn slot of the draw that updated the seed to `seed`. The nearest
+  // integer to 5u - 2 is floor(5u + 1/2) - 2 except at the one tie, u = 1/2,
+  // which rounds to the even 2 (turn 0) instead of up.
+  static constexpr std::int32_t TurnSlotOf(std::uint32_t seed) noexcept {
+    const std::uint64_t half = 0x80000000u;
+    return static_cast<std::int32_t>(((std::uint64_t{seed} * 5u + half) >> 32) - (seed == half));
+  }
+
  private:
   std::uint32_t seed_;
 };

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -40,14 +39,18 @@ TWorld::TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight, SeedClock 
       fieldWidth_(3 * GridCount(CheckedSide(drawingWidth, drawingHeight, drawingWidth))),
       fieldHeight_(3 * GridCount(drawingHeight)),
       lattice_(fieldWidth_ / 3, fieldHeight_ / 3),
-      fresh_(lattice_.CellCount(), 0) {
+      free_(lattice_.Columns(), lattice_.Rows()),
+      freshEntry_(lattice_.CellCount(), 0) {
   ResetCells();
 }
 
 void TWorld::ResetCells() {
   random_.Reseed(clock_());
   lattice_.Clear();
-  registered_.clear();
+  // Nothing to add to cells that are cleared, nor to clear in them.
+  young_.clear();
+  old_.clear();
+  statesBehind_ = false;
   newAggregates_.clear();
   // Stuck agents may now stand in open cells.
   agentsUnsorted_ = true;
@@ -57,10 +60,11 @@ void TWorld::ResetCells() {
 
 void TWorld::CreateAgents(std::int32_t count) {
   if (count > 0) {
-    if (static_cast<std::int64_t>(agents_.size()) + count > Int32Max) {
+    if (static_cast<std::int64_t>(population_.size()) + count > Int32Max) {
       throw std::length_error("a population holds at most 2147483647 agents");
     }
-    agents_.resize(agents_.size() + static_cast<std::size_t>(count));
+    if (agentsBehind_) WriteBackFreeAgents();
+    population_.resize(population_.size() + static_cast<std::size_t>(count));
   }
   PlaceAgents();
 }
@@ -68,7 +72,9 @@ void TWorld::CreateAgents(std::int32_t count) {
 void TWorld::PlaceAgents() {
   random_.Reseed(clock_());
   placementSeed_ = random_.Seed();
-  for (TAgent& agent : agents_) {
+  // Placement keeps each agent's step vector.
+  if (agentsBehind_) WriteBackFreeAgents();
+  for (TAgent& agent : population_) {
     agent.SetX(3 * random_.UniformBelow(GridColumns()) + 2);
     agent.SetY(3 * random_.UniformBelow(GridRows()) + 2);
     agent.SetHeading(45 * random_.UniformBelow(8));
@@ -82,7 +88,8 @@ void TWorld::PlaceAgents() {
 
 void TWorld::NewSetup(std::int32_t count) {
   stepCount_ = 0;
-  std::vector<TAgent>().swap(agents_);
+  std::vector<TAgent>().swap(population_);
+  agentsBehind_ = false;
   ResetCells();
   CreateAgents(count);
 }
@@ -104,19 +111,68 @@ void TWorld::SetAgents(std::vector<TAgent> agents) {
   if (agents.size() > static_cast<std::size_t>(Int32Max)) {
     throw std::length_error("a population holds at most 2147483647 agents");
   }
-  agents_ = std::move(agents);
+  population_ = std::move(agents);
+  agentsBehind_ = false;
   agentsUnsorted_ = true;
 }
 
 std::int32_t TWorld::StuckAgents() const noexcept {
   return static_cast<std::int32_t>(
-      std::count_if(agents_.begin(), agents_.end(), [](const TAgent& a) { return a.Moving == 0; }));
+      std::count_if(population_.begin(), population_.end(), [](const TAgent& a) { return a.Moving == 0; }));
 }
 
-void TWorld::MovePass() {
+namespace {
+
+// The cell of a position that placement, the step or SetAgents allows: the
+// nearest integer to (v - 2) / 3.
+inline std::size_t CellOf(std::int32_t x, std::int32_t y, std::size_t columns) noexcept {
+  return static_cast<std::size_t>((y - 1) / 3) * columns + static_cast<std::size_t>((x - 1) / 3);
+}
+
+// A registration: one more, saturating.
+inline void Count(std::int32_t& state) noexcept { state += state != Int32Max; }
+
+}  // namespace
+
+void TWorld::WriteBackFreeAgents() const noexcept {
+  const std::uint32_t* const indexes = free_.Indexes();
+  for (std::size_t j = 0; j < free_.Count(); ++j) free_.WriteTo(j, population_[indexes[j]]);
+  agentsBehind_ = false;
+}
+
+void TWorld::CatchUpStates() const noexcept {
+  std::int32_t* const states = lattice_.States();
+  for (TStuckCell& stuck : old_) {
+    std::int32_t& state = states[stuck.cell];
+    const std::int64_t added = std::int64_t{stuck.agents} * (stepCount_ - stuck.since);
+    state = static_cast<std::int32_t>(std::min<std::int64_t>(state + added, Int32Max));
+    stuck.since = stepCount_;
+  }
+  statesBehind_ = false;
+}
+
+void TWorld::ClearLastRegistrations() {
+  std::int32_t* const states = lattice_.States();
+  const std::uint8_t* const shades = lattice_.Shades();
+  // Whoever counted there: the stuck agents may stand in open cells.
+  const std::uint32_t* const freeCells = free_.Cells();
+  for (std::size_t j = 0; j < free_.Count(); ++j) {
+    if (shades[freeCells[j]] == 0) states[freeCells[j]] = 0;
+  }
+  for (const std::vector<TStuckCell>* stuckCells : {&young_, &old_}) {
+    for (const TStuckCell& stuck : *stuckCells) {
+      if (shades[stuck.cell] == 0) states[stuck.cell] = 0;
+    }
+  }
+}
+
+void TWorld::StepEveryone(std::uint16_t threshold) {
+  std::int32_t* const states = lattice_.States();
+  const std::uint8_t* const shades = lattice_.Shades();
+  const auto columns = static_cast<std::size_t>(GridColumns());
   TRandom draws = random_;
-  for (const std::uint32_t k : free_) {
-    TAgent& agent = agents_[k];
+  for (TAgent& agent : population_) {
+    if (agent.Moving != 1) continue;
     agent.ChangeHeading(2, draws);
     agent.SetX(agent.X + 3 * agent.DX);
     agent.SetY(agent.Y + 3 * agent.DY);
@@ -126,137 +182,164 @@ void TWorld::MovePass() {
     if (agent.Y > fieldHeight_) agent.SetY(1);
   }
   random_ = draws;
-}
 
-template <bool Everyone>
-void TWorld::RegisterPass() {
-  const std::size_t count = Everyone ? agents_.size() : free_.size();
-  registered_.resize(agents_.size());
-  const TAgent* const agents = agents_.data();
-  const std::uint32_t* const free = free_.data();
-  std::int32_t* const states = lattice_.States();
-  std::uint32_t* const registered = registered_.data();
-  const auto columns = static_cast<std::size_t>(GridColumns());
-  const auto agentAt = [&](std::size_t i) -> std::size_t {
-    if constexpr (Everyone) {
-      return i;
-    } else {
-      return free[i];
-    }
-  };
-  // Cells lie all over the lattice; asking for those of a few agents ahead
-  // keeps several memory reads in flight.
-  constexpr std::size_t Ahead = 12;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i + Ahead < count) {
-      const TAgent& next = agents[agentAt(i + Ahead)];
-      __builtin_prefetch(states + static_cast<std::size_t>((next.Y - 1) / 3) * columns +
-                             static_cast<std::size_t>((next.X - 1) / 3), 1);
-    }
-    const std::size_t k = agentAt(i);
-    const TAgent& agent = agents[k];
-    // Nearest integer to (X - 2) / 3 for every position that placement, the
-    // step and SetAgents allow.
-    const std::size_t index = static_cast<std::size_t>((agent.Y - 1) / 3) * columns +
-                              static_cast<std::size_t>((agent.X - 1) / 3);
-    states[index] += states[index] != Int32Max;
-    registered[k] = static_cast<std::uint32_t>(index);
+  registered_.resize(population_.size());
+  for (std::size_t k = 0; k < population_.size(); ++k) {
+    const std::size_t index = CellOf(population_[k].X, population_[k].Y, columns);
+    Count(states[index]);
+    registered_[k] = static_cast<std::uint32_t>(index);
   }
-  if constexpr (!Everyone) {
-    // The stuck agents' registrations: each adds one to its cell, in any
-    // order, as the counts saturate alike.
-    for (const std::uint32_t index : stuckCells_) states[index] += states[index] != Int32Max;
-  }
-}
 
-void TWorld::AggregationPass(std::uint16_t threshold, const std::vector<std::uint32_t>& visited) {
-  // Visits the agents that can stand in an open cell, so every cell that
-  // can aggregate; a cell with several is tested again with the same
-  // result. The first agent of a cell in list order tests it, so the later
-  // ones find it fresh.
-  const std::uint8_t* const shades = lattice_.Shades();
-  for (const std::uint32_t k : visited) {
+  // Every agent tests its cell; a cell with several is tested again with the
+  // same result. The first agent of a cell in list order tests it, so the
+  // later ones find it fresh.
+  for (std::size_t k = 0; k < population_.size(); ++k) {
     const std::uint32_t index = registered_[k];
-    TAgent& agent = agents_[k];
+    TAgent& agent = population_[k];
     if (shades[index] != 0) {
-      if (fresh_[index] != 0) {
-        agent.Moving = 0;
-        stuckCells_.push_back(index);
-      }
+      if (freshEntry_[index] != 0) agent.Moving = 0;
       continue;
     }
     if (threshold < lattice_.BlockSum((agent.X - 1) / 3, (agent.Y - 1) / 3)) {
       lattice_.Aggregate(index);
-      fresh_[index] = 1;
+      freshEntry_[index] = 1;
       newAggregates_.push_back(index);
       agent.Moving = 0;
-      stuckCells_.push_back(index);
       ++aggregatedCells_;
     }
   }
-  for (const std::uint32_t index : newAggregates_) fresh_[index] = 0;
+  for (const std::uint32_t index : newAggregates_) freshEntry_[index] = 0;
 }
 
 void TWorld::SortOutAgents() {
-  free_.clear();
-  stuckCells_.clear();
+  free_.Clear();
+  young_.clear();
+  old_.clear();
   settled_ = true;
-  for (std::size_t k = 0; k < agents_.size(); ++k) {
-    if (agents_[k].Moving == 1) {
-      free_.push_back(static_cast<std::uint32_t>(k));
-    } else if (k < registered_.size()) {
-      stuckCells_.push_back(registered_[k]);
-      settled_ = settled_ && lattice_.Shades()[registered_[k]] != 0;
-    } else {
-      settled_ = false;
+  const auto columns = static_cast<std::size_t>(GridColumns());
+  for (std::size_t k = 0; k < population_.size(); ++k) {
+    const TAgent& agent = population_[k];
+    const auto index = static_cast<std::uint32_t>(CellOf(agent.X, agent.Y, columns));
+    if (agent.Moving == 1) {
+      free_.Add(static_cast<std::uint32_t>(k), agent, index);
+      continue;
+    }
+    std::uint32_t& entry = freshEntry_[index];
+    if (entry == 0) {
+      young_.push_back({index, 0, stepCount_ + 1});
+      entry = static_cast<std::uint32_t>(young_.size());
+    }
+    ++young_[entry - 1].agents;
+    settled_ = settled_ && lattice_.Shades()[index] != 0;
+  }
+  for (const TStuckCell& stuck : young_) freshEntry_[stuck.cell] = 0;
+}
+
+void TWorld::RegisterFree(std::uint16_t threshold) {
+  if (threshold >= lowestOld_ && !old_.empty()) {
+    // A higher threshold than the old cells were sorted by: those not above
+    // it are counted every step again.
+    CatchUpStates();
+    lowestOld_ = Int32Max;
+    std::erase_if(old_, [&](const TStuckCell& stuck) {
+      const std::int32_t state = lattice_.States()[stuck.cell];
+      if (state > threshold) {
+        lowestOld_ = std::min<std::int64_t>(lowestOld_, state);
+        return false;
+      }
+      young_.push_back(stuck);
+      return true;
+    });
+  }
+  std::int32_t* const states = lattice_.States();
+  const std::uint32_t* const cells = free_.Cells();
+  const std::size_t count = free_.Count();
+#pragma GCC unroll 4
+  for (std::size_t j = 0; j < count; ++j) Count(states[cells[j]]);
+  // The young cells' stuck agents' registrations, a cell at a time:
+  // saturating counts come out alike in any order. A cell whose State now
+  // exceeds the threshold leaves the rest to CatchUpStates.
+  const std::int32_t step = stepCount_ + 1;
+  std::erase_if(young_, [&](TStuckCell& stuck) {
+    std::int32_t& state = states[stuck.cell];
+    state = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{state} + stuck.agents, Int32Max));
+    if (state <= threshold) return false;
+    stuck.since = step;
+    old_.push_back(stuck);
+    lowestOld_ = old_.size() == 1 ? state : std::min<std::int64_t>(lowestOld_, state);
+    return true;
+  });
+  statesBehind_ = !old_.empty();
+}
+
+void TWorld::TestFree(std::uint16_t threshold) {
+  const std::uint8_t* const shades = lattice_.Shades();
+  const std::uint32_t* const cells = free_.Cells();
+  // Only the agents in crowded blocks can stop; the rest keep moving.
+  const std::size_t crowded = free_.ListCrowded(lattice_.States(), threshold, crowded_);
+  stopped_.clear();
+  for (std::size_t i = 0; i < crowded; ++i) {
+    const std::uint32_t j = crowded_[i] & ~TFreeAgents::SumOverThreshold;
+    const bool over = (crowded_[i] & TFreeAgents::SumOverThreshold) != 0;
+    const std::uint32_t index = cells[j];
+    if (shades[index] != 0) {
+      // Aggregated before this step, or in it by an agent earlier in the
+      // list: only the latter stops the agent.
+      if (const std::uint32_t entry = freshEntry_[index]; entry != 0) {
+        ++young_[entry - 1].agents;
+        stopped_.push_back(j);
+      }
+      continue;
+    }
+    if (over || threshold < lattice_.BlockSum(free_.Column(j), free_.Row(j))) {
+      lattice_.Aggregate(index);
+      newAggregates_.push_back(index);
+      young_.push_back({index, 1, stepCount_ + 1});
+      freshEntry_[index] = static_cast<std::uint32_t>(young_.size());
+      ++aggregatedCells_;
+      stopped_.push_back(j);
     }
   }
+  for (const std::uint32_t index : newAggregates_) freshEntry_[index] = 0;
+  if (stopped_.empty()) return;
+  // The stopped agents never move again: their entries are final.
+  const std::uint32_t* const indexes = free_.Indexes();
+  for (const std::uint32_t j : stopped_) {
+    TAgent& agent = population_[indexes[j]];
+    free_.WriteTo(j, agent);
+    agent.Moving = 0;
+  }
+  free_.Remove(stopped_);
 }
 
 StepResult TWorld::RunStep(std::uint16_t threshold) {
   if (stepCount_ == Int32Max) {
     throw std::overflow_error("the run has reached the last step that can be counted (2147483647)");
   }
-  // Counting every agent's registration one by one is needed only when the
-  // agents may not be as the last step left them.
-  const bool everyone = agentsUnsorted_ || !settled_;
-  agentsUnsorted_ = false;
-
-  // Reset pass: only the open cells registered in last step hold a State;
-  // only free agents stand in open cells, unless the agents are unsorted.
-  std::int32_t* const states = lattice_.States();
-  const std::uint8_t* const shades = lattice_.Shades();
-  if (everyone) {
-    for (const std::uint32_t index : registered_) {
-      if (shades[index] == 0) states[index] = 0;
-    }
-  } else {
-    for (const std::uint32_t k : free_) {
-      const std::uint32_t index = registered_[k];
-      if (shades[index] == 0) states[index] = 0;
+  newAggregates_.clear();
+  if (agentsUnsorted_ || !settled_) {
+    // The agents may not be as the last step left them, or some stuck one
+    // stands in an open cell: the cells registered in are cleared for all
+    // of them, the agents sorted out again where they stand.
+    if (agentsBehind_) WriteBackFreeAgents();
+    if (statesBehind_) CatchUpStates();
+    ClearLastRegistrations();
+    if (agentsUnsorted_) {
+      agentsUnsorted_ = false;
+      SortOutAgents();
     }
   }
-  newAggregates_.clear();
-
-  // Agent pass, in two sweeps in list order: every free agent turns and
-  // moves, then every agent registers in its cell.
-  if (everyone) SortOutAgents();
-  const auto freeAgents = static_cast<std::int32_t>(free_.size());
-  MovePass();
-  if (everyone) {
-    RegisterPass<true>();
-    everyone_.resize(agents_.size());
-    std::iota(everyone_.begin(), everyone_.end(), 0u);
-    stuckCells_.clear();
-    AggregationPass(threshold, everyone_);
+  const auto freeAgents = static_cast<std::int32_t>(free_.Count());
+  if (!settled_) {
+    // A stuck agent in an open cell counts and may aggregate it like a free
+    // one: every agent is visited one by one.
+    StepEveryone(threshold);
     SortOutAgents();
   } else {
-    RegisterPass<false>();
-    const std::size_t stuckBefore = stuckCells_.size();
-    AggregationPass(threshold, free_);
-    if (stuckCells_.size() != stuckBefore) {
-      std::erase_if(free_, [this](std::uint32_t k) { return agents_[k].Moving != 1; });
-    }
+    free_.Move(random_, lattice_.States(), lattice_.AggregatedBits());
+    agentsBehind_ = freeAgents > 0;
+    RegisterFree(threshold);
+    TestFree(threshold);
   }
   ++stepCount_;
   lastChange_ = TChange::Stepped;

@@ -9,21 +9,29 @@
 // registered, then every cell tested), and leaves what Render needs to draw
 // the literal step's picture. It is fast because it relies on these
 // invariants:
-//  1. Moves and registrations run as two sweeps over the agents: a move reads
-//     nothing that a registration writes. The move pass draws from a copy of
-//     the random source kept in a register and stored back at its end.
+//  1. Moves and registrations run as separate sweeps over the agents: a move
+//     reads nothing that a registration writes. The free agents move from
+//     arrays of their own (TFreeAgents), eight at a time where the processor
+//     allows, lane i taking the i-th draw, so the draws keep list order.
 //  2. An open cell's State is non-zero only if an agent registered in it in
-//     the last step, so clearing the cells registered in clears them all;
-//     only those cells can aggregate, so only they are tested.
+//     the last step, so clearing the cells registered in clears them all
+//     (each free agent clears its last cell as it moves); only those cells
+//     can aggregate, and only where their 3 x 3 block exceeds the threshold,
+//     so only the agents of such blocks are tested one by one.
 //     NeighbourSum is not kept: it is the sum of the States round a cell.
 //  3. Agents stop only where their cell aggregates and never move again, so
 //     while every stuck agent stands in an aggregated cell ("settled"), a
 //     step visits only the free agents and adds one registration per stuck
-//     agent to its cell (States saturate alike in any order). Placement,
-//     ResetCells and SetAgents make the next step visit every agent and sort
-//     them out again.
+//     agent to its cell (States saturate alike in any order), a cell at a
+//     time; to a cell whose State already exceeds the threshold only when
+//     someone reads the States, as any block that holds it exceeds the
+//     threshold anyway. Placement, ResetCells and SetAgents make the next
+//     step sort the agents out again where they stand.
 //  4. Which cells aggregate depends only on the States fixed by the
-//     registrations, so the order they are tested in does not show.
+//     registrations, so every block can be summed before any is tested and
+//     the order they are tested in does not show.
+//  5. The list of agents is written back from the free agents' arrays when
+//     someone reads it (Agents()); an agent that stops is written at once.
 // To change a rule: change the literal step in the tests first, then the
 // fast step, and run the bit-for-bit comparison and the pinned digests; a
 // rule that breaks an invariant above must also change the bookkeeping that
@@ -36,6 +44,7 @@
 
 #include "Random.h"
 #include "StepResult.h"
+#include "TFreeAgents.h"
 #include "TLattice.h"
 #include "TRandom.h"
 #include "agenten.h"
@@ -93,8 +102,13 @@ class TWorld {
   // Replaces the random source's state; the next draw follows from `seed`.
   void Reseed(std::uint32_t seed) noexcept { random_.Reseed(seed); }
 
-  // The population, in list order; an agent's position is its index.
-  const std::vector<TAgent>& Agents() const noexcept { return agents_; }
+  // The population, in list order; an agent's position is its index. The
+  // step keeps the free agents elsewhere and writes them back here when
+  // someone reads them, so two threads must not read one world at once.
+  const std::vector<TAgent>& Agents() const noexcept {
+    if (agentsBehind_) WriteBackFreeAgents();
+    return population_;
+  }
   // Replaces the population between steps (tests place agents by hand this
   // way); the next step sorts the agents out as after a placement. Throws
   // std::out_of_range, changing nothing, for an agent whose position maps
@@ -105,8 +119,12 @@ class TWorld {
 
   // Every cell's State (registrations counted, saturating at 2^31 - 1) and
   // Shade (0 open, 255 aggregated), row by row: index row * GridColumns() +
-  // column.
-  const std::int32_t* States() const noexcept { return lattice_.States(); }
+  // column. The step may leave some States to be brought up to date when
+  // they are read, as the agents above.
+  const std::int32_t* States() const noexcept {
+    if (statesBehind_) CatchUpStates();
+    return lattice_.States();
+  }
   const std::uint8_t* Shades() const noexcept { return lattice_.Shades(); }
   // The cells (indexes as above) that aggregated in the last step, in the
   // order their first agent in list order came to them; empty after a setup.
@@ -143,16 +161,30 @@ class TWorld {
   std::int32_t StuckAgents() const noexcept;
 
  private:
-  void MovePass();
-  // Registers the agents of one sweep: every agent, or only the free ones
-  // (the stuck ones then counted cell by cell).
-  template <bool Everyone>
-  void RegisterPass();
-  // Tests the cells of the agents listed (indexes), stops the agents of
-  // those that aggregate and lists their cells in stuckCells_.
-  void AggregationPass(std::uint16_t threshold, const std::vector<std::uint32_t>& visited);
-  // free_, stuckCells_ and settled_ from the agents as they stand.
+  // A walker that stands in an aggregated cell registers there once a step
+  // for ever: `agents` of them in `cell`, whose State counts their
+  // registrations up to step `since`.
+  struct TStuckCell {
+    std::uint32_t cell;
+    std::int32_t agents;
+    std::int32_t since;
+  };
+
+  // Clears the open cells registered in during the last step.
+  void ClearLastRegistrations();
+  // The step that visits every agent one by one, in list order.
+  void StepEveryone(std::uint16_t threshold);
+  // The steps of a settled world: the free agents move (free_), register
+  // and test their cells; the stuck agents' registrations are added cell by
+  // cell.
+  void RegisterFree(std::uint16_t threshold);
+  void TestFree(std::uint16_t threshold);
+  // free_, young_ and settled_ from the agents where they stand.
   void SortOutAgents();
+  // population_'s free agents from free_.
+  void WriteBackFreeAgents() const noexcept;
+  // The stuck agents' registrations that old_ holds back, added.
+  void CatchUpStates() const noexcept;
 
   SeedClock clock_;
   TRandom random_;
@@ -161,27 +193,45 @@ class TWorld {
   std::int32_t fieldWidth_;
   std::int32_t fieldHeight_;
   std::int32_t stepCount_ = 0;
-  std::vector<TAgent> agents_;
-  TLattice lattice_;
-  // The cell each agent registered in during the last step, by agent index:
-  // the cells whose States the next step clears.
-  std::vector<std::uint32_t> registered_;
-  // Indexes of the free agents (Moving 1), in list order.
-  std::vector<std::uint32_t> free_;
-  // The cell of every other agent, each once per agent: while settled_,
-  // these are all aggregated and each gains one registration per step,
-  // which the step adds without visiting the agents.
-  std::vector<std::uint32_t> stuckCells_;
+  // The list of agents. Its free agents are behind (agentsBehind_) after a
+  // step that moved them in free_; the stuck ones are always up to date.
+  // Code here reads it through Agents() or after WriteBackFreeAgents().
+  mutable std::vector<TAgent> population_;
+  mutable bool agentsBehind_ = false;
+  // Its States are behind where statesBehind_: code here reads them through
+  // States() or after CatchUpStates().
+  mutable TLattice lattice_;
+  // The free agents (Moving 1) in list order, with the cells they registered
+  // in during the last step, whose States the next step clears.
+  TFreeAgents free_;
+  // The cells that the other agents registered in during the last step,
+  // each cell once. While settled_, all of them are aggregated, so their
+  // States are never cleared and each gains its agents' registrations every
+  // step without a visit to the agents: added every step to the cells of
+  // young_, whose States may not exceed the threshold yet, and only when
+  // someone reads the States (statesBehind_) to those of old_, whose States
+  // already exceed it (they exceeded lowestOld_ - 1 when they came there),
+  // so that every block that holds one exceeds it too, whatever is added.
+  std::vector<TStuckCell> young_;
+  mutable std::vector<TStuckCell> old_;
+  std::int64_t lowestOld_ = 0;
+  mutable bool statesBehind_ = false;
   bool settled_ = true;
   // Set by placement, by reopening the cells and by SetAgents: the next
   // step visits every agent and sorts them out again.
   bool agentsUnsorted_ = false;
-  // 0, 1, 2, ...: every agent, for a step that visits them all.
-  std::vector<std::uint32_t> everyone_;
-  // Cells aggregated in the last step, marked in fresh_ (1) while the
-  // aggregation pass stops their agents.
+  // The cell of every agent, by index, in a step that visits them all.
+  std::vector<std::uint32_t> registered_;
+  // Slots of free_ whose agents may stop in this step's test, and those
+  // that it stopped.
+  std::vector<std::uint32_t> crowded_;
+  std::vector<std::uint32_t> stopped_;
+  // Cells aggregated in the last step.
   std::vector<std::uint32_t> newAggregates_;
-  std::vector<std::uint8_t> fresh_;
+  // By cell: non-zero while the cell is one of newAggregates_ and the step
+  // stops its agents (1 + the cell's place in young_ in the steps that visit
+  // the free agents only), or while SortOutAgents groups the stuck agents.
+  std::vector<std::uint32_t> freshEntry_;
   TChange lastChange_ = TChange::CellsReset;
   std::uint32_t placementSeed_ = 0;
   std::int32_t aggregatedCells_ = 0;

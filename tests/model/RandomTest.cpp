@@ -62,6 +62,41 @@ TEST(Random, UniformBelowTakesTheTopBits) {
   }
 }
 
+TEST(Random, TurnSlotIsTheStepsDraw) {
+  // Every seed where the turn changes (u = 1/10, 3/10, ... 9/10), the tie
+  // u = 1/2 and its neighbours, the ends, and a long sample.
+  std::vector<std::uint32_t> nexts = {0u, 1u, 0xFFFFFFFFu};
+  for (std::uint64_t j = 1; j <= 5; ++j) {
+    const std::uint64_t edge = ((2 * j - 1) * 0x80000000ull + 4) / 5;  // ceil
+    for (std::uint64_t d = edge - 2; d <= edge + 2; ++d) nexts.push_back(static_cast<std::uint32_t>(d));
+  }
+  for (std::uint32_t d = 0x7FFFFFFEu; d <= 0x80000002u; ++d) nexts.push_back(d);
+  std::uint32_t s = 5;
+  for (int i = 0; i < 100000; ++i) nexts.push_back(s = NextSeed(s) * 2654435761u);
+  for (const std::uint32_t next : nexts) {
+    TRandom slot(test::SeedBefore(next)), between(test::SeedBefore(next));
+    ASSERT_EQ(slot.TurnSlot(), between.Between(-2, 2) + 2) << next;
+    ASSERT_EQ(slot.Seed(), next);
+  }
+}
+
+TEST(Random, HeadingTurnsAddUpModulo2To128) {
+  // A heading changed by d, with and without wrapping past the 32-bit range.
+  const struct {
+    std::int32_t h, d;
+    int wraps;  // +1: the sum wrapped upwards, -1 downwards
+  } cases[] = {{0, 0, 0},           {90, -90, 0},           {-7, 135, 0},
+               {849830593, 45, 0},  {2147483610, 45, 1},    {2147483647, 1, 1},
+               {-2147483641, -90, -1}, {-2147483647 - 1, -1, -1}, {2147483647, -2147483647 - 1, 0}};
+  for (const auto& c : cases) {
+    const auto sum =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(c.h) + static_cast<std::uint32_t>(c.d));
+    const UInt128 wrap = static_cast<UInt128>(static_cast<Int128>(c.wraps)) * (TurnPerRadian << 32);
+    const UInt128 carried = HeadingTurn(c.h) + HeadingTurn(c.d) - wrap;
+    EXPECT_TRUE(HeadingTurn(sum) == carried) << c.h << " + " << c.d;
+  }
+}
+
 TEST(Random, RoundHalfEven) {
   const struct {
     long double x;

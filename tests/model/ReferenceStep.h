@@ -24,6 +24,8 @@ class ReferenceWorld {
   ReferenceWorld(std::int32_t width, std::int32_t height, std::uint32_t seed, std::int32_t agents);
 
   StepResult RunStep(std::uint16_t threshold);
+  // The next draw follows from `seed`.
+  void Reseed(std::uint32_t seed) { random_.Reseed(seed); }
 
   std::int32_t Columns;
   std::int32_t Rows;

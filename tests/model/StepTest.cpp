@@ -210,7 +210,50 @@ struct LiteralCase {
   std::int32_t steps;  // the last step compared
   bool ends;           // whether the run ends there
   bool wideDot = false;  // agent 3 drawn with radius 3, past its cell
+  // Agents, cells and pixels looked at only every lookEvery steps and at the
+  // last, so that whatever the world puts off piles up in between.
+  std::int32_t lookEvery = 1;
+  // Not 0: agent k starts with heading headingsFrom + 45 * (k % 64),
+  // wrapping, so that headings wrap past the 32-bit range (both ways, as
+  // they wander).
+  std::int32_t headingsFrom = 0;
+  // From step laterFrom on, the threshold is laterThreshold.
+  std::int32_t laterFrom = 0;
+  std::uint16_t laterThreshold = 0;
 };
+
+// Agents, cells and every pixel of the two worlds alike.
+testing::AssertionResult SameWorlds(const test::ReferenceWorld& reference, const TWorld& world) {
+  const std::vector<TAgent>& agents = world.Agents();
+  for (std::size_t k = 0; k < agents.size(); ++k) {
+    const TAgent& a = agents[k];
+    const TAgent& b = reference.Agents[k];
+    if (!(a.X == b.X && a.Y == b.Y && a.Moving == b.Moving && a.Heading == b.Heading && a.DX == b.DX &&
+          a.DY == b.DY)) {
+      return testing::AssertionFailure() << "agent " << k;
+    }
+  }
+  const CellGrid cells(world);
+  for (std::int32_t r = 0; r < world.GridRows(); ++r) {
+    for (std::int32_t col = 0; col < world.GridColumns(); ++col) {
+      const test::CellView a = cells[col][r];
+      const TCell& b = reference.Cells[col][r];
+      if (!(a.Shade == b.Shade && a.State() == b.State() && a.NeighbourSum == b.NeighbourSum &&
+            std::ranges::equal(a.AgentIndexes, b.AgentIndexes))) {
+        return testing::AssertionFailure() << "cell " << col << "," << r;
+      }
+    }
+  }
+  const TCanvas picture = Picture(world);
+  for (std::int32_t y = 0; y < picture.Height(); ++y) {
+    for (std::int32_t x = 0; x < picture.Width(); ++x) {
+      if (picture.Pixel(x, y) != reference.Canvas.Pixel(x, y)) {
+        return testing::AssertionFailure() << "pixel " << x << "," << y;
+      }
+    }
+  }
+  return testing::AssertionSuccess();
+}
 
 class LiteralStep : public testing::TestWithParam<LiteralCase> {};
 
@@ -219,43 +262,26 @@ TEST_P(LiteralStep, MatchesBitForBit) {
   test::ReferenceWorld reference(c.width, c.height, c.seed, c.agents);
   TWorld world(c.width, c.height, FixedSeed(c.seed));
   world.CreateAgents(c.agents);
-  if (c.wideDot) {
+  if (c.wideDot || c.headingsFrom != 0) {
     std::vector<TAgent> agents = world.Agents();
-    agents[3].SetRadius(3);
+    if (c.wideDot) agents[3].SetRadius(3);
+    for (std::size_t k = 0; c.headingsFrom != 0 && k < agents.size(); ++k) {
+      agents[k].SetHeading(
+          static_cast<std::int32_t>(static_cast<std::uint32_t>(c.headingsFrom) + 45u * (k % 64)));
+    }
     world.SetAgents(agents);
-    reference.Agents[3].SetRadius(3);
+    reference.Agents = agents;
   }
-  TCanvas picture(c.width, c.height);
   StepResult actual;
   do {
-    const StepResult expected = reference.RunStep(c.threshold);
-    actual = world.RunStep(c.threshold);
+    const std::uint16_t threshold =
+        c.laterFrom != 0 && world.StepCount() + 1 >= c.laterFrom ? c.laterThreshold : c.threshold;
+    const StepResult expected = reference.RunStep(threshold);
+    actual = world.RunStep(threshold);
     ASSERT_TRUE(actual.FreeAgents == expected.FreeAgents && actual.AnyFree == expected.AnyFree &&
                 actual.StepNumber == expected.StepNumber) << "step " << actual.StepNumber;
-    const std::vector<TAgent>& agents = world.Agents();
-    for (std::size_t k = 0; k < agents.size(); ++k) {
-      const TAgent& a = agents[k];
-      const TAgent& b = reference.Agents[k];
-      ASSERT_TRUE(a.X == b.X && a.Y == b.Y && a.Moving == b.Moving && a.Heading == b.Heading &&
-                  a.DX == b.DX && a.DY == b.DY)
-          << "agent " << k << " step " << actual.StepNumber;
-    }
-    const CellGrid cells(world);
-    for (std::int32_t r = 0; r < world.GridRows(); ++r) {
-      for (std::int32_t col = 0; col < world.GridColumns(); ++col) {
-        const test::CellView a = cells[col][r];
-        const TCell& b = reference.Cells[col][r];
-        ASSERT_TRUE(a.Shade == b.Shade && a.State() == b.State() && a.NeighbourSum == b.NeighbourSum &&
-                    std::ranges::equal(a.AgentIndexes, b.AgentIndexes))
-            << "cell " << col << "," << r << " step " << actual.StepNumber;
-      }
-    }
-    Render(world, picture);
-    for (std::int32_t y = 0; y < c.height; ++y) {
-      for (std::int32_t x = 0; x < c.width; ++x) {
-        ASSERT_EQ(picture.Pixel(x, y), reference.Canvas.Pixel(x, y))
-            << "pixel " << x << "," << y << " step " << actual.StepNumber;
-      }
+    if (actual.StepNumber % c.lookEvery == 0 || !actual.AnyFree || actual.StepNumber == c.steps) {
+      ASSERT_TRUE(SameWorlds(reference, world)) << "step " << actual.StepNumber;
     }
   } while (actual.AnyFree && actual.StepNumber < c.steps);
   EXPECT_EQ(actual.StepNumber, c.steps);
@@ -291,8 +317,42 @@ INSTANTIATE_TEST_SUITE_P(
                     LiteralCase{"ThresholdNeverReached", 30, 30, 100, 65535, 2, 100, false},
                     LiteralCase{"NoAgents", 404, 404, 0, 6, 0, 1, true},
                     LiteralCase{"Strip", 100, 40, 400, 8, 4242, 17, true},
-                    LiteralCase{"WideDot", 60, 60, 50, 6, 21, 40, false, true}),
+                    LiteralCase{"WideDot", 60, 60, 50, 6, 21, 40, false, true},
+                    LiteralCase{.name = "SeldomLookedAt", .width = 200, .height = 200, .agents = 700,
+                                .threshold = 6, .seed = 77, .steps = 281, .ends = true, .lookEvery = 37},
+                    LiteralCase{.name = "ThresholdRaised", .width = 150, .height = 100, .agents = 250,
+                                .threshold = 4, .seed = 9, .steps = 168, .ends = true, .lookEvery = 5,
+                                .laterFrom = 20, .laterThreshold = 12},
+                    LiteralCase{.name = "HeadingsWrap", .width = 121, .height = 121, .agents = 131,
+                                .threshold = 65535, .seed = 3, .steps = 300, .ends = false,
+                                .headingsFrom = 2147483647 - 45 * 70}),
     [](const testing::TestParamInfo<LiteralCase>& info) { return std::string(info.param.name); });
+
+// Every agent, in the groups the fast step moves together and in the rest,
+// takes its own draw, including the draws where the turn changes and the tie
+// at u = 1/2.
+TEST(Step, EveryAgentTakesItsOwnDrawAtTheEdges) {
+  const std::uint32_t draws[] = {0u,          429496729u,  429496730u,  1288490188u, 1288490189u,
+                                 0x80000000u, 0x80000001u, 3006477107u, 3006477108u, 3865470566u,
+                                 3865470567u, 0xFFFFFFFFu};
+  for (const std::uint32_t draw : draws) {
+    for (const std::uint32_t agent : {0u, 5u, 7u, 8u, 18u}) {
+      test::ReferenceWorld reference(60, 60, 5, 19);
+      TWorld world(60, 60, FixedSeed(5));
+      world.CreateAgents(19);
+      reference.RunStep(65535);
+      world.RunStep(65535);
+      // The second step's draw for `agent` is `draw`.
+      std::uint32_t seed = draw;
+      for (std::uint32_t i = 0; i <= agent; ++i) seed = SeedBefore(seed);
+      reference.Reseed(seed);
+      world.Reseed(seed);
+      reference.RunStep(65535);
+      world.RunStep(65535);
+      ASSERT_TRUE(SameWorlds(reference, world)) << "draw " << draw << " for agent " << agent;
+    }
+  }
+}
 
 // Whole runs pinned by digests (FNV-1a 64) of the free-agents series and the
 // final picture, produced once by the literal step. A fault that the fast and

@@ -1,0 +1,103 @@
+// The free agents of a world, in list order, as the step wants them: one
+// array per value (structure of arrays), so that eight agents turn and move
+// at once where the processor has AVX2 (checked at run time; a build with
+// DLA_SCALAR_STEP defined never uses it), one at a time otherwise, with the
+// same result to the bit.
+//
+// Slot j holds the j-th free agent in list order: its index in the world's
+// list, Heading, position and the cell it registered in. A position is kept
+// as 2 * cell column + (X - 1) % 3 (likewise Y), which holds every position
+// that placement, the step and SetAgents allow for a free agent (X = 3c + 1
+// or 3c + 2, 0 <= c < columns) and turns the wrap into a comparison of
+// cell columns: X = 3 * (p / 2) + 1 + p % 2.
+//
+// The heading's direction is carried as w, twelfths of a turn in units of
+// 2^-58 (one unit is 16/3 units of 2^-64 turns), so that its sector, the
+// twelfth it points into, is w >> 58. w is set from HeadingTurn(Heading)
+// whenever the heading is set or wraps, less than 7.4 units of 2^-64 turns
+// from the exact direction, and each turn of 45 * k radians adds that turn
+// rounded to a unit, 2.7 units of 2^-64 turns at most. The step vector read
+// off w is right as long as no direction where a rounded sine or cosine
+// changes lies within that error (at the multiples of 90 degrees neither
+// changes). The nearest heading to such a direction is 849830593, 4.38e8
+// units of 2^-64 turns away (found by going through all 2^32 headings:
+// bench/SectorMargin.cpp), so w is set again from the heading every 2^20
+// moves, when the error is below 2.8e6 units.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "TRandom.h"
+#include "agenten.h"
+
+namespace dla {
+
+class TFreeAgents {
+ public:
+  static constexpr std::uint32_t SumOverThreshold = 0x80000000u;
+
+  // The lattice the agents walk on: columns x rows cells, both >= 1.
+  TFreeAgents(std::int32_t columns, std::int32_t rows) noexcept : columns_(columns), rows_(rows) {}
+
+  std::size_t Count() const noexcept { return index_.size(); }
+  void Clear() noexcept;
+  // Appends the agent at `index` of the list, free and standing where a free
+  // agent may (see TWorld::SetAgents), registered last in `cell`.
+  void Add(std::uint32_t index, const TAgent& agent, std::uint32_t cell);
+
+  // Every agent, in slot order, first clears the cell it registered in last
+  // (its State set to 0 unless the cell is aggregated, as TLattice's
+  // AggregatedBits tell), then draws once
+  // from `random`, turns by 45 * (Between(-2, 2)) radians, moves a cell
+  // along its new step vector, wraps round the torus and notes its new cell.
+  void Move(TRandom& random, std::int32_t* states, const std::uint64_t* aggregated);
+
+  // By slot: the agent's index in the world's list and its cell.
+  const std::uint32_t* Indexes() const noexcept { return index_.data(); }
+  const std::uint32_t* Cells() const noexcept { return cell_.data(); }
+  std::int32_t Column(std::size_t slot) const noexcept { return column_[slot] >> 1; }
+  std::int32_t Row(std::size_t slot) const noexcept { return row_[slot] >> 1; }
+  // Writes slot's X, Y, Heading, DX and DY into `agent`, as the literal step
+  // leaves them; Moving and Radius are not touched.
+  void WriteTo(std::size_t slot, TAgent& agent) const noexcept;
+  // Lists at the start of `slots` (grown as needed, never shrunk) the slots,
+  // in increasing order, whose agents may stop after this step's
+  // registrations, as `states` (row by row, with TLattice's padding) hold
+  // them; returns how many. They are every slot whose 3 x 3 block of cells
+  // may hold more than `threshold`, and perhaps others (those on the
+  // lattice's edges, those of an incomplete group of eight). An agent that
+  // stops stands in a cell that aggregates, or aggregated earlier in the
+  // step for an agent of the same cell, whose block is the same. A slot
+  // listed with SumOverThreshold added is known to hold more.
+  std::size_t ListCrowded(const std::int32_t* states, std::uint16_t threshold,
+                          std::vector<std::uint32_t>& slots) const;
+  // Removes the slots listed, in increasing order; the others keep their
+  // order.
+  void Remove(const std::vector<std::uint32_t>& slots);
+
+ private:
+  // The move of slot j alone, drawing from seed.
+  void MoveOne(std::size_t j, std::uint32_t& seed, std::int32_t* states, const std::uint64_t* aggregated) noexcept;
+  // The moves of whole groups of eight from slot j on, as far as no heading
+  // wraps; returns the first slot not moved.
+  std::size_t MoveEights(std::size_t j, std::uint32_t& seed, std::int32_t* states,
+                         const std::uint64_t* aggregated) noexcept;
+  // ListCrowded for whole groups of eight, into `listed`.
+  std::size_t ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold,
+                                std::uint32_t* listed) const;
+
+  std::int32_t columns_;
+  std::int32_t rows_;
+  std::vector<std::uint32_t> index_;
+  std::vector<std::int32_t> heading_;
+  std::vector<std::uint64_t> turn_;
+  std::vector<std::int32_t> column_;
+  std::vector<std::int32_t> row_;
+  std::vector<std::uint32_t> cell_;
+  // Moves since every t was last set from its heading.
+  std::uint32_t movesSinceExact_ = 0;
+};
+
+}  // namespace dla
