@@ -354,8 +354,8 @@ TWorldState TWorld::State() const {
   state.Seed = random_.Seed();
   state.PlacementSeed = placementSeed_;
   state.LastChange = lastChange_;
-  state.Agents = agents_;
-  state.States.assign(lattice_.States(), lattice_.States() + lattice_.CellCount());
+  state.Agents = Agents();
+  state.States.assign(States(), States() + lattice_.CellCount());
   state.Shades.assign(lattice_.Shades(), lattice_.Shades() + lattice_.CellCount());
   state.NewAggregates = newAggregates_;
   return state;
@@ -387,12 +387,12 @@ TWorld::TWorld(const TWorldState& state, SeedClock clock)
     throw fault("new aggregates without a step that made them");
   }
   for (const std::uint32_t index : state.NewAggregates) {
-    if (index >= cells || state.Shades[index] == 0 || fresh_[index] != 0) {
+    if (index >= cells || state.Shades[index] == 0 || freshEntry_[index] != 0) {
       throw fault("new aggregate " + std::to_string(index) + " is not a distinct aggregated cell");
     }
-    fresh_[index] = 1;
+    freshEntry_[index] = 1;
   }
-  for (const std::uint32_t index : state.NewAggregates) fresh_[index] = 0;
+  for (const std::uint32_t index : state.NewAggregates) freshEntry_[index] = 0;
   try {
     SetAgents(state.Agents);
   } catch (const std::exception& error) {
@@ -409,17 +409,16 @@ TWorld::TWorld(const TWorldState& state, SeedClock clock)
   placementSeed_ = state.PlacementSeed;
   stepCount_ = state.StepCount;
   lastChange_ = state.LastChange;
-  // The step's bookkeeping, as after SetAgents: the first step visits every
-  // agent and sorts them out. Its reset pass clears the open cells listed
-  // in registered_, so they are listed here, whoever counted in them: the
-  // state may come from a step, a placement or agents moved by hand.
-  registered_.clear();
+  // The step's bookkeeping, as after SetAgents: the first step sorts the
+  // agents out where they stand. Its reset clears the open cells that the
+  // last step's agents registered in, so they are listed here as cells of
+  // no stuck agent, whoever counted in them: the state may come from a
+  // step, a placement or agents moved by hand.
   for (std::size_t i = 0; i < cells; ++i) {
     if (state.Shades[i] == 0 && state.States[i] != 0) {
-      registered_.push_back(static_cast<std::uint32_t>(i));
+      young_.push_back({static_cast<std::uint32_t>(i), 0, stepCount_ + 1});
     }
   }
-  settled_ = false;
 }
 
 }  // namespace dla

@@ -74,8 +74,25 @@ std::int32_t TPyWorld::StepOnce() {
   return result.FreeAgents;
 }
 
+void TPyWorld::KeepViewsCurrent() const {
+  if (!viewsOut_) return;
+  run_->World().Agents();
+  run_->World().States();
+}
+
+namespace {
+
+// Calls KeepViewsCurrent when a stepping call ends, also by an exception.
+struct TViewsKept {
+  const TPyWorld& world;
+  ~TViewsKept() { world.KeepViewsCurrent(); }
+};
+
+}  // namespace
+
 std::optional<std::int32_t> TPyWorld::Step(std::int64_t n) {
   if (n < 0) throw py::value_error("step: n must be 0 or more, got " + std::to_string(n));
+  const TViewsKept kept{*this};
   for (std::int64_t i = 0; i < n; ++i) {
     if (i > 0 && i % InterruptPoll == 0) RaiseIfInterrupted();
     StepOnce();
@@ -88,6 +105,7 @@ bool TPyWorld::RunTo(const std::string& stepsText) {
   const std::int32_t maxSteps = ParseBatchOptions({"--steps=" + stepsText}).Run.MaxSteps;
   std::int64_t made = 0;
   std::atomic<bool> stop{false};
+  const TViewsKept kept{*this};
   run_->RunTo(
       maxSteps,
       [&](const StepResult& result) {
@@ -129,6 +147,7 @@ py::array TPyWorld::Shades(const py::object& owner) const {
 }
 
 py::array TPyWorld::States(const py::object& owner) const {
+  viewsOut_ = true;
   const TWorld& world = run_->World();
   return ReadOnly(py::array_t<std::int32_t>({world.GridRows(), world.GridColumns()},
                                             world.States(), owner));
@@ -142,6 +161,7 @@ py::array TPyWorld::Agents(const py::object& owner) const {
   spec["offsets"] = py::make_tuple(offsetof(TAgent, X), offsetof(TAgent, Y),
                                    offsetof(TAgent, Heading), offsetof(TAgent, Moving));
   spec["itemsize"] = sizeof(TAgent);
+  viewsOut_ = true;
   const std::vector<TAgent>& agents = run_->World().Agents();
   return ReadOnly(py::array(py::dtype::from_args(spec),
                             {static_cast<py::ssize_t>(agents.size())},

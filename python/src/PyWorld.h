@@ -71,6 +71,11 @@ class TPyWorld {
   // The --sizes rows as a pandas DataFrame with the columns SizeColumns.
   pybind11::object Sizes() const;
 
+  // The world brings its agents and States up to date only when they are
+  // read; once a view of them is out, they are read after every call that
+  // steps, so that the views show the world as it is.
+  void KeepViewsCurrent() const;
+
  private:
   TPyWorld(std::unique_ptr<tools::TBatchRun> run, std::uint16_t threshold,
            std::string thresholdText);
@@ -84,6 +89,7 @@ class TPyWorld {
   std::vector<std::int32_t> series_;
   // Render's pixels, kept between pictures.
   std::vector<std::uint32_t> pixels_;
+  mutable bool viewsOut_ = false;
 };
 
 }  // namespace dla::python

@@ -167,6 +167,10 @@ def test_views_are_read_only_and_follow_the_steps():
     world.run(60)
     assert (shades == 255).sum() == world.aggregated_cells > 0
     assert (agents["moving"] == 1).sum() == world.free_agents < 400
+    # The views taken before the steps show what a world read only now shows.
+    fresh = dla.World(agents=400, threshold=4, size=(240, 90), seed=11)
+    fresh.run(60)
+    assert np.array_equal(agents, fresh.agents) and np.array_equal(states, fresh.states)
 
 
 def test_views_keep_the_world_alive():
