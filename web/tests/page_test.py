@@ -59,7 +59,7 @@ def start_browser(downloads, scale=None):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
-                     "--disable-component-update", "--disable-sync", "--no-first-run",
+                     "--disable-component-update", "--disable-sync", "--no-first-run", "--disable-dev-shm-usage",
                      "--force-color-profile=srgb", "--window-size=1000,700",
                      f"--user-data-dir={tempfile.mkdtemp(dir=downloads)}"):
         options.add_argument(argument)
