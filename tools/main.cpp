@@ -30,12 +30,7 @@ int main(int argc, char** argv) {
   try {
     options = TBatchOptions::Parse(args);
   } catch (const EUsageError& error) {
-    if (TInterruptGuard::Requested()) {
-      PrintError(program, "interrupted before the run; no file written");
-      return 128 + TInterruptGuard::Signal();
-    }
-    PrintError(program, error.what());
-    return 2;
+    return RefusedBeforeTheRun(program, error.what());
   }
   if (!options.Help.empty()) {
     std::fputs(options.Help.c_str(), stdout);

@@ -9,6 +9,7 @@
 #include "DrawingImage.h"
 #include "Random.h"
 #include "Render.h"
+#include "Rendered.h"
 #include "TCanvas.h"
 #include "TWorld.h"
 
@@ -30,15 +31,6 @@ dla::TWorld PaintedWorld() {
   agents.push_back(corner);
   world.SetAgents(std::move(agents));
   return world;
-}
-
-// The world's picture as dla::Render draws it, in the drawing image's format.
-QImage Rendered(const dla::TWorld& world) {
-  dla::TCanvas canvas(world.DrawingWidth(), world.DrawingHeight());
-  dla::Render(world, canvas);
-  return QImage(reinterpret_cast<const uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
-                static_cast<qsizetype>(canvas.Stride() * 4), QImage::Format_RGB32)
-      .copy();
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "MovieRecorder.h"
 #include "Recorder.h"
 #include "Render.h"
+#include "Rendered.h"
 #include "TCanvas.h"
 #include "TWorld.h"
 #include "UpDown.h"
@@ -45,15 +46,6 @@ struct TWindow {
     return static_cast<int>(Form.World().Agents().size()) - Form.World().StuckAgents();
   }
 };
-
-// The world's picture as dla::Render draws it, in the drawing image's format.
-QImage Rendered(const dla::TWorld& world) {
-  dla::TCanvas canvas(world.DrawingWidth(), world.DrawingHeight());
-  dla::Render(world, canvas);
-  return QImage(reinterpret_cast<const uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
-                static_cast<qsizetype>(canvas.Stride() * 4), QImage::Format_RGB32)
-      .copy();
-}
 
 // The chart's points as the window exports them.
 QByteArray Csv(const TFreeAgentsChart& chart) {

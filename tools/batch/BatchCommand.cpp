@@ -103,12 +103,7 @@ int RunBatchCommand(TBatchOptions options) {
     // lost for want of it at the end.
     if (picture || movie) canvas.emplace(options.Run.Size.Width, options.Run.Size.Height);
   } catch (const EUsageError& error) {
-    if (TInterruptGuard::Requested()) {
-      PrintError(program, "interrupted before the run; no file written");
-      return 128 + TInterruptGuard::Signal();
-    }
-    PrintError(program, error.what());
-    return 2;
+    return RefusedBeforeTheRun(program, error.what());
   } catch (const std::bad_alloc&) {
     PrintError(program, "not enough memory for this world");
     return 1;

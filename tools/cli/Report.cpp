@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "InterruptGuard.h"
 #include "PrintableText.h"
 
 namespace dla::tools {
@@ -12,6 +13,15 @@ namespace dla::tools {
 void PrintError(std::string_view program, std::string_view message) {
   const std::string line = std::string(program) + ": " + PrintableText(message) + "\n";
   std::fputs(line.c_str(), stderr);
+}
+
+int RefusedBeforeTheRun(std::string_view program, std::string_view message) {
+  if (TInterruptGuard::Requested()) {
+    PrintError(program, "interrupted before the run; no file written");
+    return 128 + TInterruptGuard::Signal();
+  }
+  PrintError(program, message);
+  return 2;
 }
 
 bool FlushStandardOutput(std::string_view program) {

@@ -16,4 +16,9 @@ void PrintError(std::string_view program, std::string_view message);
 // rather than report success for output that was lost.
 bool FlushStandardOutput(std::string_view program);
 
+// The exit status of a command refused before its run, having said why in
+// one line: 2 for bad input, or 128 + the signal when an interrupt came
+// first (then the refusal was only its echo).
+int RefusedBeforeTheRun(std::string_view program, std::string_view message);
+
 }  // namespace dla::tools
