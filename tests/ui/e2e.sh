@@ -88,11 +88,21 @@ managed() {
   local window
   window=$(find_window)
   if [ -n "$window" ]; then
-    sleep 1
+    # The window manager acts in its own time, later on a busy machine: wait
+    # for each state (10 s at most) before reading the geometry.
+    for _ in $(seq 100); do
+      xprop -id "$window" _NET_WM_STATE 2>/dev/null | grep -q MAXIMIZED_HORZ && break
+      sleep 0.1
+    done
+    sleep 0.5
     xprop -id "$window" _NET_WM_STATE >"$out/maximised-state.txt"
     xwininfo -id "$window" >"$out/maximised.txt"
     wmctrl -i -r "$window" -b remove,maximized_vert,maximized_horz
-    sleep 1
+    for _ in $(seq 100); do
+      xprop -id "$window" _NET_WM_STATE 2>/dev/null | grep -q MAXIMIZED || break
+      sleep 0.1
+    done
+    sleep 0.5
     xprop -id "$window" _NET_WM_STATE >"$out/restored-state.txt"
     xwininfo -id "$window" >"$out/restored.txt"
     local frame
