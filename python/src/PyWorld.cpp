@@ -155,15 +155,15 @@ py::array TPyWorld::States(const py::object& owner) const {
 
 py::array TPyWorld::Agents(const py::object& owner) const {
   static_assert(std::is_standard_layout_v<TAgent>);
-  py::dict spec;
-  spec["names"] = py::make_tuple("x", "y", "heading", "moving");
-  spec["formats"] = py::make_tuple("<i4", "<i4", "<i4", "<i4");
-  spec["offsets"] = py::make_tuple(offsetof(TAgent, X), offsetof(TAgent, Y),
+  py::dict layout;
+  layout["names"] = py::make_tuple("x", "y", "heading", "moving");
+  layout["formats"] = py::make_tuple("<i4", "<i4", "<i4", "<i4");
+  layout["offsets"] = py::make_tuple(offsetof(TAgent, X), offsetof(TAgent, Y),
                                    offsetof(TAgent, Heading), offsetof(TAgent, Moving));
-  spec["itemsize"] = sizeof(TAgent);
+  layout["itemsize"] = sizeof(TAgent);
   viewsOut_ = true;
   const std::vector<TAgent>& agents = run_->World().Agents();
-  return ReadOnly(py::array(py::dtype::from_args(spec),
+  return ReadOnly(py::array(py::dtype::from_args(layout),
                             {static_cast<py::ssize_t>(agents.size())},
                             {static_cast<py::ssize_t>(sizeof(TAgent))}, agents.data(), owner));
 }

@@ -41,14 +41,14 @@ void Check(int code, const char* what) {
   if (code < 0) throw std::runtime_error(std::string(what) + ": " + AvError(code));
 }
 
-struct TFormatSpec {
+struct TEncoding {
   const char* Muxer;
   const char* Encoder;
   AVPixelFormat Pixels;
   bool EvenSides;
 };
 
-TFormatSpec SpecOf(EMovieFormat format) {
+TEncoding EncodingOf(EMovieFormat format) {
   switch (format) {
     case EMovieFormat::Mp4:
       return {"mp4", "libx264", AV_PIX_FMT_YUV420P, true};
@@ -156,7 +156,7 @@ int64_t SeekReader(void* opaque, int64_t offset, int whence) {
 }  // namespace
 
 struct TMovieWriter::TState {
-  TFormatSpec Spec;
+  TEncoding Encoding;
   int Width, Height;
   int Fd;
   AVFormatContext* Container = nullptr;
@@ -230,16 +230,16 @@ TMovieWriter::TMovieWriter(EMovieFormat format, int width, int height, int fps, 
                              " pixels at " + std::to_string(fps) + " frames a second cannot be made");
   }
   TState& s = *state_;
-  s.Spec = SpecOf(format);
+  s.Encoding = EncodingOf(format);
   s.Width = width;
   s.Height = height;
   s.Fd = fd;
 
-  Check(avformat_alloc_output_context2(&s.Container, nullptr, s.Spec.Muxer, nullptr),
+  Check(avformat_alloc_output_context2(&s.Container, nullptr, s.Encoding.Muxer, nullptr),
         "cannot make the container");
-  const AVCodec* codec = avcodec_find_encoder_by_name(s.Spec.Encoder);
+  const AVCodec* codec = avcodec_find_encoder_by_name(s.Encoding.Encoder);
   if (codec == nullptr) {
-    throw std::runtime_error(std::string("this FFmpeg has no ") + s.Spec.Encoder + " encoder");
+    throw std::runtime_error(std::string("this FFmpeg has no ") + s.Encoding.Encoder + " encoder");
   }
   s.Stream = avformat_new_stream(s.Container, nullptr);
   s.Codec = avcodec_alloc_context3(codec);
@@ -248,11 +248,11 @@ TMovieWriter::TMovieWriter(EMovieFormat format, int width, int height, int fps, 
   if (s.Stream == nullptr || s.Codec == nullptr || s.Frame == nullptr || s.Packet == nullptr) {
     throw std::bad_alloc();
   }
-  const int codedWidth = s.Spec.EvenSides ? (width + 1) / 2 * 2 : width;
-  const int codedHeight = s.Spec.EvenSides ? (height + 1) / 2 * 2 : height;
+  const int codedWidth = s.Encoding.EvenSides ? (width + 1) / 2 * 2 : width;
+  const int codedHeight = s.Encoding.EvenSides ? (height + 1) / 2 * 2 : height;
   s.Codec->width = codedWidth;
   s.Codec->height = codedHeight;
-  s.Codec->pix_fmt = s.Spec.Pixels;
+  s.Codec->pix_fmt = s.Encoding.Pixels;
   s.Codec->time_base = AVRational{1, fps};
   s.Codec->framerate = AVRational{fps, 1};
   if ((s.Container->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
@@ -288,7 +288,7 @@ TMovieWriter::TMovieWriter(EMovieFormat format, int width, int height, int fps, 
       break;
   }
   if (threads > 0) av_dict_set(&options, "threads", std::to_string(threads).c_str(), 0);
-  if (s.Spec.Pixels == AV_PIX_FMT_YUV420P) {
+  if (s.Encoding.Pixels == AV_PIX_FMT_YUV420P) {
     // What the converter below does: BT.601, limited range.
     s.Codec->color_range = AVCOL_RANGE_MPEG;
     s.Codec->colorspace = AVCOL_SPC_SMPTE170M;
@@ -325,11 +325,11 @@ TMovieWriter::TMovieWriter(EMovieFormat format, int width, int height, int fps, 
   av_dict_free(&muxing);
   Check(header, "cannot write the movie");
 
-  s.Frame->format = s.Spec.Pixels;
+  s.Frame->format = s.Encoding.Pixels;
   s.Frame->width = codedWidth;
   s.Frame->height = codedHeight;
   Check(av_frame_get_buffer(s.Frame, 0), "cannot make a frame");
-  if (s.Spec.Pixels == AV_PIX_FMT_YUV420P) {
+  if (s.Encoding.Pixels == AV_PIX_FMT_YUV420P) {
     s.Scale = sws_getContext(codedWidth, codedHeight, AV_PIX_FMT_RGB32, codedWidth, codedHeight,
                              AV_PIX_FMT_YUV420P, SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr,
                              nullptr);
@@ -348,7 +348,7 @@ void TMovieWriter::Write(const std::uint32_t* pixels) {
   TState& s = *state_;
   Check(av_frame_make_writable(s.Frame), "cannot make a frame");
   const auto width = static_cast<std::size_t>(s.Width);
-  switch (s.Spec.Pixels) {
+  switch (s.Encoding.Pixels) {
     case AV_PIX_FMT_YUV420P: {
       const std::uint32_t* source = pixels;
       if (!s.Padded.empty()) {
