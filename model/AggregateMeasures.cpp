@@ -1,6 +1,7 @@
 #include "AggregateMeasures.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 
 #include "TWorld.h"
+#include "UnwrappedRoot.h"
 
 namespace dla {
 namespace {
@@ -88,39 +90,15 @@ AggregatedCells ListAggregated(std::span<const std::uint8_t> lattice, Index colu
 // that winds round the torus: the set wraps.
 //
 // Sets are joined by size, the larger one's root staying, the first
-// argument's on a tie. Which cell ends up a root matters, not only which
-// cells share a set: the gyration is summed from positions relative to the
-// largest aggregate's root.
+// argument's on a tie.
 class TUnwrappedForest {
  public:
   explicit TUnwrappedForest(std::size_t cells) : nodes_(cells) {}
 
-  struct Found {
-    std::int32_t Root;
-    // The cell's position minus the root's.
-    std::int32_t X, Y;
-  };
+  using Found = TUnwrappedRoot;
 
-  Found Find(std::int32_t i) {
-    Found found{i, 0, 0};
-    // Path halving: every other node on the way skips to its grandparent,
-    // its offset taking the skipped step along.
-    for (;;) {
-      Node& node = nodes_[At(found.Root)];
-      if (node.Parent < 0) return found;
-      const Node& parent = nodes_[At(node.Parent)];
-      if (parent.Parent < 0) {
-        found.X += node.X;
-        found.Y += node.Y;
-        found.Root = node.Parent;
-        return found;
-      }
-      node = {parent.Parent, node.X + parent.X, node.Y + parent.Y};
-      found.X += node.X;
-      found.Y += node.Y;
-      found.Root = node.Parent;
-    }
-  }
+  Found Find(std::int32_t i) noexcept { return FindUnwrapped(nodes_, i); }
+
 
   // b lies at a + (stepX, stepY) in the unrolled plane.
   void Join(std::int32_t a, std::int32_t b, std::int32_t stepX, std::int32_t stepY) {
@@ -256,29 +234,47 @@ std::vector<std::int64_t> BoxCounts(const AggregatedCells& cells, Index columns,
   return counts;
 }
 
-void FitDimension(const std::vector<std::int64_t>& counts, AggregateMeasures& measures) {
+constexpr std::size_t MaxBoxSides = 32;
+
+}  // namespace
+
+void FitDimension(std::span<const std::int64_t> counts, AggregateMeasures& measures) {
   if (counts.size() < 3) return;
-  const double n = static_cast<double>(counts.size());
+  if (counts.size() > MaxBoxSides) {
+    throw std::invalid_argument("FitDimension: more than 32 box sides");
+  }
+  std::array<double, MaxBoxSides> logs;
+  for (std::size_t j = 0; j < counts.size(); ++j) logs[j] = LogBoxCount(counts[j]);
+  FitLogBoxCounts({logs.data(), counts.size()}, measures);
+}
+
+double LogBoxCount(std::int64_t count) { return std::log(static_cast<double>(count)); }
+
+void FitLogBoxCounts(std::span<const double> ys, AggregateMeasures& measures) {
+  if (ys.size() < 3) return;
+  if (ys.size() > MaxBoxSides) {
+    throw std::invalid_argument("FitLogBoxCounts: more than 32 box sides");
+  }
+  const double n = static_cast<double>(ys.size());
   double meanX = 0, meanY = 0;
-  std::vector<double> xs, ys;
-  for (std::size_t j = 0; j < counts.size(); ++j) {
+  std::array<double, MaxBoxSides> xs;
+  for (std::size_t j = 0; j < ys.size(); ++j) {
     // x = log(1 / s) with s = 2^j.
-    xs.push_back(-static_cast<double>(j) * std::log(2.0));
-    ys.push_back(std::log(static_cast<double>(counts[j])));
-    meanX += xs.back();
-    meanY += ys.back();
+    xs[j] = -static_cast<double>(j) * std::log(2.0);
+    meanX += xs[j];
+    meanY += ys[j];
   }
   meanX /= n;
   meanY /= n;
   double sxx = 0, sxy = 0, syy = 0;
-  for (std::size_t j = 0; j < xs.size(); ++j) {
+  for (std::size_t j = 0; j < ys.size(); ++j) {
     sxx += (xs[j] - meanX) * (xs[j] - meanX);
     sxy += (xs[j] - meanX) * (ys[j] - meanY);
     syy += (ys[j] - meanY) * (ys[j] - meanY);
   }
   const double slope = sxy / sxx;
   double residual = 0;
-  for (std::size_t j = 0; j < xs.size(); ++j) {
+  for (std::size_t j = 0; j < ys.size(); ++j) {
     const double e = ys[j] - (meanY + slope * (xs[j] - meanX));
     residual += e * e;
   }
@@ -286,7 +282,16 @@ void FitDimension(const std::vector<std::int64_t>& counts, AggregateMeasures& me
   measures.DimensionR2 = syy == 0 ? 1.0 : std::clamp(1.0 - residual / syy, 0.0, 1.0);
 }
 
-}  // namespace
+double RadiusOfGyration(std::int64_t cells, std::int64_t sumX, std::int64_t sumY,
+                        Int128 sumSquares) {
+  const Int128 spread = Int128{cells} * sumSquares - Int128{sumX} * sumX - Int128{sumY} * sumY;
+  // Converted through 64 bits where they fit, which rounds alike and costs
+  // less. cells^2 always fits.
+  const bool small = spread <= std::numeric_limits<std::int64_t>::max();
+  const double mean =
+      small ? static_cast<double>(static_cast<std::int64_t>(spread)) : static_cast<double>(spread);
+  return std::sqrt(mean / static_cast<double>(cells * cells));
+}
 
 AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, std::int32_t columns,
                                     std::int32_t rows) {
@@ -329,42 +334,22 @@ AggregateMeasures MeasureAggregates(std::span<const std::uint8_t> aggregated, st
 
   measures.LargestWraps = forest.Wraps(largestRoot);
   if (!measures.LargestWraps) {
-    // Positions relative to the root, exact integer sums for the mean,
-    // then squared deviations in row-major order.
-    std::vector<std::int32_t> xs, ys;
-    xs.reserve(At(largest));
-    ys.reserve(At(largest));
+    // Positions relative to the root: the sums are exact, so neither the
+    // root nor the order of the cells shows in the result.
     std::int64_t sumX = 0, sumY = 0;
+    Int128 squares = 0;
     for (std::int32_t k = 0; k < count; ++k) {
       const auto [root, x, y] = forest.Find(k);
       if (root != largestRoot) continue;
-      xs.push_back(x);
-      ys.push_back(y);
       sumX += x;
       sumY += y;
+      squares += std::int64_t{x} * x + std::int64_t{y} * y;
     }
-    const double size = largest;
-    const double meanX = static_cast<double>(sumX) / size,
-                 meanY = static_cast<double>(sumY) / size;
-    double squares = 0;
-    for (std::size_t j = 0; j < xs.size(); ++j) {
-      const double x = xs[j] - meanX, y = ys[j] - meanY;
-      squares += x * x + y * y;
-    }
-    measures.Gyration = std::sqrt(squares / size);
+    measures.Gyration = RadiusOfGyration(largest, sumX, sumY, squares);
   }
 
   FitDimension(BoxCounts(list, columns, rows), measures);
   return measures;
-}
-
-std::vector<std::uint8_t> AggregatedLattice(const TWorld& world) {
-  const std::int32_t columns = world.GridColumns(), rows = world.GridRows();
-  std::vector<std::uint8_t> lattice(static_cast<std::size_t>(columns) *
-                                    static_cast<std::size_t>(rows));
-  const std::uint8_t* shades = world.Shades();
-  for (std::uint8_t& cell : lattice) cell = *shades++ != 0 ? 1 : 0;
-  return lattice;
 }
 
 AggregateMeasures MeasureAggregates(const TWorld& world) {
@@ -374,6 +359,16 @@ AggregateMeasures MeasureAggregates(const TWorld& world) {
   return MeasureAggregates(
       {world.Shades(), static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows)},
       columns, rows);
+}
+
+TMeasureValues MeasureValues(const AggregateMeasures& measures) {
+  constexpr double absent = std::numeric_limits<double>::quiet_NaN();
+  return {static_cast<double>(measures.Aggregates),
+          static_cast<double>(measures.Largest),
+          measures.MeanSize.value_or(absent),
+          measures.LargestWraps ? absent : measures.Gyration.value_or(absent),
+          measures.Dimension.value_or(absent),
+          measures.DimensionR2.value_or(absent)};
 }
 
 }  // namespace dla

@@ -1,5 +1,6 @@
 #include "IntegerText.h"
 
+#include <charconv>
 #include <cstdint>
 
 namespace dla {
@@ -24,7 +25,8 @@ int HexDigit(char c) noexcept {
 
 }  // namespace
 
-EConvertError::EConvertError(std::string_view text) : std::runtime_error(ConvertMessage(text)) {}
+EConvertError::EConvertError(std::string_view text)
+    : std::runtime_error(ConvertMessage(text)), message_(ConvertMessage(text)) {}
 
 std::int32_t StrToInt(std::string_view text) {
   std::size_t i = 0;
@@ -64,6 +66,16 @@ std::int32_t StrToInt(std::string_view text) {
 
 std::uint16_t ThresholdFromText(std::string_view text) {
   return static_cast<std::uint16_t>(static_cast<std::uint32_t>(StrToInt(text)) & 0xFFFFu);
+}
+
+std::optional<std::int64_t> DecimalValue(std::string_view text, std::int64_t min,
+                                         std::int64_t max) noexcept {
+  std::int64_t value = 0;
+  const char* end = text.data() + text.size();
+  if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
+  const auto [ptr, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || ptr != end || value < min || value > max) return std::nullopt;
+  return value;
 }
 
 }  // namespace dla

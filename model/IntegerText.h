@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -9,10 +10,15 @@
 namespace dla {
 
 // A text that is not an integer. what() is "'<text>' is not a valid integer
-// value", the text unchanged.
+// value", the text unchanged; Message() the same, whole even where the text
+// holds a NUL byte (what() ends there).
 class EConvertError : public std::runtime_error {
  public:
   explicit EConvertError(std::string_view text);
+  const std::string& Message() const noexcept { return message_; }
+
+ private:
+  std::string message_;
 };
 
 // Accepts: any number of leading blanks (' '); at most one '+' or '-';
@@ -23,6 +29,12 @@ class EConvertError : public std::runtime_error {
 // pattern and negated (wrapping) after a '-'. Anything else throws
 // EConvertError.
 std::int32_t StrToInt(std::string_view text);
+
+// The whole text as a decimal number from min to max; none for anything
+// else (empty, a sign, a blank, a non-digit, out of range): how every
+// whole number but the threshold is typed.
+std::optional<std::int64_t> DecimalValue(std::string_view text, std::int64_t min,
+                                         std::int64_t max) noexcept;
 
 // The threshold of a step: the low 16 bits of StrToInt(text), unsigned, so
 // "-1" gives 65535 and "65542" gives 6.

@@ -4,9 +4,20 @@
 #include <cmath>
 #include <stdexcept>
 
+#ifdef __EMSCRIPTEN__
+#include <sys/random.h>
+#endif
+
 namespace dla {
 
 std::uint32_t ClockSeed() noexcept {
+#ifdef __EMSCRIPTEN__
+  // A browser coarsens its clocks (performance.now(), counted from the
+  // page's load, in steps of 100 us or more), so pages opened together would
+  // seed alike; emscripten's getentropy() reads crypto.getRandomValues().
+  std::uint32_t entropy = 0;
+  if (getentropy(&entropy, sizeof entropy) == 0) return entropy;
+#endif
   using namespace std::chrono;
   // steady_clock is the finest counter the platform offers here (ns); a
   // clock that reports nothing (0) counts as unreadable.
@@ -30,8 +41,5 @@ std::int64_t RoundHalfEven(long double x) {
   // nearest with ties to even.
   return static_cast<std::int64_t>(std::nearbyint(x));
 }
-
-long double Sine(long double x) noexcept { return std::sin(x); }
-long double Cosine(long double x) noexcept { return std::cos(x); }
 
 }  // namespace dla

@@ -22,7 +22,10 @@ constexpr std::uint32_t NextSeed(std::uint32_t seed) noexcept {
 using SeedClock = std::function<std::uint32_t()>;
 
 // The low 32 bits of the finest monotonic clock the platform has
-// (nanoseconds); a millisecond count if that clock cannot be read.
+// (nanoseconds); a millisecond count if that clock cannot be read. Compiled
+// to WebAssembly, where a browser's clock is too coarse to tell pages opened
+// together apart, 32 bits of the browser's cryptographic random values
+// (crypto.getRandomValues) instead.
 std::uint32_t ClockSeed() noexcept;
 
 // A clock that always reads `seed`: every seeding leaves the same seed, so
@@ -40,10 +43,6 @@ constexpr std::int32_t Low32(std::int64_t v) noexcept {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
 }
 
-// Extended-precision sine and cosine, radians.
-long double Sine(long double x) noexcept;
-long double Cosine(long double x) noexcept;
-
 // Headings as fractions of a turn: h times one radian as a 128-bit fraction
 // of a turn, modulo 2^128, is the exact direction with an error below
 // |h| * 2^-128 turns. The map is additive modulo 2^128, so a heading changed
@@ -59,26 +58,14 @@ inline constexpr UInt128 TurnPerRadian =
 constexpr UInt128 HeadingTurn(std::int32_t h) noexcept {
   return static_cast<UInt128>(static_cast<Int128>(h)) * TurnPerRadian;
 }
-// Which twelfth of the full turn a turn (as from HeadingTurn) points into: 0
-// for [0, 30) degrees up to 11 for [330, 360).
-constexpr int TurnSector(UInt128 turn) noexcept {
-  const auto top = static_cast<std::uint64_t>(turn >> 64);
-  return static_cast<int>((static_cast<UInt128>(top) * 12u) >> 64);
-}
-// The twelfth of the full turn the heading h (radians) points into.
-constexpr int HeadingSector(std::int32_t h) noexcept { return TurnSector(HeadingTurn(h)); }
-
-// RoundHalfEven(Sine(h)) and RoundHalfEven(Cosine(h)) for an integer heading
-// h in radians, each -1, 0 or 1, read off the heading's sector instead of
-// evaluating the functions. The 32-bit integer closest to a point where a
+// RoundHalfEven of the sine and of the cosine of every heading (radians)
+// that points into the twelfth s of the full turn ([30 s, 30 (s + 1))
+// degrees): each -1, 0 or 1. The 32-bit integer closest to a point where a
 // sine or cosine is exactly +-0.5 is 849830593, 1.5e-10 rad away (found by
-// going through all of them), far beyond the error of either way, so both
-// agree for every heading; the tests check them against each other.
+// going through all of them), far beyond the error of reading the twelfth
+// off HeadingTurn, so the tables agree with the functions for every heading;
+// the tests check them against each other.
 inline constexpr std::int8_t SectorSine[12] = {0, 1, 1, 1, 1, 0, 0, -1, -1, -1, -1, 0};
 inline constexpr std::int8_t SectorCosine[12] = {1, 1, 0, 0, -1, -1, -1, -1, 0, 0, 1, 1};
-inline std::int32_t RoundedSine(std::int32_t h) noexcept { return SectorSine[HeadingSector(h)]; }
-inline std::int32_t RoundedCosine(std::int32_t h) noexcept {
-  return SectorCosine[HeadingSector(h)];
-}
 
 }  // namespace dla

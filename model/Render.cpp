@@ -72,7 +72,7 @@ void Render(const TWorld& world, TCanvas& canvas) {
   const std::int32_t columns = world.GridColumns();
   const std::ptrdiff_t stride = canvas.Stride();
   std::uint32_t* const first = canvas.Row(0);
-  for (const TAgent& agent : world.Agents()) {
+  world.ForEachAgentInListOrder([&](const TAgent& agent) {
     const std::int32_t column = (agent.X - 1) / 3, row = (agent.Y - 1) / 3;
     if (squares) {
       const std::uint32_t pixel = shades[static_cast<std::size_t>(row) * columns + column] != 0 ? black : white;
@@ -90,7 +90,7 @@ void Render(const TWorld& world, TCanvas& canvas) {
       // Only agents placed by hand have another radius: the canvas draws
       // their ellipses.
       agent.Draw(canvas);
-      continue;
+      return;
     }
     const std::int32_t left = agent.X - 1, top = agent.Y - 1;
     if (left + 2 <= width && top + 2 <= height) {
@@ -100,7 +100,7 @@ void Render(const TWorld& world, TCanvas& canvas) {
     } else {
       canvas.FillBox(left, top, left + 2, top + 2, red);
     }
-  }
+  });
   if (!squares) return;
   for (const std::uint32_t index : world.NewAggregates()) {
     const auto left = static_cast<std::int64_t>(3 * (index % static_cast<std::uint32_t>(columns)));

@@ -23,40 +23,15 @@ TCanvas::TCanvas(std::uint32_t* pixels, std::int32_t width, std::int32_t height,
   }
 }
 
-void TCanvas::Fill(std::uint32_t colour) { FillBox(0, 0, width_, height_, Stored(colour)); }
-
 void TCanvas::FillBox(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2,
                       std::uint32_t pixel) {
-  const std::int64_t bottom = std::min<std::int64_t>(y2, height_);
-  for (std::int64_t y = std::max<std::int64_t>(y1, 0); y < bottom; ++y) FillSpan(y, x1, x2, pixel);
-}
-
-void TCanvas::FillSpan(std::int64_t y, std::int64_t x1, std::int64_t x2, std::uint32_t pixel) {
-  if (y < 0 || y >= height_) return;
   x1 = std::max<std::int64_t>(x1, 0);
   x2 = std::min<std::int64_t>(x2, width_);
   if (x1 >= x2) return;
-  std::uint32_t* row = Row(static_cast<std::int32_t>(y));
-  std::fill(row + x1, row + x2, pixel);
-}
-
-void TCanvas::Rectangle(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
-  if (x1 >= x2 || y1 >= y2) return;
-  const std::int64_t ring = std::max<std::int32_t>(penWidth_, 1);
-  const std::uint32_t pen = Stored(penColour_);
-  const std::uint32_t brush = Stored(brushColour_);
-  const std::int64_t top = std::max<std::int64_t>(y1, 0);
   const std::int64_t bottom = std::min<std::int64_t>(y2, height_);
-  for (std::int64_t y = top; y < bottom; ++y) {
-    if (y < y1 + ring || y >= y2 - ring) {
-      FillSpan(y, x1, x2, pen);
-      continue;
-    }
-    const std::int64_t innerLeft = std::min(x1 + ring, x2);
-    const std::int64_t innerRight = std::max(x2 - ring, innerLeft);
-    FillSpan(y, x1, innerLeft, pen);
-    FillSpan(y, innerLeft, innerRight, brush);
-    FillSpan(y, innerRight, x2, pen);
+  for (std::int64_t y = std::max<std::int64_t>(y1, 0); y < bottom; ++y) {
+    std::uint32_t* row = Row(static_cast<std::int32_t>(y));
+    std::fill(row + x1, row + x2, pixel);
   }
 }
 

@@ -1,7 +1,7 @@
 // The drawing image: a 32-bit pixel buffer of the drawing area's size with a
-// pen and a brush, on which cells and agents paint themselves. It owns its
-// pixels, or draws into a buffer that its caller owns (a window's image, a
-// web page's pixels).
+// pen and a brush, on which agents paint themselves. It owns its pixels, or
+// draws into a buffer that its caller owns (a window's image, a web page's
+// pixels).
 #pragma once
 
 #include <cstddef>
@@ -55,14 +55,9 @@ class TCanvas {
   // The top-left pixel; Height() rows of Width() pixels, Stride() apart.
   const std::uint32_t* Bits() const noexcept { return bits_; }
 
-  // The pixel at (x, y), 0 <= x < Width(), 0 <= y < Height(), as stored
-  // and as a model colour (0x00BBGGRR).
+  // The pixel at (x, y), 0 <= x < Width(), 0 <= y < Height(), as stored.
   std::uint32_t Pixel(std::int32_t x, std::int32_t y) const noexcept {
     return bits_[static_cast<std::ptrdiff_t>(y) * stride_ + x];
-  }
-  std::uint32_t PixelColour(std::int32_t x, std::int32_t y) const noexcept {
-    const std::uint32_t pixel = Pixel(x, y);
-    return order_ == PixelOrder::Argb32 ? ToColour(pixel) : pixel & 0x00FFFFFFu;
   }
   // A model colour as this canvas stores it.
   std::uint32_t Stored(std::uint32_t colour) const noexcept {
@@ -70,7 +65,8 @@ class TCanvas {
   }
 
   void SetPenColour(std::uint32_t colour) noexcept { penColour_ = colour; }
-  // A negative width is ignored; 0 and 1 both draw one-pixel lines.
+  // A negative width is ignored. The ellipse's edge is one pixel wide
+  // whatever the width.
   void SetPenWidth(std::int32_t width) noexcept {
     if (width >= 0) penWidth_ = width;
   }
@@ -79,18 +75,12 @@ class TCanvas {
   std::int32_t PenWidth() const noexcept { return penWidth_; }
   std::uint32_t BrushColour() const noexcept { return brushColour_; }
 
-  // Paints the pixels x1 <= x < x2, y1 <= y < y2: a ring max(pen width, 1)
-  // pixels wide inside the box in the pen colour, the rest in the brush
-  // colour. Column x2 and row y2 stay untouched; whatever lies outside the
+  // The ellipse inscribed in the box of the pixels x1 <= x < x2,
+  // y1 <= y < y2: the pixels whose centres lie in it, those with a
+  // 4-neighbour outside it in the pen colour, the others in the brush
+  // colour. A 2 x 2 box is covered entirely; whatever lies outside the
   // canvas is clipped.
-  void Rectangle(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2);
-  // The ellipse inscribed in the same box: the pixels whose centres lie in
-  // it, those with a 4-neighbour outside it in the pen colour, the others in
-  // the brush colour. A 2 x 2 box is covered entirely.
   void Ellipse(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2);
-
-  // Fills the whole canvas with one model colour.
-  void Fill(std::uint32_t colour);
 
   // The first pixel of row y, 0 <= y < Height(), for writing stored pixels
   // directly.
@@ -99,18 +89,12 @@ class TCanvas {
   // to the canvas.
   void FillBox(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, std::uint32_t pixel);
 
-  // 0x00BBGGRR <-> 0xFFRRGGBB.
+  // 0x00BBGGRR -> 0xFFRRGGBB.
   static constexpr std::uint32_t ToPixel(std::uint32_t colour) noexcept {
     return 0xFF000000u | ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
   }
-  static constexpr std::uint32_t ToColour(std::uint32_t pixel) noexcept {
-    return ((pixel >> 16) & 0xFFu) | (pixel & 0xFF00u) | ((pixel & 0xFFu) << 16);
-  }
 
  private:
-  // Paints x1 <= x < x2 of row y, clipped to the canvas.
-  void FillSpan(std::int64_t y, std::int64_t x1, std::int64_t x2, std::uint32_t pixel);
-
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   std::ptrdiff_t stride_ = 0;

@@ -16,8 +16,6 @@ class TCheckpoint {
  public:
   // The format version written; files of this version or older are read.
   static constexpr std::uint32_t FormatVersion = 1;
-  // The longest threshold text a file holds, in bytes.
-  static constexpr std::size_t MaxThresholdText = 1024;
 
   TWorldState World;
   // The threshold as typed (the window's edit, --threshold): converted by
@@ -25,8 +23,8 @@ class TCheckpoint {
   std::string ThresholdText = "6";
 
   // The file's bytes. Throws std::invalid_argument for what the format
-  // cannot hold, which no set-up or step produces: a threshold text longer
-  // than MaxThresholdText or that ThresholdFromText refuses, an agent whose
+  // cannot hold, which no set-up or step produces: a threshold text that
+  // ThresholdFromText refuses (of any length it takes), an agent whose
   // Moving is not 0 or 1, whose DX or DY is not -1, 0 or 1, or whose Radius
   // is outside 0 to 65535.
   std::string Encode() const;
@@ -38,10 +36,21 @@ class TCheckpoint {
   // constructor's to say.
   static TCheckpoint Decode(std::string_view bytes);
 
-  // Decode of the file at path. Throws std::runtime_error, one line that
-  // names the file: why it cannot be read, or Decode's reason. (Writing is
-  // left to the caller, who knows how its outputs are put into place.)
+  // Decode of the file at path, read in bounded pieces and never past what
+  // its header says: a foreign file, or one whose length field disagrees
+  // with its size, is refused after its first 16 bytes. Throws
+  // std::runtime_error, one line that names the file: why it cannot be
+  // read, or Decode's reason. (Writing is left to the caller, who knows how
+  // its outputs are put into place.)
   static TCheckpoint Load(const std::string& path);
+
+ private:
+  // The whole file's length from its first bytes (HeaderSize of them, or
+  // fewer if the file is shorter); throws Decode's reasons for a file that
+  // is no checkpoint of a version this program reads.
+  static std::size_t Length(std::string_view header);
+  // Throws Decode's reasons unless the file's size is that length.
+  static void CheckLength(std::size_t length, std::uint64_t size);
 };
 
 // CRC-32 (ISO-HDLC: polynomial 0xEDB88320 reflected, initial and final

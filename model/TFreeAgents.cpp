@@ -3,21 +3,16 @@
 #include <algorithm>
 
 #include "Random.h"
+#include "TLanes.h"
 #include "TLattice.h"
-
-#if (defined(__x86_64__) || defined(__i386__)) && !defined(DLA_SCALAR_STEP)
-#include <immintrin.h>
-#define DLA_STEP_AVX2 1
-#endif
 
 namespace dla {
 
 namespace {
 
-// Twelfths of a turn in units of 2^-58: a direction as w in [0, 12 * 2^58),
-// its sector w >> 58. The sum of two stays below 2^63, so that signed
-// 64-bit comparisons order them.
-constexpr int TwelfthBits = 58;
+// A direction as w in [0, 12 * 2^58), its sector w >> 58. The sum of two
+// stays below 2^63, so that signed 64-bit comparisons order them.
+constexpr int TwelfthBits = TFreeAgents::TwelfthBits;
 constexpr std::uint64_t FullTurn = std::uint64_t{12} << TwelfthBits;
 
 // w of the heading h: 12 * HeadingTurn(h)'s top half, in units of 2^-58.
@@ -64,43 +59,33 @@ constexpr std::int32_t Moved(std::int32_t position, std::int32_t step, std::int3
   return position;
 }
 
-#ifdef DLA_STEP_AVX2
-bool HasAvx2() noexcept {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
-#endif
-
 }  // namespace
 
-void TFreeAgents::Clear() noexcept {
-  index_.clear();
-  heading_.clear();
-  turn_.clear();
-  column_.clear();
-  row_.clear();
-  cell_.clear();
+void TFreeAgents::Clear(std::size_t agents) {
+  const auto clear = [agents](auto& values) {
+    values.clear();
+    values.reserve(agents);
+  };
+  clear(index_);
+  clear(radius_);
+  clear(heading_);
+  clear(turn_);
+  clear(column_);
+  clear(row_);
+  clear(cell_);
+  clear(addedSteps_);
   movesSinceExact_ = 0;
 }
 
 void TFreeAgents::Add(std::uint32_t index, const TAgent& agent, std::uint32_t cell) {
   index_.push_back(index);
+  radius_.push_back(agent.Radius);
   heading_.push_back(agent.Heading);
   turn_.push_back(TurnOf(agent.Heading));
   column_.push_back(2 * ((agent.X - 1) / 3) + (agent.X - 1) % 3);
   row_.push_back(2 * ((agent.Y - 1) / 3) + (agent.Y - 1) % 3);
   cell_.push_back(cell);
-}
-
-void TFreeAgents::WriteTo(std::size_t slot, TAgent& agent) const noexcept {
-  agent.X = 3 * (column_[slot] >> 1) + 1 + (column_[slot] & 1);
-  agent.Y = 3 * (row_[slot] >> 1) + 1 + (row_[slot] & 1);
-  agent.Heading = heading_[slot];
-  // The sector the last move read off w, with the step vector that
-  // HeadingSector gives (see the header).
-  const int sector = SectorOf(turn_[slot]);
-  agent.DX = SectorSine[sector];
-  agent.DY = SectorCosine[sector];
+  addedSteps_.push_back({agent.DX, agent.DY});
 }
 
 void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
@@ -118,6 +103,7 @@ void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
                   values.begin() + static_cast<std::ptrdiff_t>(kept));
       };
       shift(index_);
+      shift(radius_);
       shift(heading_);
       shift(turn_);
       shift(column_);
@@ -128,6 +114,7 @@ void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
     }
     for (std::size_t j = from; j < to; ++j, ++kept) {
       index_[kept] = index_[j];
+      radius_[kept] = radius_[j];
       heading_[kept] = heading_[j];
       turn_[kept] = turn_[j];
       column_[kept] = column_[j];
@@ -136,6 +123,7 @@ void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
     }
   }
   index_.resize(kept);
+  radius_.resize(kept);
   heading_.resize(kept);
   turn_.resize(kept);
   column_.resize(kept);
@@ -148,9 +136,9 @@ std::size_t TFreeAgents::ListCrowded(const std::int32_t* states, std::uint16_t t
   // Grown only: a group of eight writes all eight before it keeps some.
   if (slots.size() < Count() + 8) slots.resize(Count() + 8);
   std::size_t listed = 0, j = 0;
-#ifdef DLA_STEP_AVX2
+#ifdef DLA_LANES
   // Lattices of fewer than three columns or rows are all edge.
-  if (columns_ >= 3 && rows_ >= 3 && HasAvx2()) {
+  if (columns_ >= 3 && rows_ >= 3 && HasLanes()) {
     listed = ListCrowdedEights(states, threshold, slots.data());
     j = Count() - Count() % 8;
   }
@@ -162,9 +150,9 @@ std::size_t TFreeAgents::ListCrowded(const std::int32_t* states, std::uint16_t t
   return listed;
 }
 
-#ifdef DLA_STEP_AVX2
+#ifdef DLA_LANES
 // For each set of lanes (bit i for lane i), the lanes in increasing order.
-struct alignas(32) TLaneLists {
+struct TLaneLists {
   std::uint32_t lanes[256][8];
 };
 constexpr TLaneLists MakeLaneLists() noexcept {
@@ -179,71 +167,58 @@ constexpr TLaneLists MakeLaneLists() noexcept {
 }
 constexpr TLaneLists LaneLists = MakeLaneLists();
 
-// Four counts from `low` and four from `high`, in the register's two halves.
-__attribute__((target("avx2"))) inline __m256i LoadPair(const std::int32_t* low, const std::int32_t* high) {
-  return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(high), reinterpret_cast<const __m128i*>(low));
-}
-
 // Eight blocks at a time, each as three rows of four counts read at once
-// (the fourth masked off) round the cell to the left of the agent's. Blocks
-// that wrap round the torus (an agent on the lattice's edge) are listed
-// whatever their sums. Counts are capped at 2^16, above any threshold, so
-// that the sums fit; the first two rows are summed before the cap, which
-// they cannot overflow as unsigned counts.
-__attribute__((target("avx2"))) std::size_t TFreeAgents::ListCrowdedEights(const std::int32_t* states,
-                                                                           std::uint16_t threshold,
-                                                                           std::uint32_t* listed) const {
-  const __m256i one = _mm256_set1_epi32(1), zero = _mm256_setzero_si256();
-  const __m256i lastColumn = _mm256_set1_epi32(columns_ - 1), lastRow = _mm256_set1_epi32(rows_ - 1);
+// (the fourth masked off) round the cell to the left of the agent's, the
+// blocks of agents i and i + 4 in the two halves of one set of lanes.
+// Blocks that wrap round the torus (an agent on the lattice's edge) are
+// listed whatever their sums. Counts are capped at 2^16, above any
+// threshold, so that the sums fit; the first two rows are summed before the
+// cap, which they cannot overflow as unsigned counts.
+DLA_LANES_TARGET std::size_t TFreeAgents::ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold,
+                                                           std::uint32_t* listed) const {
+  using L = TLanes;
+  const L one = L::Splat(1), zero = L::Splat(0);
+  const L lastColumn = L::Splat(columns_ - 1), lastRow = L::Splat(rows_ - 1);
   // An edge lane reads the block of column 0, row 1, inside the lattice.
-  const __m256i inside = _mm256_set1_epi32(columns_);
-  const __m256i bound = _mm256_set1_epi32(threshold);
-  const __m256i cap = _mm256_set1_epi32(1 << 16);
-  const __m256i three = _mm256_setr_epi32(-1, -1, -1, 0, -1, -1, -1, 0);
-  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  const __m256i marked = _mm256_set1_epi32(static_cast<int>(SumOverThreshold));
+  const L inside = L::Splat(columns_);
+  const L bound = L::Splat(threshold);
+  const L cap = L::Splat(1 << 16);
+  const L three = L::Set(-1, -1, -1, 0, -1, -1, -1, 0);
+  const L lane = L::Set(0, 1, 2, 3, 4, 5, 6, 7);
+  const L marked = L::Splat(static_cast<std::int32_t>(SumOverThreshold));
   const std::int32_t* const above = states - columns_;
   const std::int32_t* const below = states + columns_;
   alignas(32) std::int32_t firsts[8];
   const std::size_t count = Count() - Count() % 8;
   std::size_t found = 0;
   for (std::size_t j = 0; j < count; j += 8) {
-    const __m256i cell = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cell_.data() + j));
-    const __m256i column =
-        _mm256_srai_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(column_.data() + j)), 1);
-    const __m256i row =
-        _mm256_srai_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row_.data() + j)), 1);
-    const __m256i edge = _mm256_or_si256(
-        _mm256_or_si256(_mm256_cmpeq_epi32(column, zero), _mm256_cmpeq_epi32(column, lastColumn)),
-        _mm256_or_si256(_mm256_cmpeq_epi32(row, zero), _mm256_cmpeq_epi32(row, lastRow)));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(firsts),
-                       _mm256_blendv_epi8(_mm256_sub_epi32(cell, one), inside, edge));
+    const L cell = L::Load(cell_.data() + j);
+    const L column = L::Load(column_.data() + j).ShiftedRight<1>();
+    const L row = L::Load(row_.data() + j).ShiftedRight<1>();
+    const L edge = (L::Equal(column, zero) | L::Equal(column, lastColumn)) |
+                   (L::Equal(row, zero) | L::Equal(row, lastRow));
+    L::Select(edge, inside, cell - one).Store(firsts);
+#ifdef DLA_LANES_AVX2
     // Read back from memory: the load ports are idle, while extracting the
     // lanes would queue on the shuffle port.
     asm volatile("" : : "m"(firsts) : "memory");
-    __m256i rows[4];
+#endif
+    L rows[4];
     for (int i = 0; i < 4; ++i) {
       const std::int32_t low = firsts[i], high = firsts[i + 4];
-      const __m256i up = LoadPair(above + low, above + high);
-      const __m256i level = LoadPair(states + low, states + high);
-      const __m256i down = LoadPair(below + low, below + high);
-      rows[i] = _mm256_and_si256(
-          _mm256_add_epi32(_mm256_min_epu32(_mm256_add_epi32(up, level), cap), _mm256_min_epu32(down, cap)),
-          three);
+      const L up = L::LoadHalves(above + low, above + high);
+      const L level = L::LoadHalves(states + low, states + high);
+      const L down = L::LoadHalves(below + low, below + high);
+      rows[i] = (L::MinUnsigned(up + level, cap) + L::MinUnsigned(down, cap)) & three;
     }
-    // Lanes i and i + 4 shared a register; the sums come out in lane order.
-    const __m256i sums =
-        _mm256_hadd_epi32(_mm256_hadd_epi32(rows[0], rows[1]), _mm256_hadd_epi32(rows[2], rows[3]));
-    const __m256i over = _mm256_cmpgt_epi32(sums, bound);
-    const auto crowded =
-        static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_or_si256(over, edge))));
+    const L sums = L::HalfSums(rows[0], rows[1], rows[2], rows[3]);
+    const L over = L::Greater(sums, bound);
+    const unsigned crowded = (over | edge).Signs();
     // Without a branch, which would mostly guess wrong where a group has a
     // crowded block: all eight written, as many kept as are crowded, those
     // whose sums are known to exceed the threshold marked.
-    const __m256i entries = _mm256_or_si256(_mm256_add_epi32(lane, _mm256_set1_epi32(static_cast<int>(j))),
-                                            _mm256_and_si256(_mm256_andnot_si256(edge, over), marked));
-    const __m256i kept = _mm256_load_si256(reinterpret_cast<const __m256i*>(LaneLists.lanes[crowded]));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(listed + found), _mm256_permutevar8x32_epi32(entries, kept));
+    const L entries = (lane + L::Splat(static_cast<std::int32_t>(j))) | (L::Clear(edge, over) & marked);
+    L::Permute(entries, L::Load(LaneLists.lanes[crowded])).Store(listed + found);
     found += static_cast<std::size_t>(__builtin_popcount(crowded));
   }
   return found;
@@ -270,14 +245,14 @@ inline void TFreeAgents::MoveOne(std::size_t j, std::uint32_t& seed, std::int32_
   cell_[j] = static_cast<std::uint32_t>((row_[j] >> 1) * columns_ + (column_[j] >> 1));
 }
 
-#ifdef DLA_STEP_AVX2
-// The constants of the eight-lane move, as the registers take them.
-struct alignas(32) TEightLanes {
+#ifdef DLA_LANES
+// The constants of the eight-lane move.
+struct TEightLanes {
   std::uint32_t multipliers[8], increments[8];
   // TurnSteps' low and high halves.
   std::uint32_t turnStepsLow[8], turnStepsHigh[8];
-  // 2 * DX + 2 and 2 * DY + 2 by sector, in both halves of a register.
-  std::int8_t columnSteps[32], rowSteps[32];
+  // 2 * DX + 2 and 2 * DY + 2 by sector.
+  std::int8_t columnSteps[16], rowSteps[16];
 };
 
 constexpr TEightLanes MakeEightLanes() noexcept {
@@ -288,9 +263,9 @@ constexpr TEightLanes MakeEightLanes() noexcept {
     lanes.turnStepsLow[i] = static_cast<std::uint32_t>(TurnSteps[i]);
     lanes.turnStepsHigh[i] = static_cast<std::uint32_t>(TurnSteps[i] >> 32);
   }
-  for (int k = 0; k < 32; ++k) {
-    lanes.columnSteps[k] = static_cast<std::int8_t>(k % 16 < 12 ? 2 * SectorSine[k % 16] + 2 : 0);
-    lanes.rowSteps[k] = static_cast<std::int8_t>(k % 16 < 12 ? 2 * SectorCosine[k % 16] + 2 : 0);
+  for (int k = 0; k < 12; ++k) {
+    lanes.columnSteps[k] = static_cast<std::int8_t>(2 * SectorSine[k] + 2);
+    lanes.rowSteps[k] = static_cast<std::int8_t>(2 * SectorCosine[k] + 2);
   }
   return lanes;
 }
@@ -299,32 +274,26 @@ constexpr TEightLanes EightLanes = MakeEightLanes();
 // Eight agents a step: the eight seeds come from the one before them by the
 // jump-ahead constants, lane i taking the i-th draw, so the draws stay in
 // list order.
-__attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t j, std::uint32_t& seed,
-                                                                     std::int32_t* states,
-                                                                     const std::uint64_t* aggregated) noexcept {
-  const auto load = [](const void* p) { return reinterpret_cast<const __m256i*>(p); };
-  const __m256i multipliers = _mm256_load_si256(load(EightLanes.multipliers));
-  const __m256i increments = _mm256_load_si256(load(EightLanes.increments));
-  // slot = (5 * seed + 2^31) >> 32, less 1 at the tie (TurnSlotOf), in
-  // 64-bit products of the even and the odd lanes.
-  const __m256i five = _mm256_set1_epi64x(5);
-  const __m256i half = _mm256_set1_epi64x(0x80000000ll);
-  const __m256i tie = _mm256_set1_epi32(static_cast<int>(0x80000000u));
-  const __m256i headingSteps = _mm256_setr_epi32(-90, -45, 0, 45, 90, 135, 0, 0);
-  const __m256i stepsLow = _mm256_load_si256(load(EightLanes.turnStepsLow));
-  const __m256i stepsHigh = _mm256_load_si256(load(EightLanes.turnStepsHigh));
-  const __m256i fullTurn = _mm256_set1_epi64x(static_cast<long long>(FullTurn));
-  const __m256i lastOfTurn = _mm256_set1_epi64x(static_cast<long long>(FullTurn - 1));
-  const __m256i inOrder = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-  const __m256i columnSteps = _mm256_load_si256(load(EightLanes.columnSteps));
-  const __m256i rowSteps = _mm256_load_si256(load(EightLanes.rowSteps));
+DLA_LANES_TARGET std::size_t TFreeAgents::MoveEights(std::size_t j, std::uint32_t& seed, std::int32_t* states,
+                                                    const std::uint64_t* aggregated) noexcept {
+  using L = TLanes;
+  using W = TLanes::TWide;
+  const L multipliers = L::Load(EightLanes.multipliers);
+  const L increments = L::Load(EightLanes.increments);
+  // TurnSlotOf: (5 * seed + 2^31) >> 32, less 1 at the tie.
+  const L tie = L::Splat(static_cast<std::int32_t>(0x80000000u));
+  const L headingSteps = L::Set(-90, -45, 0, 45, 90, 135, 0, 0);
+  const L stepsLow = L::Load(EightLanes.turnStepsLow);
+  const L stepsHigh = L::Load(EightLanes.turnStepsHigh);
+  const W fullTurn = W::Splat(FullTurn), lastOfTurn = W::Splat(FullTurn - 1);
+  const L columnSteps = L::ByteTable(EightLanes.columnSteps);
+  const L rowSteps = L::ByteTable(EightLanes.rowSteps);
   // Bytes above a lane's sector index read 0 (high bit set).
-  const __m256i upperBytes = _mm256_set1_epi32(static_cast<int>(0x80808000u));
-  const __m256i two = _mm256_set1_epi32(2), zero = _mm256_setzero_si256();
-  const __m256i columnLast = _mm256_set1_epi32(2 * (columns_ - 1));
-  const __m256i columnEnd = _mm256_set1_epi32(2 * columns_ - 1);
-  const __m256i rowLast = _mm256_set1_epi32(2 * (rows_ - 1)), rowEnd = _mm256_set1_epi32(2 * rows_ - 1);
-  const __m256i columns = _mm256_set1_epi32(columns_);
+  const L upperBytes = L::Splat(static_cast<std::int32_t>(0x80808000u));
+  const L two = L::Splat(2), zero = L::Splat(0);
+  const L columnLast = L::Splat(2 * (columns_ - 1)), columnEnd = L::Splat(2 * columns_ - 1);
+  const L rowLast = L::Splat(2 * (rows_ - 1)), rowEnd = L::Splat(2 * rows_ - 1);
+  const L columns = L::Splat(columns_);
   const std::uint32_t multiplier8 = Multiplier(8), increment8 = Increment(8);
 
   const std::size_t count = index_.size();
@@ -335,57 +304,34 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t 
   std::uint32_t* const cells = cell_.data();
   std::uint32_t s = seed;
   for (; j + 8 <= count; j += 8) {
-    const __m256i seeds =
-        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(s)), multipliers), increments);
-    const __m256i even = _mm256_add_epi64(_mm256_mul_epu32(seeds, five), half);
-    const __m256i odd = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(seeds, 32), five), half);
-    const __m256i slot = _mm256_add_epi32(_mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA),
-                                          _mm256_cmpeq_epi32(seeds, tie));
-    const __m256i step = _mm256_permutevar8x32_epi32(headingSteps, slot);
-    const __m256i heading = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(headings + j));
-    const __m256i turned = _mm256_add_epi32(heading, step);
+    const L seeds = L::Splat(static_cast<std::int32_t>(s)) * multipliers + increments;
+    const L slot = L::MulHigh(seeds, 5, 0x80000000u) + L::Equal(seeds, tie);
+    const L step = L::Permute(headingSteps, slot);
+    const L heading = L::Load(headings + j);
+    const L turned = heading + step;
     // A heading that wraps takes the one-at-a-time move, which sets w anew.
-    const __m256i wrapped =
-        _mm256_and_si256(_mm256_xor_si256(heading, turned), _mm256_xor_si256(step, turned));
-    if (_mm256_movemask_ps(_mm256_castsi256_ps(wrapped)) != 0) break;
+    if (((heading ^ turned) & (step ^ turned)).Signs() != 0) break;
     s = multiplier8 * s + increment8;
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(headings + j), turned);
+    turned.Store(headings + j);
 
-    // The steps of w, in 64-bit lanes for agents 0-3 and 4-7.
-    const __m256i stepLow = _mm256_permutevar8x32_epi32(stepsLow, slot);
-    const __m256i stepHigh = _mm256_permutevar8x32_epi32(stepsHigh, slot);
-    const __m256i stepsA = _mm256_unpacklo_epi32(stepLow, stepHigh);  // agents 0, 1, 4, 5
-    const __m256i stepsB = _mm256_unpackhi_epi32(stepLow, stepHigh);  // agents 2, 3, 6, 7
-    const __m256i steps[2] = {_mm256_permute2x128_si256(stepsA, stepsB, 0x20),
-                              _mm256_permute2x128_si256(stepsA, stepsB, 0x31)};
-    __m256i sectors[2];
-    for (int half = 0; half < 2; ++half) {
-      __m256i* const at = reinterpret_cast<__m256i*>(turns + j + 4 * half);
-      __m256i w = _mm256_add_epi64(_mm256_loadu_si256(at), steps[half]);
-      w = _mm256_sub_epi64(w, _mm256_and_si256(_mm256_cmpgt_epi64(w, lastOfTurn), fullTurn));
-      _mm256_storeu_si256(at, w);
-      sectors[half] = _mm256_srli_epi64(w, TwelfthBits);
-    }
-    const __m256i sector = _mm256_permutevar8x32_epi32(
-        _mm256_or_si256(sectors[0], _mm256_slli_epi64(sectors[1], 32)), inOrder);
-    const __m256i lookup = _mm256_or_si256(sector, upperBytes);
-    __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xs + j));
-    __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ys + j));
-    x = _mm256_add_epi32(x, _mm256_sub_epi32(_mm256_shuffle_epi8(columnSteps, lookup), two));
-    y = _mm256_add_epi32(y, _mm256_sub_epi32(_mm256_shuffle_epi8(rowSteps, lookup), two));
-    x = _mm256_blendv_epi8(x, columnLast, _mm256_cmpgt_epi32(zero, x));
-    x = _mm256_andnot_si256(_mm256_cmpgt_epi32(x, columnEnd), x);
-    y = _mm256_blendv_epi8(y, rowLast, _mm256_cmpgt_epi32(zero, y));
-    y = _mm256_andnot_si256(_mm256_cmpgt_epi32(y, rowEnd), y);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(xs + j), x);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(ys + j), y);
-    const __m256i cell =
-        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(y, 1), columns), _mm256_srai_epi32(x, 1));
+    W w = W::Load(turns + j) + W::Zip(L::Permute(stepsLow, slot), L::Permute(stepsHigh, slot));
+    w = w - (W::Greater(w, lastOfTurn) & fullTurn);
+    w.Store(turns + j);
+    const L lookup = w.NarrowShifted<TwelfthBits>() | upperBytes;
+    L x = L::Load(xs + j) + (L::PickBytes(columnSteps, lookup) - two);
+    L y = L::Load(ys + j) + (L::PickBytes(rowSteps, lookup) - two);
+    x = L::Select(L::Greater(zero, x), columnLast, x);
+    x = L::Clear(L::Greater(x, columnEnd), x);
+    y = L::Select(L::Greater(zero, y), rowLast, y);
+    y = L::Clear(L::Greater(y, rowEnd), y);
+    x.Store(xs + j);
+    y.Store(ys + j);
+    const L cell = y.ShiftedRight<1>() * columns + x.ShiftedRight<1>();
     for (std::size_t i = j; i < j + 8; ++i) {
       const std::uint32_t last = cells[i];
       if (!TLattice::IsAggregated(aggregated, last)) states[last] = 0;
     }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(cells + j), cell);
+    cell.Store(cells + j);
   }
   seed = s;
   return j;
@@ -394,14 +340,15 @@ __attribute__((target("avx2"))) std::size_t TFreeAgents::MoveEights(std::size_t 
 
 void TFreeAgents::Move(TRandom& random, std::int32_t* states, const std::uint64_t* aggregated) {
   const std::size_t count = index_.size();
+  addedSteps_.clear();
   if (++movesSinceExact_ == MovesBetweenExactTurns) {
     for (std::size_t j = 0; j < count; ++j) turn_[j] = TurnOf(heading_[j]);
     movesSinceExact_ = 1;
   }
   std::uint32_t seed = random.Seed();
   std::size_t j = 0;
-#ifdef DLA_STEP_AVX2
-  if (HasAvx2()) {
+#ifdef DLA_LANES
+  if (HasLanes()) {
     while (j + 8 <= count) {
       j = MoveEights(j, seed, states, aggregated);
       if (j + 8 > count) break;

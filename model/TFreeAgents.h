@@ -1,11 +1,12 @@
 // The free agents of a world, in list order, as the step wants them: one
 // array per value (structure of arrays), so that eight agents turn and move
-// at once where the processor has AVX2 (checked at run time; a build with
-// DLA_SCALAR_STEP defined never uses it), one at a time otherwise, with the
-// same result to the bit.
+// at once where the processor has eight 32-bit lanes (TLanes: AVX2, checked
+// at run time, or WebAssembly SIMD; a build with DLA_SCALAR_STEP defined
+// never uses them), one at a time otherwise, with the same result to the
+// bit.
 //
 // Slot j holds the j-th free agent in list order: its index in the world's
-// list, Heading, position and the cell it registered in. A position is kept
+// list, Heading, Radius, position and the cell it registered in. A position is kept
 // as 2 * cell column + (X - 1) % 3 (likewise Y), which holds every position
 // that placement, the step and SetAgents allow for a free agent (X = 3c + 1
 // or 3c + 2, 0 <= c < columns) and turns the wrap into a comparison of
@@ -29,6 +30,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "Random.h"
 #include "TRandom.h"
 #include "agenten.h"
 
@@ -37,21 +39,26 @@ namespace dla {
 class TFreeAgents {
  public:
   static constexpr std::uint32_t SumOverThreshold = 0x80000000u;
+  // w (see above) holds twelfths of a turn in units of 2^-TwelfthBits.
+  static constexpr int TwelfthBits = 58;
 
   // The lattice the agents walk on: columns x rows cells, both >= 1.
   TFreeAgents(std::int32_t columns, std::int32_t rows) noexcept : columns_(columns), rows_(rows) {}
 
   std::size_t Count() const noexcept { return index_.size(); }
-  void Clear() noexcept;
+  // No agent, room for `agents` without growing.
+  void Clear(std::size_t agents);
   // Appends the agent at `index` of the list, free and standing where a free
-  // agent may (see TWorld::SetAgents), registered last in `cell`.
+  // agent may (see TWorld::SetAgents), registered last in `cell`. Only
+  // after Clear, before the first Move: until then each agent keeps the DX
+  // and DY it came with.
   void Add(std::uint32_t index, const TAgent& agent, std::uint32_t cell);
 
   // Every agent, in slot order, first clears the cell it registered in last
   // (its State set to 0 unless the cell is aggregated, as TLattice's
-  // AggregatedBits tell), then draws once
-  // from `random`, turns by 45 * (Between(-2, 2)) radians, moves a cell
-  // along its new step vector, wraps round the torus and notes its new cell.
+  // AggregatedBits tell), then draws once from `random`, turns by
+  // 45 * (TRandom::TurnSlotOf(draw) - 2) radians, moves a cell along its new
+  // step vector, wraps round the torus and notes its new cell.
   void Move(TRandom& random, std::int32_t* states, const std::uint64_t* aggregated);
 
   // By slot: the agent's index in the world's list and its cell.
@@ -59,9 +66,25 @@ class TFreeAgents {
   const std::uint32_t* Cells() const noexcept { return cell_.data(); }
   std::int32_t Column(std::size_t slot) const noexcept { return column_[slot] >> 1; }
   std::int32_t Row(std::size_t slot) const noexcept { return row_[slot] >> 1; }
-  // Writes slot's X, Y, Heading, DX and DY into `agent`, as the literal step
-  // leaves them; Moving and Radius are not touched.
-  void WriteTo(std::size_t slot, TAgent& agent) const noexcept;
+  // The agent of `slot` as the literal step leaves it (Moving 1).
+  TAgent Agent(std::size_t slot) const noexcept {
+    // 3 * (p / 2) + 1 + p % 2 (see above).
+    TAgent agent{.Moving = 1,
+                 .X = column_[slot] + (column_[slot] >> 1) + 1,
+                 .Y = row_[slot] + (row_[slot] >> 1) + 1,
+                 .Radius = radius_[slot],
+                 .Heading = heading_[slot]};
+    if (!addedSteps_.empty()) {
+      agent.DX = addedSteps_[slot].DX;
+      agent.DY = addedSteps_[slot].DY;
+    } else {
+      // The sector the last move read off w, with its step vector.
+      const auto sector = static_cast<int>(turn_[slot] >> TwelfthBits);
+      agent.DX = SectorSine[sector];
+      agent.DY = SectorCosine[sector];
+    }
+    return agent;
+  }
   // Lists at the start of `slots` (grown as needed, never shrunk) the slots,
   // in increasing order, whose agents may stop after this step's
   // registrations, as `states` (row by row, with TLattice's padding) hold
@@ -73,8 +96,8 @@ class TFreeAgents {
   // listed with SumOverThreshold added is known to hold more.
   std::size_t ListCrowded(const std::int32_t* states, std::uint16_t threshold,
                           std::vector<std::uint32_t>& slots) const;
-  // Removes the slots listed, in increasing order; the others keep their
-  // order.
+  // Removes the slots listed, in increasing order, after a Move (agents
+  // stop only where they moved); the others keep their order.
   void Remove(const std::vector<std::uint32_t>& slots);
 
  private:
@@ -88,14 +111,21 @@ class TFreeAgents {
   std::size_t ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold,
                                 std::uint32_t* listed) const;
 
+  struct TStepVector {
+    std::int32_t DX, DY;
+  };
+
   std::int32_t columns_;
   std::int32_t rows_;
   std::vector<std::uint32_t> index_;
+  std::vector<std::int32_t> radius_;
   std::vector<std::int32_t> heading_;
   std::vector<std::uint64_t> turn_;
   std::vector<std::int32_t> column_;
   std::vector<std::int32_t> row_;
   std::vector<std::uint32_t> cell_;
+  // By slot, the step vectors that Add was given; empty from the first Move.
+  std::vector<TStepVector> addedSteps_;
   // Moves since every t was last set from its heading.
   std::uint32_t movesSinceExact_ = 0;
 };

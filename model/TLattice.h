@@ -33,13 +33,13 @@ class TLattice {
   std::int32_t PreviousRow(std::int32_t row) const noexcept { return row == 0 ? rows_ - 1 : row - 1; }
   std::int32_t NextRow(std::int32_t row) const noexcept { return row == rows_ - 1 ? 0 : row + 1; }
 
-  // Registrations counted in each cell (TCell::State), saturating at
+  // Registrations counted in each cell (its State), saturating at
   // 2^31 - 1; the step adds and clears them through these. StatePadding
   // more counts follow the last cell, always 0, so that four counts can be
   // read from any cell at once.
   std::int32_t* States() noexcept { return state_.data(); }
   const std::int32_t* States() const noexcept { return state_.data(); }
-  // 0 open, 255 aggregated (TCell::Shade).
+  // 0 open, 255 aggregated (its Shade).
   const std::uint8_t* Shades() const noexcept { return shade_.data(); }
   // Sum of State over the 3 x 3 block round the cell, the lattice closed
   // into a torus, a cell counted again where the lattice is narrower than 3.

@@ -1,8 +1,10 @@
 // The world: the lattice of cells laid over the drawing area, one population
 // of agents, the random source they draw from, and the simulation step. The
 // world keeps no picture: Render (Render.h) draws one from its state when
-// someone looks. Everything runs on the caller's thread; nothing here locks,
-// and worlds share nothing, so each may run on a thread of its own.
+// someone looks. Nothing here locks and worlds share nothing, so each may
+// run on a thread of its own. Every const member only reads: while nobody
+// changes a world, any number of threads may read it at once; a change (a
+// step, a setup, SetAgents) must not overlap any read of the same world.
 //
 // The step's contract. RunStep gives exactly the results, cells and agents
 // of the literal step (every cell cleared, then every agent turned, moved and
@@ -10,28 +12,30 @@
 // the literal step's picture. It is fast because it relies on these
 // invariants:
 //  1. Moves and registrations run as separate sweeps over the agents: a move
-//     reads nothing that a registration writes. The free agents move from
-//     arrays of their own (TFreeAgents), eight at a time where the processor
-//     allows, lane i taking the i-th draw, so the draws keep list order.
+//     reads nothing that a registration writes. The free agents live only in
+//     arrays of their own (TFreeAgents), which move them eight at a time
+//     where the processor allows, lane i taking the i-th draw, so the draws
+//     keep list order.
 //  2. An open cell's State is non-zero only if an agent registered in it in
 //     the last step, so clearing the cells registered in clears them all
-//     (each free agent clears its last cell as it moves); only those cells
-//     can aggregate, and only where their 3 x 3 block exceeds the threshold,
-//     so only the agents of such blocks are tested one by one.
-//     NeighbourSum is not kept: it is the sum of the States round a cell.
-//  3. Agents stop only where their cell aggregates and never move again, so
-//     while every stuck agent stands in an aggregated cell ("settled"), a
-//     step visits only the free agents and adds one registration per stuck
-//     agent to its cell (States saturate alike in any order), a cell at a
-//     time; to a cell whose State already exceeds the threshold only when
-//     someone reads the States, as any block that holds it exceeds the
-//     threshold anyway. Placement, ResetCells and SetAgents make the next
-//     step sort the agents out again where they stand.
+//     (each free agent clears its last cell as it moves; after agents are
+//     set by hand or placed again on cells not reset, the next step clears
+//     every open cell); only
+//     those cells can aggregate, and only where their 3 x 3 block exceeds
+//     the threshold, so only the agents of such blocks are tested one by
+//     one. NeighbourSum is not kept: it is the sum of the States round a
+//     cell.
+//  3. Agents stop only where their cell aggregates and never move again, and
+//     every stuck agent stands in an aggregated cell (SetAgents and the
+//     restoring constructor refuse any other), so a step visits only the
+//     free agents and adds one registration per stuck agent to its cell
+//     (States saturate alike in any order), a cell at a time; to a cell
+//     whose State already exceeds the threshold not at all: any block that
+//     holds it exceeds the threshold anyway, and a read adds what the step
+//     held back. A stuck agent is written once, when it stops.
 //  4. Which cells aggregate depends only on the States fixed by the
 //     registrations, so every block can be summed before any is tested and
 //     the order they are tested in does not show.
-//  5. The list of agents is written back from the free agents' arrays when
-//     someone reads it (Agents()); an agent that stops is written at once.
 // To change a rule: change the literal step in the tests first, then the
 // fast step, and run the bit-for-bit comparison and the pinned digests; a
 // rule that breaks an invariant above must also change the bookkeeping that
@@ -40,6 +44,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Random.h"
@@ -57,6 +62,12 @@ struct TWorldState;
 // picture then takes 1 GiB at 4 bytes a pixel.
 inline constexpr std::int64_t MaxDrawingPixels = std::int64_t{1} << 28;
 
+// The one rule for the drawing areas a world can have: why width x height
+// pixels cannot hold one ("the drawing area must be at least 3x3 pixels",
+// "the drawing area may hold at most 268435456 pixels"), or an empty text
+// when it can.
+std::string DrawingAreaFault(std::int64_t width, std::int64_t height);
+
 class TWorld {
  public:
   // What the world's picture shows, by the kind of the last change (see
@@ -71,17 +82,17 @@ class TWorld {
   // GridRows = height / 3, to the nearest integer), an empty agent list,
   // CreateCells (which ends with ResetCells). StepCount is 0. Every seeding
   // reseeds the random source from `clock`.
-  // Throws std::invalid_argument for an area below 3 x 3 pixels or above
-  // MaxDrawingPixels.
+  // Throws std::invalid_argument, DrawingAreaFault's reason and the size,
+  // for an area that DrawingAreaFault refuses.
   explicit TWorld(std::int32_t drawingWidth, std::int32_t drawingHeight, SeedClock clock = ClockSeed);
 
   // The world that `state` describes (TWorldState.h); later seedings (a new
   // setup) read `clock`. Throws std::invalid_argument, naming the first
-  // fault, for a state that no world can be in: an area the constructor
-  // above refuses, not one State and one Shade per cell, a Shade other than
-  // 0 or 255, a negative State or StepCount, an agent that SetAgents
-  // refuses, new aggregates that are not distinct aggregated cells or that
-  // no step made.
+  // fault, for a state that no run makes: an area the constructor above
+  // refuses, not one State and one Shade per cell, a Shade other than 0 or
+  // 255, a negative State or StepCount, an agent that SetAgents refuses,
+  // new aggregates that are not distinct aggregated cells or that no step
+  // made.
   explicit TWorld(const TWorldState& state, SeedClock clock = ClockSeed);
   // Everything this world is: TWorld(State()) steps, draws and measures as
   // this world does from here on.
@@ -102,29 +113,38 @@ class TWorld {
   // Replaces the random source's state; the next draw follows from `seed`.
   void Reseed(std::uint32_t seed) noexcept { random_.Reseed(seed); }
 
-  // The population, in list order; an agent's position is its index. The
-  // step keeps the free agents elsewhere and writes them back here when
-  // someone reads them, so two threads must not read one world at once.
-  const std::vector<TAgent>& Agents() const noexcept {
-    if (agentsBehind_) WriteBackFreeAgents();
-    return population_;
+  // The population, in list order; an agent's position is its index.
+  std::size_t AgentCount() const noexcept { return stuck_.size(); }
+  std::vector<TAgent> CopyAgents() const;
+  // Calls visit(const TAgent&) for every agent in list order, without a
+  // copy of the list.
+  template <typename Visit>
+  void ForEachAgentInListOrder(Visit&& visit) const {
+    // Each free agent after the stuck ones before it: both lists are read
+    // in order.
+    const std::uint32_t* const freeIndexes = free_.Indexes();
+    const TAgent* const stuck = stuck_.data();
+    const std::size_t freeAgents = free_.Count(), agents = stuck_.size();
+    std::size_t k = 0;
+    for (std::size_t slot = 0; slot < freeAgents; ++slot, ++k) {
+      for (const std::size_t next = freeIndexes[slot]; k < next; ++k) visit(stuck[k]);
+      visit(free_.Agent(slot));
+    }
+    for (; k < agents; ++k) visit(stuck[k]);
   }
   // Replaces the population between steps (tests place agents by hand this
-  // way); the next step sorts the agents out as after a placement. Throws
-  // std::out_of_range, changing nothing, for an agent whose position maps
-  // to no cell: a free agent needs 1 <= X < FieldWidth with X not a
-  // multiple of 3 (so that it still maps to a cell after any move and
-  // wrap), likewise Y; a stuck one 1 <= X <= FieldWidth, likewise Y.
-  void SetAgents(std::vector<TAgent> agents);
+  // way). Refuses, changing nothing, what no run makes: std::out_of_range
+  // for an agent whose position maps to no cell (a free agent needs
+  // 1 <= X < FieldWidth with X not a multiple of 3, so that it still maps
+  // to a cell after any move and wrap, likewise Y; a stuck one
+  // 1 <= X <= FieldWidth, likewise Y), std::invalid_argument for a Moving
+  // other than 0 or 1 or a stuck agent in an open cell.
+  void SetAgents(const std::vector<TAgent>& agents);
 
   // Every cell's State (registrations counted, saturating at 2^31 - 1) and
   // Shade (0 open, 255 aggregated), row by row: index row * GridColumns() +
-  // column. The step may leave some States to be brought up to date when
-  // they are read, as the agents above.
-  const std::int32_t* States() const noexcept {
-    if (statesBehind_) CatchUpStates();
-    return lattice_.States();
-  }
+  // column. The Shades stay where they are and follow every change.
+  std::vector<std::int32_t> CopyStates() const;
   const std::uint8_t* Shades() const noexcept { return lattice_.Shades(); }
   // The cells (indexes as above) that aggregated in the last step, in the
   // order their first agent in list order came to them; empty after a setup.
@@ -132,7 +152,9 @@ class TWorld {
   // The kind of the last change, for drawing the picture.
   TChange LastChange() const noexcept { return lastChange_; }
 
-  // Reseeds; every cell open with State 0.
+  // Reseeds; every cell open with State 0. Throws std::logic_error,
+  // changing nothing, while an agent is stuck: it would stand in an open
+  // cell (a new setup discards the agents first).
   void ResetCells();
   // Appends count new agents (none if count <= 0), then PlaceAgents.
   // Throws std::length_error past 2^31 - 1 agents.
@@ -158,33 +180,30 @@ class TWorld {
   // Cells aggregated since the last setup.
   std::int32_t AggregatedCells() const noexcept { return aggregatedCells_; }
   // Agents whose Moving is 0.
-  std::int32_t StuckAgents() const noexcept;
+  std::int32_t StuckAgents() const noexcept { return stuckAgents_; }
 
  private:
-  // A walker that stands in an aggregated cell registers there once a step
-  // for ever: `agents` of them in `cell`, whose State counts their
-  // registrations up to step `since`.
+  // The stuck agents that stand in one aggregated cell and register there
+  // once a step for ever: `agents` of them in `cell`, whose State counts
+  // their registrations up to step `since`.
   struct TStuckCell {
     std::uint32_t cell;
     std::int32_t agents;
     std::int32_t since;
   };
 
-  // Clears the open cells registered in during the last step.
-  void ClearLastRegistrations();
-  // The step that visits every agent one by one, in list order.
-  void StepEveryone(std::uint16_t threshold);
-  // The steps of a settled world: the free agents move (free_), register
-  // and test their cells; the stuck agents' registrations are added cell by
-  // cell.
+  // Reseeds and places `agents` (the population, perhaps grown) as
+  // PlaceAgents says.
+  void Place(std::vector<TAgent> agents);
+  // The population from `agents`, which SetAgents has checked: free_,
+  // stuck_ and young_ where they stand.
+  void SortOut(std::vector<TAgent> agents);
+  // The steps: the free agents move (free_), register and test their cells;
+  // the stuck agents' registrations are added cell by cell.
   void RegisterFree(std::uint16_t threshold);
   void TestFree(std::uint16_t threshold);
-  // free_, young_ and settled_ from the agents where they stand.
-  void SortOutAgents();
-  // population_'s free agents from free_.
-  void WriteBackFreeAgents() const noexcept;
-  // The stuck agents' registrations that old_ holds back, added.
-  void CatchUpStates() const noexcept;
+  // The registrations that old_ holds back, added to the States.
+  void CatchUpOldCells() noexcept;
 
   SeedClock clock_;
   TRandom random_;
@@ -193,45 +212,39 @@ class TWorld {
   std::int32_t fieldWidth_;
   std::int32_t fieldHeight_;
   std::int32_t stepCount_ = 0;
-  // The list of agents. Its free agents are behind (agentsBehind_) after a
-  // step that moved them in free_; the stuck ones are always up to date.
-  // Code here reads it through Agents() or after WriteBackFreeAgents().
-  mutable std::vector<TAgent> population_;
-  mutable bool agentsBehind_ = false;
-  // Its States are behind where statesBehind_: code here reads them through
-  // States() or after CatchUpStates().
-  mutable TLattice lattice_;
+  // Its States lack what old_ holds back.
+  TLattice lattice_;
   // The free agents (Moving 1) in list order, with the cells they registered
   // in during the last step, whose States the next step clears.
   TFreeAgents free_;
-  // The cells that the other agents registered in during the last step,
-  // each cell once. While settled_, all of them are aggregated, so their
+  // By list index (so that the population is read in order), each stuck
+  // agent as it stopped, written once; a free agent's entry is empty (all 0)
+  // and never read: free_ holds it. stuckAgents_ counts the stuck ones.
+  std::vector<TAgent> stuck_;
+  std::int32_t stuckAgents_ = 0;
+  // The cells of the stuck agents, each cell once, all aggregated: their
   // States are never cleared and each gains its agents' registrations every
   // step without a visit to the agents: added every step to the cells of
-  // young_, whose States may not exceed the threshold yet, and only when
-  // someone reads the States (statesBehind_) to those of old_, whose States
-  // already exceed it (they exceeded lowestOld_ - 1 when they came there),
-  // so that every block that holds one exceeds it too, whatever is added.
+  // young_, whose States may not exceed the threshold yet, and held back
+  // for those of old_, whose States already exceed it (they exceeded
+  // lowestOld_ - 1 when they came there), so that every block that holds
+  // one exceeds it too, whatever is added.
   std::vector<TStuckCell> young_;
-  mutable std::vector<TStuckCell> old_;
+  std::vector<TStuckCell> old_;
   std::int64_t lowestOld_ = 0;
-  mutable bool statesBehind_ = false;
-  bool settled_ = true;
-  // Set by placement, by reopening the cells and by SetAgents: the next
-  // step visits every agent and sorts them out again.
-  bool agentsUnsorted_ = false;
-  // The cell of every agent, by index, in a step that visits them all.
-  std::vector<std::uint32_t> registered_;
+  // By cell: 1 + the place in young_ of the cell's entry while TestFree or
+  // SortOut gathers the agents that stop or stand there; 0 otherwise.
+  std::vector<std::uint32_t> youngPlace_;
+  // Set when agents are set by hand, or placed after anything but
+  // ResetCells: the cells that agents registered in may hold none now, so
+  // the next step clears every open cell first.
+  bool clearOpenCells_ = false;
   // Slots of free_ whose agents may stop in this step's test, and those
   // that it stopped.
   std::vector<std::uint32_t> crowded_;
   std::vector<std::uint32_t> stopped_;
   // Cells aggregated in the last step.
   std::vector<std::uint32_t> newAggregates_;
-  // By cell: non-zero while the cell is one of newAggregates_ and the step
-  // stops its agents (1 + the cell's place in young_ in the steps that visit
-  // the free agents only), or while SortOutAgents groups the stuck agents.
-  std::vector<std::uint32_t> freshEntry_;
   TChange lastChange_ = TChange::CellsReset;
   std::uint32_t placementSeed_ = 0;
   std::int32_t aggregatedCells_ = 0;

@@ -2,8 +2,7 @@
 // world is rebuilt from (TWorld::State, and TWorld's restoring
 // constructor). A world rebuilt from the state of another steps, draws and
 // measures exactly as that one would from then on. What the step keeps only
-// to go fast is not here; a rebuilt world works it out again at its first
-// step.
+// to go fast is not here; a rebuilt world works it out again.
 #pragma once
 
 #include <cstdint>

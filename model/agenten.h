@@ -1,15 +1,12 @@
-// TAgent: one random walker. It holds its values, turns, derives its step
-// vector and paints itself; it knows nothing of the lattice or the wrap.
+// TAgent: one random walker. It holds its values and paints itself; the
+// world turns and moves it, and it knows nothing of the lattice or the wrap.
 #pragma once
 
 #include <cstdint>
 
-#include "Random.h"
-#include "TRandom.h"
+#include "TCanvas.h"
 
 namespace dla {
-
-class TCanvas;
 
 class TAgent {
  public:
@@ -26,28 +23,6 @@ class TAgent {
   std::int32_t DX = 0;
   std::int32_t DY = 0;
 
-  // One draw from `random`: RoundHalfEven(u * (b - a + 1) + a), so the
-  // result runs from a to b + 1, the two ends half as likely as the inner
-  // values. b - a + 1 wraps modulo 2^32. Reads and writes no field.
-  static std::int32_t RandomBetween(std::int32_t a, std::int32_t b, TRandom& random) noexcept {
-    return random.Between(a, b);
-  }
-
-  // Heading += 45 * RandomBetween(-n, n) (wrapping), then DX and DY from the
-  // new heading.
-  void ChangeHeading(std::int32_t n, TRandom& random) noexcept {
-    const auto negated = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(n));
-    const auto units = static_cast<std::uint32_t>(RandomBetween(negated, n, random));
-    Heading = static_cast<std::int32_t>(static_cast<std::uint32_t>(Heading) + 45u * units);
-    const int sector = HeadingSector(Heading);
-    DX = SectorSine[sector];
-    DY = SectorCosine[sector];
-  }
-
-  // DX := RoundHalfEven(sine of h); DY := RoundHalfEven(cosine of h).
-  void CalcDX(std::int32_t h) noexcept { DX = RoundedSine(h); }
-  void CalcDY(std::int32_t h) noexcept { DY = RoundedCosine(h); }
-
   // Store the value unchanged.
   void SetX(std::int32_t value) noexcept { X = value; }
   void SetY(std::int32_t value) noexcept { Y = value; }
@@ -56,7 +31,13 @@ class TAgent {
 
   // Red pen of width 1, red brush, ellipse (X-R, Y-R, X+R, Y+R): with
   // Radius 1 the 2 x 2 block from (X-1, Y-1) to (X, Y).
-  void Draw(TCanvas& canvas) const;
+  void Draw(TCanvas& canvas) const {
+    canvas.SetPenColour(TCanvas::Red);
+    canvas.SetPenWidth(1);
+    canvas.SetBrushColour(TCanvas::Red);
+    const std::int64_t x = X, y = Y, r = Radius;
+    canvas.Ellipse(x - r, y - r, x + r, y + r);
+  }
 };
 
 }  // namespace dla

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <map>
 
+#include "ReferenceRules.h"
 #include "SeedHelpers.h"
 #include "TCanvas.h"
 #include "agenten.h"
@@ -20,11 +21,8 @@ TEST(Agent, StepVectorsOfTheHeadingTable) {
                {-90, -1, 0},  {-45, -1, 1},  {0, 0, 1},     {45, 1, 1},   {90, 1, 0},    {135, 0, -1},
                {180, -1, -1}, {225, -1, 0},  {270, 0, 1},   {315, 1, 1}};
   for (const auto& row : table) {
-    TAgent agent;
-    agent.CalcDX(row.heading);
-    agent.CalcDY(row.heading);
-    EXPECT_EQ(agent.DX, row.dx) << row.heading;
-    EXPECT_EQ(agent.DY, row.dy) << row.heading;
+    EXPECT_EQ(test::RoundedSine(row.heading), row.dx) << row.heading;
+    EXPECT_EQ(test::RoundedCosine(row.heading), row.dy) << row.heading;
   }
 }
 
@@ -41,7 +39,7 @@ TEST(Agent, RandomBetweenRunsFromAToBPlusOne) {
   TRandom random(2024);
   std::map<std::int32_t, int> counts;
   const int draws = 200000;
-  for (int i = 0; i < draws; ++i) ++counts[TAgent::RandomBetween(-2, 2, random)];
+  for (int i = 0; i < draws; ++i) ++counts[test::RandomBetween(-2, 2, random)];
   EXPECT_EQ(counts.begin()->first, -2);
   EXPECT_EQ(counts.rbegin()->first, 3);
   EXPECT_EQ(counts.size(), 6u);
@@ -54,7 +52,7 @@ TEST(Agent, HalfwayDrawLeavesTheHeading) {
   TAgent agent;
   agent.SetHeading(90);
   TRandom random(SeedBefore(0x80000000u));
-  agent.ChangeHeading(2, random);
+  test::ChangeHeading(agent, 2, random);
   EXPECT_EQ(agent.Heading, 90);
   EXPECT_EQ(agent.DX, 1);
   EXPECT_EQ(agent.DY, 0);
@@ -64,9 +62,9 @@ TEST(Agent, HeadingWrapsModulo2To32) {
   TAgent agent;
   agent.SetHeading(2147483610);
   TRandom random(SeedForTurn(1));
-  agent.ChangeHeading(2, random);
+  test::ChangeHeading(agent, 2, random);
   EXPECT_EQ(agent.Heading, -2147483641);
-  EXPECT_EQ(agent.DX, RoundedSine(-2147483641));
+  EXPECT_EQ(agent.DX, test::RoundedSine(-2147483641));
 }
 
 TEST(Agent, RandomBetweenMatchesTheExtendedPrecisionFormula) {
@@ -82,7 +80,7 @@ TEST(Agent, RandomBetweenMatchesTheExtendedPrecisionFormula) {
     const auto count = static_cast<std::int32_t>(static_cast<std::uint32_t>(b) - static_cast<std::uint32_t>(a) + 1u);
     const long double u = std::ldexp(static_cast<long double>(NextSeed(seed)), -32);
     TRandom random(seed);
-    ASSERT_EQ(TAgent::RandomBetween(a, b, random), Low32(RoundHalfEven(u * count + a))) << seed << " " << a;
+    ASSERT_EQ(test::RandomBetween(a, b, random), Low32(RoundHalfEven(u * count + a))) << seed << " " << a;
     ASSERT_EQ(random.Seed(), NextSeed(seed));
   }
 }
@@ -98,7 +96,7 @@ TEST(Agent, DrawPaintsTheTwoByTwoBlockUpAndLeft) {
   for (std::int32_t y = 0; y < 8; ++y) {
     for (std::int32_t x = 0; x < 8; ++x) {
       const bool dot = (x == 1 || x == 2) && (y == 1 || y == 2);
-      EXPECT_EQ(canvas.PixelColour(x, y), dot ? TCanvas::Red : TCanvas::White) << x << "," << y;
+      EXPECT_EQ(test::PixelColour(canvas, x, y), dot ? TCanvas::Red : TCanvas::White) << x << "," << y;
     }
   }
   EXPECT_EQ(canvas.PenColour(), TCanvas::Red);

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 #include "AggregateMeasures.h"
 #include "CellGrid.h"
+#include "SameMeasures.h"
+#include "TAggregates.h"
 #include "TWorld.h"
 
 namespace dla {
@@ -119,6 +122,16 @@ TEST(AggregateMeasures, ShapesWithKnownAnswers) {
     for (const auto& [column, row] : c.cells)
       lattice[static_cast<std::size_t>(row * c.columns + column)] = 1;
     const AggregateMeasures m = MeasureAggregates(lattice, c.columns, c.rows);
+    // Kept as the cells come, in either order, the same to the last bit.
+    for (const bool reversed : {false, true}) {
+      TAggregates kept(c.columns, c.rows);
+      std::vector<std::uint32_t> order;
+      for (const auto& [column, row] : c.cells)
+        order.push_back(static_cast<std::uint32_t>(row * c.columns + column));
+      if (reversed) std::reverse(order.begin(), order.end());
+      kept.Add(order);
+      EXPECT_TRUE(test::SameMeasures(kept.Measures(), m)) << (reversed ? "reversed" : "in order");
+    }
     EXPECT_EQ(m.Aggregates, c.aggregates);
     EXPECT_EQ(m.Largest, c.largest);
     EXPECT_EQ(m.Sizes, c.sizes);
@@ -140,6 +153,11 @@ TEST(AggregateMeasures, ShapesWithKnownAnswers) {
         EXPECT_NEAR(*actual, *expected, 1e-12) << what;
       }
     }
+    // The gyration is the correctly rounded mean square, then its square
+    // root, each rounded once: sqrt(63.0 / 6) exactly, not to within 1e-12.
+    if (c.gyration) {
+      EXPECT_EQ(*m.Gyration, *c.gyration);
+    }
   }
 }
 
@@ -156,14 +174,17 @@ TEST(AggregateMeasures, ReadsTheWorldColumnByRow) {
   world.CreateAgents(1500);
   for (int i = 0; i < 40; ++i) world.RunStep(4);
   ASSERT_GT(world.AggregatedCells(), 0);
-  const std::vector<std::uint8_t> lattice = AggregatedLattice(world);
-  ASSERT_EQ(lattice.size(), 100u * 50u);
+  // The measures of the world are those of its cells, read row by row.
+  const test::CellGrid grid(world);
+  std::vector<std::uint8_t> lattice(100u * 50u);
   for (std::int32_t r = 0; r < 50; ++r) {
-    for (std::int32_t c = 0; c < 100; ++c) {
-      ASSERT_EQ(lattice[static_cast<std::size_t>(r * 100 + c)] != 0, test::CellGrid(world).Cell(c, r).Shade != 0)
-          << c << "," << r;
-    }
+    for (std::int32_t c = 0; c < 100; ++c) lattice[static_cast<std::size_t>(r * 100 + c)] = grid.Cell(c, r).Shade != 0;
   }
+  const AggregateMeasures fromWorld = MeasureAggregates(world), fromCells = MeasureAggregates(lattice, 100, 50);
+  EXPECT_EQ(fromWorld.Sizes, fromCells.Sizes);
+  EXPECT_EQ(fromWorld.LargestWraps, fromCells.LargestWraps);
+  EXPECT_EQ(fromWorld.Gyration, fromCells.Gyration);
+  EXPECT_EQ(fromWorld.Dimension, fromCells.Dimension);
   std::int32_t cells = 0;
   for (const auto& size : MeasureAggregates(world).Sizes) cells += size.Size * size.Count;
   EXPECT_EQ(cells, world.AggregatedCells());

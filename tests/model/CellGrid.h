@@ -27,8 +27,9 @@ struct CellView {
 
 class CellGrid {
  public:
-  explicit CellGrid(const TWorld& world) : world_(&world), agents_(world.States() ? CellCount(world) : 0) {
-    const auto& agents = world.Agents();
+  explicit CellGrid(const TWorld& world)
+      : world_(&world), states_(world.CopyStates()), agents_(states_.size()) {
+    const std::vector<TAgent> agents = world.CopyAgents();
     for (std::size_t k = 0; k < agents.size(); ++k) {
       const std::size_t cell = static_cast<std::size_t>((agents[k].Y - 1) / 3) * world.GridColumns() +
                                static_cast<std::size_t>((agents[k].X - 1) / 3);
@@ -42,13 +43,13 @@ class CellGrid {
     for (const std::int32_t dr : {-1, 0, 1}) {
       for (const std::int32_t dc : {-1, 0, 1}) {
         const std::int32_t c = (column + dc + columns) % columns, r = (row + dr + rows) % rows;
-        sum += world_->States()[static_cast<std::size_t>(r) * columns + c];
+        sum += states_[static_cast<std::size_t>(r) * columns + c];
       }
     }
     const std::size_t index = static_cast<std::size_t>(row) * columns + column;
     return {agents_[index],
             static_cast<std::int32_t>(std::min<std::int64_t>(sum, std::numeric_limits<std::int32_t>::max())),
-            world_->Shades()[index], 3 * column + 2, 3 * row + 2, world_->States()[index]};
+            world_->Shades()[index], 3 * column + 2, 3 * row + 2, states_[index]};
   }
 
   struct Column {
@@ -59,10 +60,8 @@ class CellGrid {
   Column operator[](std::int32_t column) const { return {this, column}; }
 
  private:
-  static std::size_t CellCount(const TWorld& world) {
-    return static_cast<std::size_t>(world.GridColumns()) * static_cast<std::size_t>(world.GridRows());
-  }
   const TWorld* world_;
+  std::vector<std::int32_t> states_;
   std::vector<std::vector<std::int32_t>> agents_;
 };
 

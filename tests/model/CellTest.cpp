@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "ReferenceRules.h"
 #include "TCanvas.h"
 #include "cell_P.h"
 
 namespace dla {
 namespace {
+
+using test::TCell;
 
 // The box of pixels painted in a colour other than white.
 struct Box {
@@ -16,7 +19,7 @@ Box PaintedBox(const TCanvas& canvas, std::uint32_t colour) {
   Box box;
   for (std::int32_t y = 0; y < canvas.Height(); ++y) {
     for (std::int32_t x = 0; x < canvas.Width(); ++x) {
-      if (canvas.PixelColour(x, y) != colour) continue;
+      if (test::PixelColour(canvas, x, y) != colour) continue;
       box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x), std::max(box.bottom, y)};
     }
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Random.h"
+#include "ReferenceRules.h"
 #include "SeedHelpers.h"
 #include "TRandom.h"
 
@@ -17,7 +18,7 @@ TEST(Random, SeedUpdatesFromZero) {
   TRandom random(0);
   const std::vector<std::uint32_t> expected = {1u, 134775814u, 3698175007u, 870078620u, 1172187917u};
   for (const std::uint32_t value : expected) {
-    random.UniformReal();
+    test::UniformReal(random);
     EXPECT_EQ(random.Seed(), value);
   }
 }
@@ -29,10 +30,10 @@ TEST(Random, UniformBelowEightFromZero) {
 
 TEST(Random, UniformRealIsTheSeedOverTwoToThe32) {
   TRandom random(0);
-  EXPECT_EQ(random.UniformReal(), std::ldexp(1.0L, -32));
+  EXPECT_EQ(test::UniformReal(random), std::ldexp(1.0L, -32));
   // 649090867 updates to 0: u is exactly 0 and every UniformBelow is 0.
   random.Reseed(649090867u);
-  EXPECT_EQ(random.UniformReal(), 0.0L);
+  EXPECT_EQ(test::UniformReal(random), 0.0L);
   for (const std::int32_t n : {1, 8, 135, 1 << 30}) {
     random.Reseed(649090867u);
     EXPECT_EQ(random.UniformBelow(n), 0) << n;
@@ -74,9 +75,9 @@ TEST(Random, TurnSlotIsTheStepsDraw) {
   std::uint32_t s = 5;
   for (int i = 0; i < 100000; ++i) nexts.push_back(s = NextSeed(s) * 2654435761u);
   for (const std::uint32_t next : nexts) {
-    TRandom slot(test::SeedBefore(next)), between(test::SeedBefore(next));
-    ASSERT_EQ(slot.TurnSlot(), between.Between(-2, 2) + 2) << next;
-    ASSERT_EQ(slot.Seed(), next);
+    TRandom between(test::SeedBefore(next));
+    ASSERT_EQ(TRandom::TurnSlotOf(next), test::RandomBetween(-2, 2, between) + 2) << next;
+    ASSERT_EQ(between.Seed(), next);
   }
 }
 
@@ -139,8 +140,8 @@ TEST(Random, RoundedSineAndCosineMatchTheFunctions) {
     headings.push_back(static_cast<std::int32_t>(s));
   }
   for (const std::int32_t h : headings) {
-    ASSERT_EQ(RoundedSine(h), Low32(RoundHalfEven(Sine(h)))) << h;
-    ASSERT_EQ(RoundedCosine(h), Low32(RoundHalfEven(Cosine(h)))) << h;
+    ASSERT_EQ(test::RoundedSine(h), Low32(RoundHalfEven(test::Sine(h)))) << h;
+    ASSERT_EQ(test::RoundedCosine(h), Low32(RoundHalfEven(test::Cosine(h)))) << h;
   }
 }
 

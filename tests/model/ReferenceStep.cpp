@@ -1,6 +1,7 @@
 #include "ReferenceStep.h"
 
 #include "Random.h"
+#include "ReferenceRules.h"
 
 namespace dla::test {
 
@@ -67,7 +68,7 @@ StepResult ReferenceWorld::RunStep(std::uint16_t threshold) {
     if (agent.Moving == 1) {
       result.AnyFree = true;
       ++result.FreeAgents;
-      const std::int32_t turn = Low32(RoundHalfEven(random_.UniformReal() * 5 + (-2)));
+      const std::int32_t turn = Low32(RoundHalfEven(UniformReal(random_) * 5 + (-2)));
       agent.Heading = static_cast<std::int32_t>(static_cast<std::uint32_t>(agent.Heading) +
                                                 static_cast<std::uint32_t>(45 * turn));
       agent.DX = Low32(RoundHalfEven(Sine(agent.Heading)));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "ReferenceRules.h"
 #include "TRandom.h"
 #include "agenten.h"
 
@@ -36,7 +37,7 @@ inline std::vector<TAgent> ArrivingAt(std::uint32_t seed, std::int32_t rows, con
   for (const Arrival& a : arrivals) {
     for (std::int32_t i = 0; i < a.count; ++i) {
       TAgent probe;  // takes the same draw as the agent will
-      probe.ChangeHeading(2, draws);
+      ChangeHeading(probe, 2, draws);
       agents.push_back({.Moving = 1, .X = 3 * a.column + 2, .Y = 3 * (a.row == 0 ? rows - 1 : a.row - 1) + 2,
                         .Radius = 1, .Heading = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(probe.Heading))});
     }

@@ -7,9 +7,11 @@
 
 #include "CellGrid.h"
 #include "ReferenceStep.h"
+#include "ReferenceRules.h"
 #include "Render.h"
 #include "SeedHelpers.h"
 #include "TWorld.h"
+#include "TWorldState.h"
 
 namespace dla {
 namespace {
@@ -62,7 +64,7 @@ TEST(Step, AggregationNeedsMoreThanTheThreshold) {
     EXPECT_EQ(world.NewAggregates().size(), c.aggregated.size()) << c.name;
     for (const auto& [col, row] : c.aggregated) {
       EXPECT_EQ(cells[col][row].Shade, 255) << c.name;
-      for (const TAgent& agent : world.Agents()) {
+      for (const TAgent& agent : world.CopyAgents()) {
         const bool inside = (agent.X - 1) / 3 == col && (agent.Y - 1) / 3 == row;
         EXPECT_EQ(agent.Moving, inside ? 0 : 1) << c.name;
       }
@@ -79,13 +81,13 @@ TEST(Step, AggregatedCellsKeepCountingAndCatchNeighbours) {
     EXPECT_EQ(world.NewAggregates().size(), expected == 7 ? 1u : 0u);
   }
   // One agent next to the aggregate: its block sum is 28 + 1 > 6.
-  std::vector<TAgent> agents = world.Agents();
+  std::vector<TAgent> agents = world.CopyAgents();
   agents.push_back(test::ArrivingAt(world.Seed(), world.GridRows(), {{11, 10, 1}}).front());
   world.SetAgents(agents);
   world.RunStep(6);
   EXPECT_EQ(CellGrid(world)[11][10].NeighbourSum, 29);
   EXPECT_EQ(CellGrid(world)[11][10].Shade, 255);
-  EXPECT_EQ(world.Agents().back().Moving, 0);
+  EXPECT_EQ(world.CopyAgents().back().Moving, 0);
 }
 
 TEST(Step, NeighbourhoodWrapsRoundTheTorus) {
@@ -139,9 +141,9 @@ TEST(Step, AgentsWrapAtEveryEdge) {
     world.Reseed(SeedBefore(0x80000000u));
     const StepResult result = world.RunStep(6);
     EXPECT_EQ(result.FreeAgents, 1);
-    EXPECT_EQ(world.Agents()[0].X, c.newX) << c.x << "," << c.y;
-    EXPECT_EQ(world.Agents()[0].Y, c.newY) << c.x << "," << c.y;
-    EXPECT_EQ(world.States()[c.row * world.GridColumns() + c.column], 1) << c.x << "," << c.y;
+    EXPECT_EQ(world.CopyAgents()[0].X, c.newX) << c.x << "," << c.y;
+    EXPECT_EQ(world.CopyAgents()[0].Y, c.newY) << c.x << "," << c.y;
+    EXPECT_EQ(world.CopyStates()[c.row * world.GridColumns() + c.column], 1) << c.x << "," << c.y;
   }
 }
 
@@ -169,33 +171,43 @@ TEST(Step, RunOutcomes) {
   }
 }
 
-TEST(Step, AgentsOffTheLatticeAreRefusedBeforeAnythingChanges) {
+TEST(Step, AgentsNoRunMakesAreRefusedBeforeAnythingChanges) {
   TWorld world(404, 404, FixedSeed(2));
   world.CreateAgents(10);
-  const std::vector<TAgent> before = world.Agents();
+  const std::vector<TAgent> before = world.CopyAgents();
+  // The same world with every cell aggregated, where a stuck agent may stand
+  // anywhere on the lattice.
+  TWorldState aggregated = world.State();
+  std::ranges::fill(aggregated.Shades, std::uint8_t{255});
   // Free agents need 1 <= v < 405 off the multiples of 3, stuck ones
-  // 1 <= v <= 405.
+  // 1 <= v <= 405 in an aggregated cell; Moving is 1 or 0.
+  enum TOutcome { OffTheLattice, NoRunsAgent, Fits, FitsInAnAggregate };
   const struct {
     std::int32_t x, moving;
-    bool fits;
-  } cases[] = {{0, 1, false},  {405, 1, false}, {3, 1, false},  {406, 0, false}, {-7, 0, false},
-               {1, 1, true},   {404, 1, true},  {405, 0, true},  {3, 0, true}};
+    TOutcome outcome;
+  } cases[] = {{0, 1, OffTheLattice},     {405, 1, OffTheLattice},    {3, 1, OffTheLattice},
+               {406, 0, OffTheLattice},   {-7, 0, OffTheLattice},     {1, 1, Fits},
+               {404, 1, Fits},            {405, 0, FitsInAnAggregate}, {3, 0, FitsInAnAggregate},
+               {2, 2, NoRunsAgent},       {2, -1, NoRunsAgent}};
   for (const auto& c : cases) {
     std::vector<TAgent> agents = before;
     agents[5].SetX(c.x);
     agents[5].Moving = c.moving;
-    if (!c.fits) {
+    if (c.outcome == OffTheLattice) {
       EXPECT_THROW(world.SetAgents(agents), std::out_of_range) << c.x;
-      EXPECT_TRUE(std::ranges::equal(world.Agents(), before, [](const TAgent& a, const TAgent& b) {
-        return a.X == b.X && a.Moving == b.Moving;
-      })) << c.x;
-      continue;
+    } else if (c.outcome != Fits) {
+      // Moving neither 0 nor 1, or a stuck agent in an open cell.
+      EXPECT_THROW(world.SetAgents(agents), std::invalid_argument) << c.x;
     }
-    TWorld fits(404, 404, FixedSeed(2));
+    EXPECT_TRUE(std::ranges::equal(world.CopyAgents(), before, [](const TAgent& a, const TAgent& b) {
+      return a.X == b.X && a.Moving == b.Moving;
+    })) << c.x;
+    if (c.outcome == OffTheLattice || c.outcome == NoRunsAgent) continue;
+    TWorld fits = c.outcome == Fits ? TWorld(404, 404, FixedSeed(2)) : TWorld(aggregated, FixedSeed(2));
     fits.SetAgents(agents);
     EXPECT_EQ(fits.RunStep(6).FreeAgents, c.moving == 1 ? 10 : 9) << c.x;
-    EXPECT_EQ(fits.States()[(fits.Agents()[5].Y - 1) / 3 * fits.GridColumns() + (fits.Agents()[5].X - 1) / 3], 1)
-        << c.x;
+    const TAgent moved = fits.CopyAgents()[5];
+    EXPECT_EQ(fits.CopyStates()[(moved.Y - 1) / 3 * fits.GridColumns() + (moved.X - 1) / 3], 1) << c.x;
   }
   EXPECT_EQ(world.StepCount(), 0);
 }
@@ -224,7 +236,7 @@ struct LiteralCase {
 
 // Agents, cells and every pixel of the two worlds alike.
 testing::AssertionResult SameWorlds(const test::ReferenceWorld& reference, const TWorld& world) {
-  const std::vector<TAgent>& agents = world.Agents();
+  const std::vector<TAgent> agents = world.CopyAgents();
   for (std::size_t k = 0; k < agents.size(); ++k) {
     const TAgent& a = agents[k];
     const TAgent& b = reference.Agents[k];
@@ -237,7 +249,7 @@ testing::AssertionResult SameWorlds(const test::ReferenceWorld& reference, const
   for (std::int32_t r = 0; r < world.GridRows(); ++r) {
     for (std::int32_t col = 0; col < world.GridColumns(); ++col) {
       const test::CellView a = cells[col][r];
-      const TCell& b = reference.Cells[col][r];
+      const test::TCell& b = reference.Cells[col][r];
       if (!(a.Shade == b.Shade && a.State() == b.State() && a.NeighbourSum == b.NeighbourSum &&
             std::ranges::equal(a.AgentIndexes, b.AgentIndexes))) {
         return testing::AssertionFailure() << "cell " << col << "," << r;
@@ -263,7 +275,7 @@ TEST_P(LiteralStep, MatchesBitForBit) {
   TWorld world(c.width, c.height, FixedSeed(c.seed));
   world.CreateAgents(c.agents);
   if (c.wideDot || c.headingsFrom != 0) {
-    std::vector<TAgent> agents = world.Agents();
+    std::vector<TAgent> agents = world.CopyAgents();
     if (c.wideDot) agents[3].SetRadius(3);
     for (std::size_t k = 0; c.headingsFrom != 0 && k < agents.size(); ++k) {
       agents[k].SetHeading(
@@ -295,7 +307,7 @@ TEST_P(LiteralStep, MatchesBitForBit) {
   for (std::int32_t y = 0; y < c.height; ++y) {
     for (std::int32_t x = 0; x < stride; ++x) {
       const std::uint32_t pixel = rgba[static_cast<std::size_t>(y * stride + x)];
-      ASSERT_EQ(pixel, x < c.width ? 0xFF000000u | reference.Canvas.PixelColour(x, y) : 0x12345678u)
+      ASSERT_EQ(pixel, x < c.width ? 0xFF000000u | test::PixelColour(reference.Canvas, x, y) : 0x12345678u)
           << "pixel " << x << "," << y;
     }
   }

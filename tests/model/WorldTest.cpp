@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <thread>
 #include <tuple>
 
 #include "CellGrid.h"
+#include "ReferenceRules.h"
 #include "Render.h"
 #include "SeedHelpers.h"
 #include "TWorld.h"
+#include "TWorldState.h"
 
 namespace dla {
 namespace {
@@ -62,12 +65,12 @@ TEST(World, PlacementDrawsThreeTimesPerAgent) {
   const std::int32_t column = draws.UniformBelow(135);
   const std::int32_t row = draws.UniformBelow(135);
   const std::int32_t heading = draws.UniformBelow(8);
-  const TAgent& first = world.Agents().front();
+  const TAgent first = world.CopyAgents().front();
   EXPECT_EQ(first.X, 3 * column + 2);
   EXPECT_EQ(first.Y, 3 * row + 2);
   EXPECT_EQ(first.Heading, 45 * heading);
 
-  for (const TAgent& agent : world.Agents()) {
+  for (const TAgent& agent : world.CopyAgents()) {
     ASSERT_EQ(agent.Moving, 1);
     ASSERT_EQ(agent.Radius, 1);
     ASSERT_EQ((agent.X - 2) % 3, 0);
@@ -84,7 +87,7 @@ TEST(World, SetUpPictureIsWhiteWithRedDots) {
   TCanvas canvas(404, 404);
   Render(world, canvas);
   std::vector<bool> dot(404 * 404, false);
-  for (const TAgent& agent : world.Agents()) {
+  for (const TAgent& agent : world.CopyAgents()) {
     for (std::int32_t y = agent.Y - 1; y <= agent.Y; ++y) {
       for (std::int32_t x = agent.X - 1; x <= agent.X; ++x) {
         if (x < 404 && y < 404) dot[static_cast<std::size_t>(y * 404 + x)] = true;
@@ -93,7 +96,7 @@ TEST(World, SetUpPictureIsWhiteWithRedDots) {
   }
   for (std::int32_t y = 0; y < 404; ++y) {
     for (std::int32_t x = 0; x < 404; ++x) {
-      ASSERT_EQ(canvas.PixelColour(x, y),
+      ASSERT_EQ(test::PixelColour(canvas, x, y),
                 dot[static_cast<std::size_t>(y * 404 + x)] ? TCanvas::Red : TCanvas::White)
           << x << "," << y;
     }
@@ -104,7 +107,7 @@ TEST(World, NoAgentsForACountOfZeroOrLess) {
   for (const std::int32_t count : {0, -1, -32768}) {
     TWorld world(30, 30, FixedSeed(5));
     world.CreateAgents(count);
-    EXPECT_TRUE(world.Agents().empty());
+    EXPECT_EQ(world.AgentCount(), 0u);
     EXPECT_EQ(world.Seed(), 5u);  // reseeded, nothing drawn
   }
 }
@@ -114,23 +117,35 @@ TEST(World, NewSetupReopensEveryCellAndReplacesThePopulation) {
   world.CreateAgents(400);
   for (int i = 0; i < 5; ++i) world.RunStep(0);
   ASSERT_GT(world.AggregatedCells(), 0);
-  world.ResetCells();  // cells only: stuck agents then register in open cells, once a step
-  // The picture of reset cells: all white, the agents not drawn.
+  // Cells reopened under stuck agents would make a world that no run makes.
+  const TWorldState stuck = world.State();
+  EXPECT_THROW(world.ResetCells(), std::logic_error);
+  EXPECT_EQ(world.State().States, stuck.States);
+  EXPECT_EQ(world.State().Shades, stuck.Shades);
+  EXPECT_EQ(world.Seed(), stuck.Seed);
+  EXPECT_EQ(world.LastChange(), TWorld::TChange::Stepped);
+
+  // Cells only, under free agents: the picture all white, the agents not
+  // drawn; they register in the open cells from the next step on.
+  TWorld free(60, 60, FixedSeed(9));
+  free.CreateAgents(400);
+  for (int i = 0; i < 5; ++i) free.RunStep(65535);
+  free.ResetCells();
   TCanvas canvas(60, 60);
-  Render(world, canvas);
-  for (std::int32_t i = 0; i < 60 * 60; ++i) ASSERT_EQ(canvas.PixelColour(i % 60, i / 60), TCanvas::White) << i;
-  for (int i = 0; i < 3; ++i) world.RunStep(65535);
-  std::int64_t registrations = 0;
-  for (std::int32_t i = 0; i < world.GridRows() * world.GridColumns(); ++i) registrations += world.States()[i];
-  EXPECT_EQ(registrations, 400);
+  Render(free, canvas);
+  for (std::int32_t i = 0; i < 60 * 60; ++i) ASSERT_EQ(test::PixelColour(canvas, i % 60, i / 60), TCanvas::White) << i;
+  for (int i = 0; i < 3; ++i) free.RunStep(65535);
+  const std::vector<std::int32_t> states = free.CopyStates();
+  EXPECT_EQ(std::accumulate(states.begin(), states.end(), std::int64_t{0}), 400);
+
   world.NewSetup(25);
   EXPECT_EQ(world.StepCount(), 0);
-  EXPECT_EQ(world.Agents().size(), 25u);
+  EXPECT_EQ(world.AgentCount(), 25u);
+  EXPECT_EQ(world.StuckAgents(), 0);
   EXPECT_EQ(world.AggregatedCells(), 0);
-  for (std::int32_t i = 0; i < world.GridRows() * world.GridColumns(); ++i) {
-    ASSERT_EQ(world.Shades()[i], 0);
-    ASSERT_EQ(world.States()[i], 0);
-  }
+  const TWorldState setUp = world.State();
+  EXPECT_TRUE(std::ranges::all_of(setUp.Shades, [](std::uint8_t shade) { return shade == 0; }));
+  EXPECT_TRUE(std::ranges::all_of(setUp.States, [](std::int32_t state) { return state == 0; }));
   EXPECT_EQ(world.RunStep(6).StepNumber, 1);
 }
 
@@ -195,6 +210,25 @@ TEST(World, WorldsStepIndependently) {
     EXPECT_TRUE(interleaved[i] == alone[i]) << cases[i].seed;
     EXPECT_TRUE(threaded[i] == alone[i]) << cases[i].seed;
   }
+  // Reading only reads: two threads may read one world at once (a write in
+  // a read shows under ThreadSanitizer).
+  TWorld shared = make(cases[2]);
+  for (int i = 0; i < 200; ++i) shared.RunStep(cases[2].threshold);
+  std::vector<std::uint32_t> pictures[2];
+  std::vector<std::int32_t> states[2];
+  {
+    std::vector<std::jthread> readers;
+    for (int i = 0; i < 2; ++i) {
+      readers.emplace_back([&, i] {
+        TCanvas canvas(shared.DrawingWidth(), shared.DrawingHeight());
+        Render(shared, canvas);
+        pictures[i].assign(canvas.Bits(), canvas.Bits() + canvas.Stride() * canvas.Height());
+        states[i] = shared.State().States;
+      });
+    }
+  }
+  EXPECT_EQ(pictures[0], pictures[1]);
+  EXPECT_EQ(states[0], states[1]);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // TCell: one lattice site, a square on the drawing surface around a fixed
-// centre. It records the agents that stand on it during a step and its shade.
+// centre, as the literal step keeps it (the world keeps its cells' values in
+// TLattice's arrays). It records the agents that stand on it during a step
+// and its shade.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +10,10 @@
 namespace dla {
 
 class TCanvas;
+
+}  // namespace dla
+
+namespace dla::test {
 
 class TCell {
  public:
@@ -41,8 +47,7 @@ class TCell {
   void SetSize(std::int32_t value) noexcept { size_ = value; }
   void SetState(std::int32_t value) noexcept { state_ = value; }
 
-  // The grey 255 - (low byte of shade), as 0x00BBGGRR: the one rule for a
-  // cell's grey, which the world's fast painting uses too.
+  // The grey 255 - (low byte of shade), as 0x00BBGGRR.
   static constexpr std::uint32_t GreyOf(std::int32_t shade) noexcept {
     return (255u - (static_cast<std::uint32_t>(shade) & 0xFFu)) * 0x010101u;
   }
@@ -60,4 +65,4 @@ class TCell {
   std::int32_t state_ = 0;
 };
 
-}  // namespace dla
+}  // namespace dla::test
