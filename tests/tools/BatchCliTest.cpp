@@ -14,11 +14,12 @@
 #include <ostream>
 #include <thread>
 
-#include "BatchRun.h"
+#include "TRun.h"
 #include "Render.h"
 #include "PngPixels.h"
 #include "TestNames.h"
 #include "ToolProcess.h"
+#include "Version.h"
 
 namespace dla::tools::test {
 namespace {
@@ -65,11 +66,15 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadRun{{"--load-state", "@/none.dla", "--picture", "@/p.png"}, "--load-state: cannot read"}),
     TPrintedName());
 
-TEST(BatchCli, HelpPrintsTheUsage) {
-  const TToolResult result = RunTool({"--help"});
-  EXPECT_EQ(result.ExitCode, 0);
-  EXPECT_TRUE(StartsWith(result.Out, "Usage: dla-batch [OPTIONS]"));
-  EXPECT_TRUE(result.Err.empty());
+TEST(BatchCli, HelpPrintsTheUsageAndVersionTheVersion) {
+  const TToolResult help = RunTool({"--help"});
+  EXPECT_EQ(help.ExitCode, 0);
+  EXPECT_TRUE(StartsWith(help.Out, "Usage: dla-batch [OPTIONS]"));
+  EXPECT_TRUE(help.Err.empty());
+  const TToolResult version = RunTool({"--version"});
+  EXPECT_EQ(version.ExitCode, 0);
+  EXPECT_EQ(version.Out, std::string("dla-batch ") + Version + "\n");
+  EXPECT_TRUE(version.Err.empty());
 }
 
 // The summary line's fields (seed, steps, free, aggregated); empty, and the
@@ -178,14 +183,14 @@ TEST(BatchCli, ThePictureHoldsExactlyTheCanvasPixels) {
   const std::vector<std::uint32_t> picture = DecodePng(ReadFile(path), width, height);
   ASSERT_FALSE(picture.empty());
 
-  TRunSettings settings;
-  settings.Size = {131, 97};
+  TRun::TSettings settings;
+  settings.DrawingWidth = 131;
+  settings.DrawingHeight = 97;
   settings.Agents = 400;
-  settings.Threshold = 5;
+  settings.ThresholdText = "5";
   settings.Seed = 99;
-  settings.MaxSteps = 60;
-  TBatchRun run(settings);
-  run.Run([](const StepResult&) {});
+  TRun run(settings);
+  run.RunFor(60, [](const StepResult&) {});
   TCanvas canvas(131, 97);
   Render(run.World(), canvas);
   ASSERT_EQ(width, static_cast<std::uint32_t>(canvas.Width()));
@@ -283,6 +288,43 @@ TEST(BatchCli, MeasuresWithoutAnAggregateOrWithOneRoundTheTorus) {
   EXPECT_TRUE(StartsWith(full.ErrLines()[1], "aggregates=1 largest="));
   EXPECT_TRUE(Contains(full.ErrLines()[1], " gyration=wraps dimension=none r2=none"));
 }
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Under an address-space limit (what a cluster job or `ulimit -v` sets) a
+// world that cannot fit is refused before any of it is taken, as a bad
+// argument is; one that fits still runs. The sanitizers reserve more
+// address space than any such limit, so their builds cannot take part.
+TEST(BatchCli, ARunThatTheMemoryLeftCannotHoldIsRefusedBeforeItStarts) {
+  struct TCase {
+    TArgs Args;
+    int ExitCode;
+    const char* Message;
+  };
+  const std::string dir = ScratchDir();
+  const TCase cases[] = {
+      {{"--size", "16384x16384", "--picture", dir + "/p.png"}, 2, "a 16384x16384 drawing area with 2000 agents needs about"},
+      {{"--agents", "100000000", "--steps", "1"}, 2, "a 404x404 drawing area with 100000000 agents needs about"},
+      {{"sweep", "--size", "16384x16384", "--agents", "10,20", "--jobs", "2"}, 2,
+       "--size: a 16384x16384 drawing area with 20 agents needs about"},
+      {{"--size", "1000x1000", "--agents", "100000", "--steps", "2"}, 0, ""},
+  };
+  for (const TCase& c : cases) {
+    TArgs args{"--as=1000000000", DLA_BATCH_PATH};
+    args.insert(args.end(), c.Args.begin(), c.Args.end());
+    const TToolResult result = RunProgram({"/usr/bin/prlimit"}, args);
+    SCOPED_TRACE(result.Err);
+    EXPECT_TRUE(result.Exited);
+    EXPECT_EQ(result.ExitCode, c.ExitCode);
+    if (c.ExitCode == 0) continue;
+    ASSERT_EQ(result.ErrLines().size(), 1u);
+    EXPECT_TRUE(StartsWith(result.Err, "dla-batch"));
+    EXPECT_TRUE(Contains(result.Err, c.Message));
+    EXPECT_TRUE(Contains(result.Err, "GiB is available"));
+    EXPECT_TRUE(result.Out.empty());
+    EXPECT_TRUE(IsEmptyDir(dir));
+  }
+}
+#endif
 
 TEST(BatchCli, AnInterruptEndsEvenAWriteBlockedOnAFullPipeAndWritesNoPicture) {
   const std::string dir = ScratchDir();

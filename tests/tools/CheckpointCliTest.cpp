@@ -2,6 +2,7 @@
 // is the run made in one go, byte for byte; saved worlds that cannot be
 // carried on are refused before anything is written.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -37,23 +38,33 @@ class CheckpointCliSplit : public ::testing::TestWithParam<TSplit> {};
 // and the files.
 struct TOutputs {
   TToolResult Result;
-  std::string Picture, Measures, Sizes;
+  std::string Picture, Measures, MeasuresSeries, Sizes;
 };
-
-TOutputs RunWithOutputs(TArgs args) {
-  const std::string dir = ScratchDir();
-  args.insert(args.end(), {"--picture", dir + "/p.png", "--measure", "--measure-every", "3",
-                           "--measures", dir + "/m.csv", "--sizes", dir + "/s.csv"});
-  TOutputs outputs{RunTool(args), "", "", ""};
-  EXPECT_EQ(outputs.Result.ExitCode, 0) << outputs.Result.Err;
-  outputs.Picture = ReadFile(dir + "/p.png");
-  outputs.Measures = ReadFile(dir + "/m.csv");
-  outputs.Sizes = ReadFile(dir + "/s.csv");
-  return outputs;
-}
 
 // The lines of a CSV text after its header.
 std::string Body(const std::string& csv) { return csv.substr(csv.find('\n') + 1); }
+
+TOutputs RunWithOutputs(TArgs args) {
+  const std::string dir = ScratchDir();
+  args.insert(args.end(), {"--picture", dir + "/p.png", "--measure", "--measure-every", "3", "--measures",
+                           dir + "/m.csv", "--measures-series", dir + "/ms.csv", "--sizes", dir + "/s.csv"});
+  TOutputs outputs{RunTool(args), "", "", "", ""};
+  EXPECT_EQ(outputs.Result.ExitCode, 0) << outputs.Result.Err;
+  outputs.Picture = ReadFile(dir + "/p.png");
+  outputs.Measures = ReadFile(dir + "/m.csv");
+  outputs.MeasuresSeries = ReadFile(dir + "/ms.csv");
+  outputs.Sizes = ReadFile(dir + "/s.csv");
+  // Every step's row; those of every third step are --measures' rows.
+  std::string third = outputs.MeasuresSeries.substr(0, outputs.MeasuresSeries.find('\n') + 1);
+  const std::string body = Body(outputs.MeasuresSeries);
+  for (std::size_t at = 0; at < body.size();) {
+    const std::size_t end = body.find('\n', at) + 1;
+    if (std::stoi(body.substr(at)) % 3 == 0) third += body.substr(at, end - at);
+    at = end;
+  }
+  EXPECT_EQ(third, outputs.Measures);
+  return outputs;
+}
 
 TEST_P(CheckpointCliSplit, GivesTheRunMadeInOneGo) {
   const TSplit& c = GetParam();
@@ -74,6 +85,7 @@ TEST_P(CheckpointCliSplit, GivesTheRunMadeInOneGo) {
 
   EXPECT_EQ(part.Result.Out + Body(rest.Result.Out), one.Result.Out);
   EXPECT_EQ(part.Measures + Body(rest.Measures), one.Measures);
+  EXPECT_EQ(part.MeasuresSeries + Body(rest.MeasuresSeries), one.MeasuresSeries);
   EXPECT_EQ(rest.Result.Err, one.Result.Err);
   EXPECT_EQ(rest.Picture, one.Picture);
   EXPECT_EQ(rest.Sizes, one.Sizes);
@@ -114,6 +126,9 @@ TEST(CheckpointCli, RefusesWorldsItCannotCarryOn) {
   WriteFile(dir + "/flipped.dla", flipped);
   WriteFile(dir + "/newer.dla", newer);
   WriteFile(dir + "/text.dla", "step,free_agents\n1,100\n");
+  // A good beginning in a 3 GB file: refused by its header, not read.
+  WriteFile(dir + "/sparse.dla", bytes);
+  ASSERT_EQ(::truncate((dir + "/sparse.dla").c_str(), off_t{3} << 30), 0);
   const struct {
     TArgs args;
     const char* message;
@@ -126,7 +141,8 @@ TEST(CheckpointCli, RefusesWorldsItCannotCarryOn) {
       {{"--load-state", dir}, "it is a directory"},
       {{"--load-state", good, "--size", "63x60"}, "--size 63x60 contradicts the saved world (size 60x60)"},
       {{"--load-state", good, "--agents", "101"}, "--agents 101 contradicts the saved world (100 agents)"},
-      {{"--load-state", good, "--threshold", "5"}, "--threshold 5 contradicts the saved world (threshold 6)"},
+      {{"--load-state", "/dev/zero"}, "'/dev/zero' is not a saved world"},
+      {{"--load-state", dir + "/sparse.dla"}, "sparse.dla' is corrupted: its length field says"},
       {{"--load-state", good, "--seed", "5"}, "--seed 5 contradicts the saved world (seed 4)"},
   };
   for (const auto& c : cases) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 extern "C" {
@@ -53,15 +54,25 @@ TMovie DecodeMovie(const std::string& path) {
                                      static_cast<AVPixelFormat>(frame->format), frame->width,
                                      frame->height, AV_PIX_FMT_RGB32, SWS_POINT, nullptr, nullptr,
                                      nullptr);
-      std::vector<std::uint32_t> rgb(static_cast<std::size_t>(frame->width) * frame->height);
-      std::uint8_t* planes[1] = {reinterpret_cast<std::uint8_t*>(rgb.data())};
-      const int strides[1] = {4 * frame->width};
+      // The converter writes whole vectors: rows of a narrow frame need room
+      // beyond their end.
+      const auto width = static_cast<std::size_t>(frame->width);
+      const std::size_t stride = (width + 15) / 16 * 16;
+      std::vector<std::uint32_t> padded(stride * static_cast<std::size_t>(frame->height + 1));
+      std::uint8_t* planes[1] = {reinterpret_cast<std::uint8_t*>(padded.data())};
+      const int strides[1] = {4 * static_cast<int>(stride)};
       sws_scale(convert, frame->data, frame->linesize, 0, frame->height, planes, strides);
+      std::vector<std::uint32_t> rgb(width * static_cast<std::size_t>(frame->height));
+      for (int y = 0; y < frame->height; ++y) {
+        std::copy_n(padded.data() + static_cast<std::size_t>(y) * stride, width, rgb.data() + y * width);
+      }
       movie.Frames.push_back(std::move(rgb));
     }
   };
   while (av_read_frame(input, packet) == 0) {
     if (packet->stream_index == stream) {
+      movie.Durations.push_back(static_cast<double>(packet->duration) *
+                                av_q2d(input->streams[stream]->time_base));
       EXPECT_EQ(avcodec_send_packet(decoder, packet), 0) << path;
       take();
     }

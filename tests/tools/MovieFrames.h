@@ -19,6 +19,9 @@ struct TMovie {
   double Rate = 0;
   // Every decoded frame as 0xFFRRGGBB pixels, Width x Height, row after row.
   std::vector<std::vector<std::uint32_t>> Frames;
+  // How long the container shows each frame, in seconds, as FFmpeg reads
+  // it (a GIF delay below 2/100 s as 1/10 s, as players do).
+  std::vector<double> Durations;
 };
 
 // The movie at path; empty, and the test failed, if FFmpeg cannot read it.

@@ -7,10 +7,13 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "BatchOptions.h"
+#include "IntegerText.h"
 #include "UsageError.h"
+#include "Version.h"
 
 namespace dla::tools {
 namespace {
@@ -34,11 +37,11 @@ TEST(BatchOptions, ReadsEveryOptionInBothSpellingsAtTheEndsOfItsRange) {
             "--measures", "m.csv", "--sizes", "s.csv"}));
   EXPECT_EQ(options.Run.Agents, 0);
   // Read as the window reads its edit: blanks, "$" hexadecimal.
-  EXPECT_EQ(options.Run.Threshold, 10);
+  EXPECT_EQ(ThresholdFromText(options.Run.ThresholdText), 10);
   EXPECT_EQ(options.Run.Seed, 4294967295u);
-  EXPECT_EQ(options.Run.MaxSteps, 2147483647);
-  EXPECT_EQ(options.Run.Size.Width, 3);
-  EXPECT_EQ(options.Run.Size.Height, 1000);
+  EXPECT_EQ(options.MaxSteps, 2147483647);
+  EXPECT_EQ(options.Run.DrawingWidth, 3);
+  EXPECT_EQ(options.Run.DrawingHeight, 1000);
   EXPECT_EQ(options.PicturePath, "out.png");
   EXPECT_TRUE(options.Measure);
   EXPECT_EQ(options.MeasureEvery, 2147483647);
@@ -46,8 +49,8 @@ TEST(BatchOptions, ReadsEveryOptionInBothSpellingsAtTheEndsOfItsRange) {
   EXPECT_EQ(options.SizesPath, "s.csv");
   // The low 16 bits count. Values that start with a single dash are values,
   // not options.
-  EXPECT_EQ(TBatchOptions::Parse(Args({"--threshold", "-1"})).Run.Threshold, 65535);
-  EXPECT_EQ(TBatchOptions::Parse(Args({"--threshold", "-x1F"})).Run.Threshold, 65505);
+  EXPECT_EQ(ThresholdFromText(TBatchOptions::Parse(Args({"--threshold", "-1"})).Run.ThresholdText), 65535);
+  EXPECT_EQ(ThresholdFromText(TBatchOptions::Parse(Args({"--threshold", "-x1F"})).Run.ThresholdText), 65505);
   EXPECT_EQ(TBatchOptions::Parse(Args({"--picture", "-"})).PicturePath, "-");
   EXPECT_EQ(TBatchOptions::Parse(Args({"--picture=--p.png"})).PicturePath, "--p.png");
 }
@@ -74,15 +77,37 @@ TEST(Options, HelpDocumentsEveryOption) {
     return names;
   };
   EXPECT_EQ(documented(batch),
-            (std::vector<std::string>{"--help", "--agents", "--threshold", "--seed", "--steps",
-                                      "--size", "--picture", "--measure", "--measure-every",
-                                      "--measures", "--sizes", "--movie", "--movie-every",
+            (std::vector<std::string>{"--help", "--version", "--agents", "--threshold", "--seed",
+                                      "--steps", "--size", "--picture", "--measure", "--measure-every",
+                                      "--measures", "--measures-series", "--sizes", "--movie", "--movie-every",
                                       "--fps", "--save-state", "--save-state-every",
                                       "--load-state", "sweep"}));
   EXPECT_EQ(documented(sweep),
             (std::vector<std::string>{"--help", "--agents", "--threshold", "--runs", "--seed",
                                       "--steps", "--size", "--jobs", "--shard", "--series",
-                                      "--plot", "--plot-measure"}));
+                                      "--plot", "--plot-measure", "--partial", "--resume"}));
+}
+
+// The line that help2man and the packages' check read: the name, one
+// blank, a version of three numbers.
+TEST(Options, VersionIsOneLineOfTheNameAndTheProjectsVersion) {
+  const std::string version = TBatchOptions::Parse(Args({"--version"})).Help;
+  EXPECT_EQ(version, std::string("dla-batch ") + Version + "\n");
+  // Three numbers joined by dots.
+  std::size_t numbers = 0, digits = 0;
+  for (const char c : std::string_view(Version)) {
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else {
+      EXPECT_EQ(c, '.') << version;
+      EXPECT_GT(digits, 0u) << version;
+      ++numbers, digits = 0;
+    }
+  }
+  EXPECT_GT(digits, 0u) << version;
+  EXPECT_EQ(numbers + 1, 3u) << version;
+  // The version comes first, whatever the values after it.
+  EXPECT_EQ(TBatchOptions::Parse(Args({"--version", "--agents", "x"})).Help, version);
 }
 
 struct TBadOptions {
@@ -133,6 +158,10 @@ INSTANTIATE_TEST_SUITE_P(
         TBadOptions{{"--", "--agents", "5"}, "unexpected argument '--'"},
         TBadOptions{{"-h"}, "unexpected argument '-h'"},
         TBadOptions{{"--measure=false"}, "takes no value"},
+        TBadOptions{{"--version=1"}, "takes no value"},
+        TBadOptions{{"--version", "--bogus"}, "unknown option '--bogus'"},
+        TBadOptions{{"--version", "--version"}, "more than once"},
+        TBadOptions{{"sweep", "--version"}, "unknown option '--version'"},
         TBadOptions{{"--measure="}, "takes no value"},
         TBadOptions{{"--agents=", "5"}, "unexpected argument '5'"},
         TBadOptions{{"--measure=true"}, "takes no value"},

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <thread>
 
+#include "MeasureText.h"
 #include "TestNames.h"
 #include "ToolProcess.h"
 
@@ -68,7 +70,14 @@ INSTANTIATE_TEST_SUITE_P(
         TBadSweep{{"--series", "@/s.csv", "--plot", "@/missing/p.png"}, "--plot: cannot write"},
         TBadSweep{{"--series", "@/same", "--plot", "@/./same"}, "the same file"},
         TBadSweep{{"--plot-measure", "volume", "@/m.png"}, "expected one of aggregates,largest,"},
-        TBadSweep{{"--plot", "@/same", "--plot-measure", "r2", "@/same"}, "the same file"}),
+        TBadSweep{{"--plot", "@/same", "--plot-measure", "r2", "@/same"}, "the same file"},
+        TBadSweep{{"--partial", "@/missing/p.csv"}, "--partial: cannot write"},
+        TBadSweep{{"--series", "@/same", "--partial", "@/./same"}, "the same file as --series"},
+        TBadSweep{{"--resume", "@/missing.csv"}, "--resume: cannot read"},
+        TBadSweep{{"--resume", "/dev/zero"}, "is not a partial sweep file"},
+        // A partial file holds no free agents per step.
+        TBadSweep{{"--resume", "@/p.csv", "--series", "@/s.csv"}, "--resume: cannot go with --series"},
+        TBadSweep{{"--resume", "@/p.csv", "--plot", "@/p.png"}, "--resume: cannot go with --plot"}),
     TPrintedName());
 
 TEST(SweepCli, PrintsOneSortedRowPerRunAndASummaryPerCombination) {
@@ -180,24 +189,45 @@ TEST(SweepCli, AMissingPlottingProgramIsReportedBeforeAnyRun) {
   EXPECT_TRUE(IsEmptyDir(dir));
 }
 
+// Whether the program came to hold a file in dir open within 10 s. Output
+// files are opened after the interrupt handler is in place, just before the
+// runs.
+bool HoldsAFileIn(const TRunningTool& tool, const std::string& dir) {
+  const std::filesystem::path fds = "/proc/" + std::to_string(tool.Pid()) + "/fd";
+  for (int i = 0; i < 1000; ++i) {
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
+      const auto target = std::filesystem::read_symlink(fd.path(), error);
+      if (!error && StartsWith(target.string(), dir)) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The lines of standard error after the first (seed, jobs and time): the
+// summary table.
+std::vector<std::string> SummaryTable(const TToolResult& result) {
+  std::vector<std::string> lines = result.ErrLines();
+  if (!lines.empty()) lines.erase(lines.begin());
+  return lines;
+}
+
 TEST(SweepCli, AnInterruptStopsPromptlyAndLeavesNoFile) {
   const std::string dir = ScratchDir();
   // Threshold 65535: runs that would go on for a million steps each.
   TRunningTool tool({"sweep", "--agents", "1000", "--threshold", "65535", "--runs", "4", "--seed",
                      "1", "--jobs", "2", "--series", dir + "/s.csv"});
-  // The output file is opened after the interrupt handler is in place:
-  // wait until the process holds it.
-  const std::filesystem::path fds = "/proc/" + std::to_string(tool.Pid()) + "/fd";
-  bool open = false;
-  for (int i = 0; i < 1000 && !open; ++i) {
-    std::error_code error;
-    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
-      const auto target = std::filesystem::read_symlink(fd.path(), error);
-      open |= !error && StartsWith(target.string(), dir);
-    }
-    if (!open) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_TRUE(open);
+  ASSERT_TRUE(HoldsAFileIn(tool, dir));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const auto start = std::chrono::steady_clock::now();
   ::kill(tool.Pid(), SIGINT);
@@ -209,6 +239,182 @@ TEST(SweepCli, AnInterruptStopsPromptlyAndLeavesNoFile) {
   EXPECT_TRUE(Contains(result.Err, "interrupted"));
   EXPECT_TRUE(IsEmptyDir(dir));
 }
+
+// Share 1 of 2 of this sweep is, in order: a run that ends within a few
+// dozen steps (threshold 2), one that never ends (threshold 65535) and takes
+// a second or two to reach --steps, another quick one and another slow one.
+// The slow runs must outlast the interrupt at 300 ms on a fast machine too,
+// yet the sweeps made whole here must end well within their time limit
+// under ThreadSanitizer, which steps about a hundred times slower.
+#if defined(__SANITIZE_THREAD__)
+#define DLA_SLOW_STEPS "200000"
+#else
+#define DLA_SLOW_STEPS "4000000"
+#endif
+const TArgs QuickSlowQuickSlow{"--size", "60x60", "--agents", "60,100", "--threshold", "2,65535",
+                               "--runs", "2", "--seed", "7", "--steps", DLA_SLOW_STEPS, "--shard", "1/2"};
+
+TEST(SweepCli, AnInterruptKeepsTheRowsUpToTheFirstUnfinishedRunAndAResumeMakesTheRest) {
+  const std::string dir = ScratchDir();
+  const std::string partial = dir + "/partial.csv";
+  // Three jobs: the third run ends while the second still runs.
+  TRunningTool tool(Plus(Plus({"sweep"}, QuickSlowQuickSlow), {"--jobs", "3", "--partial", partial}));
+  ASSERT_TRUE(HoldsAFileIn(tool, dir));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ::kill(tool.Pid(), SIGINT);
+  const TToolResult interrupted = tool.Finish(std::chrono::seconds(10));
+  EXPECT_EQ(interrupted.ExitCode, 128 + SIGINT);
+  EXPECT_TRUE(interrupted.Out.empty());
+  ASSERT_EQ(interrupted.ErrLines().size(), 1u) << interrupted.Err;
+  EXPECT_TRUE(Contains(interrupted.Err, "interrupted after 1 of 4 runs; the rows of 1 run kept in '" +
+                                            partial + "'"))
+      << interrupted.Err;
+  // The partial file alone, no temporary file beside it.
+  EXPECT_EQ(Entries(dir), TArgs{"partial.csv"});
+
+  const TToolResult whole = Sweep(Plus(QuickSlowQuickSlow, {"--jobs", "2"}));
+  ASSERT_EQ(whole.ExitCode, 0) << whole.Err;
+  const std::vector<std::string> rows = whole.OutLines();
+  ASSERT_EQ(rows.size(), 5u);
+  const std::string kept = ReadFile(partial);
+  const std::vector<std::string> lines = Split(kept, '\n');
+  ASSERT_EQ(lines.size(), 3u) << kept;
+  EXPECT_TRUE(StartsWith(lines[0], "# partial sweep, 1 of 4 rows, check ")) << lines[0];
+  EXPECT_TRUE(Contains(lines[0], ": dla-batch sweep --agents 60,100 --threshold 2,65535 --runs 2 "
+                                 "--seed 7 --steps " DLA_SLOW_STEPS " --size 60x60 --shard 1/2"))
+      << lines[0];
+  EXPECT_EQ(lines[1], Header);
+  // The first row, its measures to more digits than standard output's.
+  const std::vector<std::string> keptFields = Split(lines[2] + ",", ','),
+                                 printedFields = Split(rows[1] + ",", ',');
+  ASSERT_EQ(keptFields.size(), 13u);
+  ASSERT_EQ(printedFields.size(), 13u);
+  EXPECT_EQ(TArgs(keptFields.begin(), keptFields.begin() + 9),
+            TArgs(printedFields.begin(), printedFields.begin() + 9));
+  for (std::size_t i = 9; i < 13; ++i) {
+    EXPECT_EQ(MeasureNumber(std::stod(keptFields[i])), printedFields[i]) << lines[2];
+  }
+  EXPECT_GT(lines[2].size(), rows[1].size() + 10) << lines[2];
+
+  // With one job now, keeping the rows in the same file again if need be.
+  const TToolResult resumed =
+      Sweep(Plus(QuickSlowQuickSlow, {"--jobs", "1", "--resume", partial, "--partial", partial}));
+  ASSERT_EQ(resumed.ExitCode, 0) << resumed.Err;
+  EXPECT_EQ(resumed.Out, whole.Out);
+  EXPECT_EQ(SummaryTable(resumed), SummaryTable(whole));
+  EXPECT_TRUE(StartsWith(resumed.Err, "seed=7 runs=4 (share 1 of 2, 8 runs in all) resumed=1 jobs=1 "))
+      << resumed.Err;
+  // A sweep that finishes leaves the file as it was.
+  EXPECT_EQ(ReadFile(partial), kept);
+}
+
+// A quick sweep whose series cannot be written: it fails halfway, after
+// the run whose free agents first fill the writer's buffer.
+const TArgs Failing{"--size", "60x60", "--agents", "60,100", "--threshold", "3..9", "--runs", "3",
+                    "--seed", "5", "--steps", "20000", "--series", "/dev/full"};
+
+TArgs Without(TArgs args, const std::string& option) {
+  const auto at = std::find(args.begin(), args.end(), option);
+  if (at != args.end()) args.erase(at, at + 2);
+  return args;
+}
+
+// The partial file that the failing sweep leaves at path.
+void MakePartial(const std::string& path) {
+  const TToolResult failed = Sweep(Plus(Failing, {"--partial", path}));
+  EXPECT_EQ(failed.ExitCode, 1);
+  EXPECT_TRUE(failed.Out.empty());
+  ASSERT_EQ(failed.ErrLines().size(), 1u) << failed.Err;
+  EXPECT_TRUE(Contains(failed.Err, "No space left on device; the rows of ")) << failed.Err;
+}
+
+TEST(SweepCli, AFailedSweepKeepsItsRowsTooAndAResumeTakesTheirSeed) {
+  const std::string partial = ScratchDir() + "/partial.csv";
+  MakePartial(partial);
+  const std::vector<std::string> lines = Split(ReadFile(partial), '\n');
+  ASSERT_GT(lines.size(), 3u);
+  // Neither none nor all of the 42 runs.
+  EXPECT_TRUE(StartsWith(lines[0], "# partial sweep, " + std::to_string(lines.size() - 2) + " of 42 rows, "))
+      << lines[0];
+  ASSERT_LT(lines.size(), 2u + 42);
+
+  const TArgs sweep = Without(Failing, "--series");
+  const TToolResult whole = Sweep(sweep);
+  const TToolResult resumed = Sweep(Plus(Without(sweep, "--seed"), {"--resume", partial}));
+  ASSERT_EQ(resumed.ExitCode, 0) << resumed.Err;
+  EXPECT_EQ(resumed.Out, whole.Out);
+  EXPECT_EQ(SummaryTable(resumed), SummaryTable(whole));
+  EXPECT_TRUE(StartsWith(resumed.Err, "seed=5 runs=42 resumed=" + std::to_string(lines.size() - 2) + " "))
+      << resumed.Err;
+}
+
+struct TForeignPartial {
+  // Values given instead of the failing sweep's.
+  TArgs Instead;
+  // What becomes of the file; unchanged when null.
+  std::string (*Spoil)(const std::string& text);
+  const char* Message;
+};
+
+void PrintTo(const TForeignPartial& c, std::ostream* os) {
+  for (const std::string& arg : c.Instead) *os << arg << ' ';
+  *os << c.Message;
+}
+
+class SweepCliForeignPartial : public ::testing::TestWithParam<TForeignPartial> {};
+
+TEST_P(SweepCliForeignPartial, IsRefusedBeforeAnyRun) {
+  const std::string partial = ScratchDir() + "/partial.csv";
+  MakePartial(partial);
+  if (GetParam().Spoil) {
+    const std::string spoilt = GetParam().Spoil(ReadFile(partial));
+    std::ofstream(partial, std::ios::binary | std::ios::trunc) << spoilt;
+  }
+  const std::string before = ReadFile(partial);
+  TArgs args = Without(Failing, "--series");
+  for (std::size_t i = 0; i + 1 < GetParam().Instead.size(); i += 2) {
+    args = Plus(Without(args, GetParam().Instead[i]), {GetParam().Instead[i], GetParam().Instead[i + 1]});
+  }
+  ExpectRefused(Plus(Plus({"sweep"}, args), {"--resume", partial, "--partial", "@/p.csv", "--plot-measure",
+                                             "r2", "@/m.png"}),
+                "dla-batch sweep: --resume: '" + partial + "' ", GetParam().Message);
+  EXPECT_EQ(ReadFile(partial), before);
+}
+
+std::string ReplaceFirst(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SweepCliForeignPartial,
+    ::testing::Values(
+        TForeignPartial{{"--agents", "60"}, nullptr,
+                        "is the partial file of another sweep: --agents 60,100 there, 60 here"},
+        TForeignPartial{{"--threshold", "3..8"}, nullptr, "--threshold 3..9 there, 3..8 here"},
+        TForeignPartial{{"--runs", "4"}, nullptr, "--runs 3 there, 4 here"},
+        TForeignPartial{{"--seed", "6"}, nullptr, "--seed 5 there, 6 here"},
+        TForeignPartial{{"--steps", "400"}, nullptr, "--steps 20000 there, 400 here"},
+        TForeignPartial{{"--size", "90x60"}, nullptr, "--size 60x60 there, 90x60 here"},
+        TForeignPartial{{"--shard", "1/2"}, nullptr, "--shard 1/1 there, 1/2 here"},
+        // Rows of standard output are not a partial file.
+        TForeignPartial{{}, [](const std::string&) { return std::string(Header) + "\n"; },
+                        "is not a partial sweep file"},
+        TForeignPartial{{},
+                        [](const std::string& text) {
+                          return text.substr(0, text.rfind('\n', text.size() - 2) + 1);
+                        },
+                        "rows, it holds"},
+        TForeignPartial{{}, [](const std::string& text) { return text.substr(0, text.size() - 3); },
+                        "is cut short"},
+        // An edited row, or an edited sweep in the first line.
+        TForeignPartial{{}, [](const std::string& text) { return ReplaceFirst(text, "\n60,3,5,", "\n60,3,5,1"); },
+                        "its content does not match its check"},
+        TForeignPartial{{"--steps", "20001"},
+                        [](const std::string& text) { return ReplaceFirst(text, "--steps 20000", "--steps 20001"); },
+                        "its content does not match its check"}),
+    TPrintedName());
 
 }  // namespace
 }  // namespace dla::tools::test

@@ -4,6 +4,7 @@
 #include "ToolProcess.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <ostream>
 
@@ -74,6 +75,52 @@ TEST(SweepPlot, ThePlotsOfASweepArePngsOfTheExpectedSize) {
     // One line per combination: the test above looks inside the axes.
     EXPECT_FALSE(reader.read().isNull());
   }
+}
+
+// A plot that cannot be written is one line that says why, from the sweep.
+class SweepPlotFull : public ::testing::TestWithParam<test::TArgs> {};
+
+TEST_P(SweepPlotFull, AFullDiskIsOneLineThatSaysWhy) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+  test::TArgs args{"sweep", "--size", "30x30", "--agents", "20", "--runs", "2", "--seed", "1"};
+  args.insert(args.end(), GetParam().begin(), GetParam().end());
+  const test::TToolResult result = test::RunTool(args);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(result.Out, "");
+  ASSERT_EQ(result.ErrLines().size(), 1u) << result.Err;
+  EXPECT_EQ(result.ErrLines()[0],
+            "dla-batch sweep: the plotting program failed: cannot write the picture: No space left on device");
+}
+
+INSTANTIATE_TEST_SUITE_P(Plots, SweepPlotFull,
+                         ::testing::Values(test::TArgs{"--plot", "/dev/full"},
+                                           test::TArgs{"--plot-measure", "largest", "/dev/full"}));
+
+// The measure plot comes from the rows' measures, which a partial file keeps
+// exactly: drawn by a resume it is the whole sweep's, to the byte.
+TEST(SweepPlot, AResumedSweepDrawsTheWholeSweepsMeasurePlot) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+  const std::string dir = test::ScratchDir();
+  const test::TArgs sweep{"sweep", "--size", "60x60", "--agents", "60,100", "--threshold", "2..4",
+                          "--runs", "4", "--seed", "3", "--steps", "400"};
+  const auto with = [&](const test::TArgs& more) {
+    test::TArgs args = sweep;
+    args.insert(args.end(), more.begin(), more.end());
+    return test::RunTool(args);
+  };
+  // Every run made, the plot lost.
+  const test::TToolResult failed =
+      with({"--plot-measure", "dimension", "/dev/full", "--partial", dir + "/partial.csv"});
+  EXPECT_EQ(failed.ExitCode, 1);
+  EXPECT_TRUE(test::Contains(failed.Err, "; the rows of 24 runs kept in")) << failed.Err;
+  const test::TToolResult whole = with({"--plot-measure", "dimension", dir + "/whole.png"});
+  const test::TToolResult resumed =
+      with({"--resume", dir + "/partial.csv", "--plot-measure", "dimension", dir + "/resumed.png"});
+  ASSERT_EQ(resumed.ExitCode, 0) << resumed.Err;
+  EXPECT_EQ(resumed.Out, whole.Out);
+  const std::string picture = test::ReadFile(dir + "/whole.png");
+  EXPECT_GT(picture.size(), 1000u);
+  EXPECT_EQ(test::ReadFile(dir + "/resumed.png"), picture);
 }
 
 }  // namespace

@@ -47,6 +47,16 @@ std::vector<std::string> TToolResult::OutLines() const { return Lines(Out); }
 
 TRunningTool::TRunningTool(const TArgs& args, const std::vector<std::string>& extraEnv,
                            EStdout out) {
+  Start({DLA_BATCH_PATH}, args, extraEnv, out);
+}
+
+TRunningTool::TRunningTool(const TProgram& program, const TArgs& args) {
+  Start(program, args, {}, EStdout::Captured);
+}
+
+void TRunningTool::Start(const TProgram& program, const TArgs& args,
+                         const std::vector<std::string>& extraEnv, EStdout out) {
+  name_ = program.Path;
   const bool closeOut = out == EStdout::Closed;
   int outPipe[2], err[2];
   if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
@@ -55,14 +65,14 @@ TRunningTool::TRunningTool(const TArgs& args, const std::vector<std::string>& ex
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, program.Input.c_str(), O_RDONLY, 0);
   if (closeOut) {
     posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
   } else {
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
   }
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  std::vector<std::string> argStrings{DLA_BATCH_PATH};
+  std::vector<std::string> argStrings{program.Path};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& arg : argStrings) argv.push_back(arg.data());
@@ -74,14 +84,14 @@ TRunningTool::TRunningTool(const TArgs& args, const std::vector<std::string>& ex
   for (std::string& entry : envStrings) envp.push_back(entry.data());
   envp.push_back(nullptr);
   const int spawned =
-      ::posix_spawn(&pid_, DLA_BATCH_PATH, &actions, nullptr, argv.data(), envp.data());
+      ::posix_spawn(&pid_, program.Path.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(outPipe[1]);
   ::close(err[1]);
   out_ = outPipe[0];
   err_ = err[0];
   if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << DLA_BATCH_PATH;
+    ADD_FAILURE() << "cannot start " << program.Path;
     pid_ = -1;
   }
 }
@@ -122,7 +132,7 @@ TToolResult TRunningTool::Finish(std::chrono::milliseconds timeout) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
-      if (timeout.count() > 0) ADD_FAILURE() << "dla-batch did not run to its end";
+      if (timeout.count() > 0) ADD_FAILURE() << name_ << " did not run to its end";
       ::kill(pid_, SIGKILL);
       break;
     }
@@ -144,6 +154,10 @@ TToolResult TRunningTool::Finish(std::chrono::milliseconds timeout) {
 
 TToolResult RunTool(const TArgs& args, const std::vector<std::string>& extraEnv, EStdout out) {
   return TRunningTool(args, extraEnv, out).Finish();
+}
+
+TToolResult RunProgram(const TProgram& program, const TArgs& args) {
+  return TRunningTool(program, args).Finish();
 }
 
 void ExpectRefused(TArgs args, std::string_view prefix, std::string_view message) {

@@ -28,6 +28,12 @@ struct TToolResult {
 
 enum class EStdout { Captured, Closed };
 
+// Another program than dla-batch, and the file its standard input reads.
+struct TProgram {
+  std::string Path;
+  std::string Input = "/dev/null";
+};
+
 // dla-batch started with the arguments, its standard input empty, its
 // standard output (unless closed) and error captured. extraEnv: "NAME=value"
 // entries added to this process's environment.
@@ -35,6 +41,7 @@ class TRunningTool {
  public:
   explicit TRunningTool(const TArgs& args, const std::vector<std::string>& extraEnv = {},
                         EStdout out = EStdout::Captured);
+  TRunningTool(const TProgram& program, const TArgs& args);
   ~TRunningTool();
   TRunningTool(const TRunningTool&) = delete;
   TRunningTool& operator=(const TRunningTool&) = delete;
@@ -52,6 +59,10 @@ class TRunningTool {
   TToolResult Finish(std::chrono::milliseconds timeout = std::chrono::seconds(120));
 
  private:
+  void Start(const TProgram& program, const TArgs& args, const std::vector<std::string>& extraEnv,
+             EStdout out);
+
+  std::string name_;
   pid_t pid_ = -1;
   int out_ = -1;
   int err_ = -1;
@@ -62,6 +73,7 @@ class TRunningTool {
 // Runs dla-batch with the arguments and waits for it (at most 120 s).
 TToolResult RunTool(const TArgs& args, const std::vector<std::string>& extraEnv = {},
                     EStdout out = EStdout::Captured);
+TToolResult RunProgram(const TProgram& program, const TArgs& args);
 
 // The bad-command-line contract: exit status 2, nothing on standard
 // output, exactly one line on standard error that starts with prefix and
