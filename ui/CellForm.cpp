@@ -8,12 +8,12 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
@@ -26,13 +26,16 @@
 #include "DrawingImage.h"
 #include "ErrorDisplay.h"
 #include "FreeAgentsChart.h"
-#include "IntegerText.h"
+#include "MeasuresChart.h"
+#include "MeasuresCsv.h"
 #include "MovieRecorder.h"
+#include "Options.h"
 #include "Random.h"
 #include "TWorld.h"
 #include "UpDown.h"
 #include "WindowManager.h"
-#include "WorldFile.h"
+#include "SaveFile.h"
+#include "TRun.h"
 
 namespace {
 
@@ -123,17 +126,18 @@ TForm1::TForm1(TErrorDisplay& errors, const TWindowOptions& options, QWidget* pa
   Edit_anzAg =
       Place(new QLineEdit(QStringLiteral("2.000"), GroupBox1), "Edit_anzAg", 16, 56, 41, 20);
   UpD_anzAg = Place(new TUpDown(GroupBox1), "UpD_anzAg", 57, 56, 16, 20);
-  UpD_anzAg->SetRange(1, 10000);
-  UpD_anzAg->SetIncrement(100);
-  UpD_anzAg->SetPosition(2000);
+  UpD_anzAg->SetRange(dla::RunDefaults.WindowAgentsMin, dla::RunDefaults.WindowAgentsMax);
+  UpD_anzAg->SetIncrement(dla::RunDefaults.WindowAgentsStep);
+  UpD_anzAg->SetPosition(dla::RunDefaults.Agents);
   UpD_anzAg->SetAssociate(Edit_anzAg);
   Lbl_TextAnzahl = MakeLabel(GroupBox1, "Lbl_TextAnzahl",
                              QStringLiteral(": number of agents for setup"), {80, 60, 129, 12});
-  Edit_thresh = Place(new QLineEdit(QStringLiteral("6"), GroupBox1), "Edit_thresh", 16, 88, 41, 20);
+  Edit_thresh = Place(new QLineEdit(QString::fromLatin1(dla::RunDefaults.ThresholdText), GroupBox1),
+                      "Edit_thresh", 16, 88, 41, 20);
   UpDown1 = Place(new TUpDown(GroupBox1), "UpDown1", 57, 88, 16, 20);
-  UpDown1->SetRange(2, 10);
+  UpDown1->SetRange(dla::RunDefaults.WindowThresholdMin, dla::RunDefaults.WindowThresholdMax);
   UpDown1->SetIncrement(1);
-  UpDown1->SetPosition(6);
+  UpDown1->SetPosition(Edit_thresh->text().toInt());
   UpDown1->SetAssociate(Edit_thresh);
   Lbl_TextSwelle = MakeLabel(GroupBox1, "Lbl_TextSwelle",
                              QStringLiteral(": threshold for aggregation"), {80, 92, 122, 12});
@@ -162,6 +166,14 @@ TForm1::TForm1(TErrorDisplay& errors, const TWindowOptions& options, QWidget* pa
   AskOpenPath = [this](const QString& caption, const QString& filter) {
     return QFileDialog::getOpenFileName(this, caption, QString(), filter);
   };
+  AskLatticeSize = [this](const QString& current) {
+    bool given = false;
+    const QString text = QInputDialog::getText(this, QStringLiteral("Lattice size"),
+                                               QStringLiteral("Drawing area of the next setups, WxH pixels:"),
+                                               QLineEdit::Normal, current, &given);
+    return given ? text : QString();
+  };
+  drawingSize_ = options.Size ? QSize(options.Size->first, options.Size->second) : ZeichenPanel->size();
   if (options.Agents) UpD_anzAg->SetPosition(*options.Agents);
   if (options.Threshold) Edit_thresh->setText(QString::fromLocal8Bit(*options.Threshold));
 
@@ -196,6 +208,12 @@ void TForm1::CreateActions() {
   A_recordVideo = action(QStringLiteral("Record video…"));
   A_saveWorld = action(QStringLiteral("Save world…"));
   A_openWorld = action(QStringLiteral("Open world…"));
+  A_latticeSize = action(QStringLiteral("Lattice size…"));
+  A_exportMeasures = action(QStringLiteral("Export measures as CSV…"));
+  // With Ctrl: a plain + or - is a character the edits take.
+  A_zoomIn = action(QStringLiteral("Zoom in"), QKeySequence(Qt::CTRL | Qt::Key_Plus));
+  A_zoomOut = action(QStringLiteral("Zoom out"), QKeySequence(Qt::CTRL | Qt::Key_Minus));
+  A_fit = action(QStringLiteral("Fit"), QKeySequence(Qt::CTRL | Qt::Key_0));
   A_quit = action(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
   connect(A_setup, &QAction::triggered, this, Guarded(&TForm1::B_setupClick));
   connect(A_startStop, &QAction::triggered, this, Guarded(&TForm1::B_stopClick));
@@ -210,13 +228,26 @@ void TForm1::CreateActions() {
     });
   });
   connect(A_copySeed, &QAction::triggered, this, [this] {
-    QGuiApplication::clipboard()->setText(QString::number(world_->PlacementSeed()));
+    QGuiApplication::clipboard()->setText(QString::number(run_->Seed()));
   });
   connect(A_quit, &QAction::triggered, this, &QWidget::close);
   Recorder = new TMovieRecorder(this);
   connect(A_recordVideo, &QAction::triggered, this, Guarded(&TForm1::RecordVideo));
   connect(A_saveWorld, &QAction::triggered, this, Guarded(&TForm1::SaveWorld));
   connect(A_openWorld, &QAction::triggered, this, Guarded(&TForm1::OpenWorld));
+  connect(A_latticeSize, &QAction::triggered, this, Guarded(&TForm1::LatticeSize));
+  connect(A_exportMeasures, &QAction::triggered, this, Guarded(&TForm1::ExportMeasures));
+  MeasuresChart = new TMeasuresChart(this);
+  MeasuresChart->setObjectName(QStringLiteral("MeasuresChart"));
+  MeasuresChart->setWindowFlag(Qt::Tool);
+  MeasuresChart->setWindowTitle(QStringLiteral("Measures"));
+  MeasuresChart->resize(360, 260);
+  const auto zoom = [this](double factor) {
+    DrawingImage->ZoomBy(factor, QPointF(DrawingImage->width(), DrawingImage->height()) / 2.0);
+  };
+  connect(A_zoomIn, &QAction::triggered, this, [zoom] { zoom(1.25); });
+  connect(A_zoomOut, &QAction::triggered, this, [zoom] { zoom(1.0 / 1.25); });
+  connect(A_fit, &QAction::triggered, this, [this] { DrawingImage->Fit(); });
   connect(Recorder, &TMovieRecorder::RecordingChanged, this, [this](bool recording) {
     setWindowTitle(recording ? title_ + QStringLiteral(" ● recording") : title_);
     A_recordVideo->setText(recording ? QStringLiteral("Stop recording")
@@ -230,11 +261,32 @@ void TForm1::CreateActions() {
   ContextMenu->addAction(A_savePicture);
   ContextMenu->addAction(A_copyPicture);
   ContextMenu->addAction(A_exportSeries);
+  ContextMenu->addAction(A_exportMeasures);
   ContextMenu->addAction(A_saveChart);
   ContextMenu->addAction(A_copySeed);
   ContextMenu->addAction(A_recordVideo);
   ContextMenu->addAction(A_saveWorld);
   ContextMenu->addAction(A_openWorld);
+  ContextMenu->addAction(A_latticeSize);
+  QMenu* measures = ContextMenu->addMenu(QStringLiteral("Measures chart"));
+  auto* choices = new QActionGroup(this);
+  for (int choice = 0; choice < static_cast<int>(std::size(TMeasuresChart::Choices)); ++choice) {
+    QString name = QString::fromLatin1(TMeasuresChart::Choices[choice].Name);
+    name[0] = name[0].toUpper();
+    QAction* a = measures->addAction(name);
+    a->setCheckable(true);
+    choices->addAction(a);
+    A_measures.append(a);
+    connect(a, &QAction::triggered, this, [this, choice] {
+      MeasuresChart->SetChoice(choice);
+      MeasuresChart->show();
+      MeasuresChart->raise();
+    });
+  }
+  ContextMenu->addSeparator();
+  ContextMenu->addAction(A_zoomIn);
+  ContextMenu->addAction(A_zoomOut);
+  ContextMenu->addAction(A_fit);
   ContextMenu->addSeparator();
   QMenu* speed = ContextMenu->addMenu(QStringLiteral("Speed"));
   Speeds = new QActionGroup(this);
@@ -271,7 +323,7 @@ void TForm1::OpenContextMenu(QWidget* widget, QPoint at) {
 }
 
 void TForm1::ShowSeed() {
-  const QString seed = QString::number(world_->PlacementSeed());
+  const QString seed = QString::number(run_->Seed());
   A_copySeed->setText(QStringLiteral("Copy seed %1").arg(seed));
   DrawingImage->setToolTip(
       QStringLiteral("Seed %1\nRight-click: save or copy the picture (Ctrl+S), speed, one step (F10)")
@@ -279,10 +331,7 @@ void TForm1::ShowSeed() {
 }
 
 QString TForm1::SuggestedName(const QString& what) const {
-  return QStringLiteral("dla-seed%1-step%2%3")
-      .arg(world_->PlacementSeed())
-      .arg(world_->StepCount())
-      .arg(what);
+  return QString::fromStdString(run_->SuggestedName(what.toStdString()));
 }
 
 void TForm1::StepOnce() {
@@ -294,22 +343,30 @@ void TForm1::SavePicture() {
   // The picture as it was when asked for: the run goes on behind the
   // dialog, and the next frame draws into a picture of its own.
   const QImage picture = DrawingImage->Picture();
-  SavePng(picture, QStringLiteral("picture"), QStringLiteral(""));
+  SavePng(picture, QStringLiteral("picture"), QLatin1String(dla::RunDefaults.PictureSuffix));
 }
 
 void TForm1::ExportSeries() {
   const QString path = AskSavePath(QStringLiteral("Export free agents as CSV"),
-                                   SuggestedName(QStringLiteral("-free-agents.csv")),
+                                   SuggestedName(QLatin1String(dla::RunDefaults.SeriesSuffix)),
                                    QStringLiteral("CSV files (*.csv)"));
   if (path.isEmpty()) return;
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || !Chart1->WriteCsv(file) || !file.commit())
-    throw std::runtime_error(
-        QStringLiteral("Cannot write '%1': %2").arg(path, file.errorString()).toStdString());
+  TSaveFile::Write(path, [this](QIODevice& file) { return Chart1->WriteCsv(file); });
+}
+
+void TForm1::ExportMeasures() {
+  const QString path = AskSavePath(QStringLiteral("Export measures as CSV"),
+                                   SuggestedName(QLatin1String(dla::RunDefaults.MeasuresSuffix)),
+                                   QStringLiteral("CSV files (*.csv)"));
+  if (path.isEmpty()) return;
+  const std::string text = dla::tools::TMeasuresCsv::Text(run_->MeasuresSeries());
+  TSaveFile::Write(path, [&text](QIODevice& file) {
+    return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
+  });
 }
 
 void TForm1::SaveChart() {
-  SavePng(Chart1->grab().toImage(), QStringLiteral("chart"), QStringLiteral("-chart"));
+  SavePng(Chart1->grab().toImage(), QStringLiteral("chart"), QLatin1String(dla::RunDefaults.ChartSuffix));
 }
 
 void TForm1::RecordVideo() {
@@ -317,41 +374,51 @@ void TForm1::RecordVideo() {
     Recorder->Stop();
     return;
   }
-  const QString path = AskSavePath(QStringLiteral("Record video"), SuggestedName(QStringLiteral(".mp4")),
+  const QString path = AskSavePath(QStringLiteral("Record video"),
+                                   SuggestedName(QLatin1String(dla::RunDefaults.MovieSuffix)),
                                    QStringLiteral("Videos (*.mp4 *.webm *.gif *.mkv)"));
   if (path.isEmpty()) return;
   Recorder->Start(path, DrawingImage->Picture().size(), 1000 / FramePeriodMs);
 }
 
 void TForm1::SaveWorld() {
-  const QString path = AskSavePath(QStringLiteral("Save world"), SuggestedName(QStringLiteral(".dla")),
+  const QString path = AskSavePath(QStringLiteral("Save world"),
+                                   SuggestedName(QLatin1String(dla::RunDefaults.WorldSuffix)),
                                    QStringLiteral("Saved worlds (*.dla)"));
   if (path.isEmpty()) return;
-  TWorldFile::Save(*world_, Edit_thresh->text(), path);
+  // With the edit's text as it is now, which the next step would read.
+  run_->SetThresholdText(Edit_thresh->text().toStdString());
+  const std::string bytes = run_->Save();
+  TSaveFile::Write(path, [&bytes](QIODevice& file) {
+    return file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
+  });
 }
 
 void TForm1::OpenWorld() {
   const QString path =
       AskOpenPath(QStringLiteral("Open world"), QStringLiteral("Saved worlds (*.dla);;All files (*)"));
   if (path.isEmpty()) return;
-  QString threshold;
-  world_ = TWorldFile::Open(path, ZeichenPanel->size(), SetupClock(), &threshold);
-  Edit_thresh->setText(threshold);
-  Chart1->Clear();
-  lastStep_ = world_->StepCount();
+  auto run = std::make_unique<dla::TRun>(dla::TRun::Load(path.toStdString(), RunSettings()));
+  drawingSize_ = QSize(run->World().DrawingWidth(), run->World().DrawingHeight());
+  Edit_thresh->setText(QString::fromStdString(run->ThresholdText()));
+  lastStep_ = run->Steps();
   stepChanged_ = true;
-  worldChanged_ = true;
-  ShowSeed();
+  ShowRun(std::move(run));
+}
+
+void TForm1::LatticeSize() {
+  const QString current = QStringLiteral("%1x%2").arg(drawingSize_.width()).arg(drawingSize_.height());
+  const QString text = AskLatticeSize(current);
+  if (text.isEmpty()) return;
+  const dla::tools::TDrawingSize size = dla::tools::DrawingSizeFromText(text.toStdString(), "Lattice size");
+  drawingSize_ = QSize(size.Width, size.Height);
 }
 
 void TForm1::SavePng(const QImage& image, const QString& what, const QString& suffix) {
-  const QString path = AskSavePath(QStringLiteral("Save %1 as PNG").arg(what),
-                                   SuggestedName(suffix + QStringLiteral(".png")),
+  const QString path = AskSavePath(QStringLiteral("Save %1 as PNG").arg(what), SuggestedName(suffix),
                                    QStringLiteral("PNG images (*.png)"));
   if (path.isEmpty()) return;
-  if (!image.save(path, "PNG"))
-    throw std::runtime_error(
-        QStringLiteral("Cannot write the %1 to '%2'").arg(what, path).toStdString());
+  TSaveFile::Write(path, [&image](QIODevice& file) { return image.save(&file, "PNG"); });
 }
 
 void TForm1::SetSpeed(int intervalMs) {
@@ -372,9 +439,15 @@ void TForm1::FormCreate() {
   CentrePanel1();
   // Every seeding of a setup reads the fixed seed, so every setup repeats
   // the run that dla-batch --seed makes.
-  world_ = std::make_unique<dla::TWorld>(ZeichenPanel->width(), ZeichenPanel->height(), SetupClock());
+  dla::TRun::TSettings settings = RunSettings();
+  settings.DrawingWidth = drawingSize_.width();
+  settings.DrawingHeight = drawingSize_.height();
+  settings.Agents = UpD_anzAg->Position();
+  settings.ThresholdText = Edit_thresh->text().toStdString();
+  run_ = std::make_unique<dla::TRun>(settings);
   CreateDrawingImage();
-  world_->CreateAgents(UpD_anzAg->Position());
+  Chart1->SetSeries(&run_->Series());
+  MeasuresChart->SetSeries(&run_->MeasuresSeries());
   ShowSeed();
   // Qt composes every repaint in the window's back buffer: ZeichenPanel is
   // double-buffered without being asked. StepCount starts at 0 in a new
@@ -382,8 +455,24 @@ void TForm1::FormCreate() {
   worldChanged_ = true;
 }
 
-dla::SeedClock TForm1::SetupClock() const {
-  return fixedSeed_ ? dla::FixedSeed(*fixedSeed_) : dla::SeedClock(dla::ClockSeed);
+dla::TRun::TSettings TForm1::RunSettings() const {
+  dla::TRun::TSettings settings;
+  settings.Seed = fixedSeed_;
+  settings.OutlineBuckets = dla::RunDefaults.OutlineBuckets;
+  // For the measures chart and its export, live.
+  settings.KeepMeasures = true;
+  return settings;
+}
+
+void TForm1::ShowRun(std::unique_ptr<dla::TRun> run) {
+  // The charts let go of the old series before they go.
+  Chart1->SetSeries(&run->Series());
+  MeasuresChart->SetSeries(&run->MeasuresSeries());
+  run_ = std::move(run);
+  const QSize area(World().DrawingWidth(), World().DrawingHeight());
+  if (DrawingImage->Picture().size() != area) DrawingImage->SetPictureSize(area);
+  worldChanged_ = true;
+  ShowSeed();
 }
 
 void TForm1::FormCanResize() { CentrePanel1(); }
@@ -398,17 +487,30 @@ void TForm1::FormDestroy() {
   DrawingImage = nullptr;
   delete ZeichenPanel;
   ZeichenPanel = nullptr;
-  world_.reset();
+  Chart1->SetSeries(nullptr);
+  MeasuresChart->SetSeries(nullptr);
+  run_.reset();
 }
 
 void TForm1::B_resetClick() {
-  Edit_anzAg->setText(QStringLiteral("2000"));
-  Edit_thresh->setText(QStringLiteral("6"));
+  Edit_anzAg->setText(QString::number(dla::RunDefaults.Agents));
+  Edit_thresh->setText(QString::fromLatin1(dla::RunDefaults.ThresholdText));
 }
 
 void TForm1::B_setupClick() {
-  Chart1->Clear();
-  world_->NewSetup(UpD_anzAg->Position());
+  if (drawingSize_ != QSize(World().DrawingWidth(), World().DrawingHeight())) {
+    // A new lattice: a new run over it, set up as every setup is.
+    dla::TRun::TSettings settings = RunSettings();
+    settings.DrawingWidth = drawingSize_.width();
+    settings.DrawingHeight = drawingSize_.height();
+    settings.Agents = UpD_anzAg->Position();
+    settings.ThresholdText = Edit_thresh->text().toStdString();
+    ShowRun(std::make_unique<dla::TRun>(settings));
+    return;
+  }
+  run_->NewSetup(UpD_anzAg->Position());
+  Chart1->SeriesChanged();
+  MeasuresChart->SeriesChanged();
   ShowSeed();
   worldChanged_ = true;
 }
@@ -421,12 +523,12 @@ void TForm1::B_stopClick() {
 }
 
 void TForm1::Timer1Timer() {
-  const std::uint16_t threshold = dla::ThresholdFromText(Edit_thresh->text().toStdString());
-  const dla::StepResult result = world_->RunStep(threshold);
+  const dla::StepResult result = run_->Step(Edit_thresh->text().toStdString());
   if (!result.AnyFree) Timer1->stop();
   lastStep_ = result.StepNumber;
   stepChanged_ = true;
-  Chart1->AddXY(result.StepNumber, result.FreeAgents);
+  Chart1->SeriesChanged();
+  MeasuresChart->SeriesChanged();
   worldChanged_ = true;
 }
 
@@ -466,9 +568,11 @@ void TForm1::timerEvent(QTimerEvent* event) {
 
 void TForm1::CreateDrawingImage() {
   DrawingImage =
-      new TDrawingImage(QSize(world_->DrawingWidth(), world_->DrawingHeight()), ZeichenPanel);
+      new TDrawingImage(QSize(World().DrawingWidth(), World().DrawingHeight()), ZeichenPanel);
   DrawingImage->setObjectName(QStringLiteral("DrawingImage"));
   DrawingImage->setGeometry(0, 0, ZeichenPanel->width(), ZeichenPanel->height());
+  // A hidden widget hears of its new size only once shown.
+  DrawingImage->Fit();
   DrawingImage->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(DrawingImage, &QWidget::customContextMenuRequested, this,
           [this](QPoint at) { OpenContextMenu(DrawingImage, at); });
@@ -491,10 +595,11 @@ void TForm1::ShowFrame() {
     SetStepsText(QString::number(lastStep_));
   }
   Chart1->RefreshIfDue();
+  MeasuresChart->RefreshIfDue();
 }
 
 void TForm1::DrawWorld() {
-  DrawingImage->Draw(*world_);
+  DrawingImage->Draw(World());
   worldChanged_ = false;
 }
 

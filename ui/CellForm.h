@@ -19,7 +19,7 @@
 #include <memory>
 #include <optional>
 
-#include "Random.h"
+#include "TRun.h"
 #include "WindowOptions.h"
 
 class QAction;
@@ -35,12 +35,9 @@ class QTimer;
 class TDrawingImage;
 class TErrorDisplay;
 class TFreeAgentsChart;
+class TMeasuresChart;
 class TMovieRecorder;
 class TUpDown;
-
-namespace dla {
-class TWorld;
-}
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -114,6 +111,16 @@ class TForm1 : public QWidget {
   QAction* A_recordVideo;
   QAction* A_saveWorld;
   QAction* A_openWorld;
+  // After "Open world…": A_latticeSize ("Lattice size…"), then the view's
+  // A_zoomIn (Ctrl++), A_zoomOut (Ctrl+-) and A_fit ("Fit", Ctrl+0).
+  QAction* A_latticeSize;
+  // "Export measures as CSV…", and the "Measures chart" entries, one per
+  // TMeasuresChart::Choices, each showing MeasuresChart with its measure.
+  QAction* A_exportMeasures;
+  QList<QAction*> A_measures;
+  QAction* A_zoomIn;
+  QAction* A_zoomOut;
+  QAction* A_fit;
   QAction* A_quit;
   // The speeds, in the order of SpeedIntervalsMs; exactly one is checked.
   QActionGroup* Speeds;
@@ -125,12 +132,22 @@ class TForm1 : public QWidget {
   // Asks which file to open: (caption, filter) -> a path, empty when the
   // user cancels. A file dialog by default; tests answer for it.
   std::function<QString(const QString&, const QString&)> AskOpenPath;
+  // Asks for the lattice's drawing area as "WxH": (the current one) -> the
+  // text, empty when the user cancels. An input dialog by default; tests
+  // answer for it.
+  std::function<QString(const QString&)> AskLatticeSize;
   // Records the frames the window shows while A_recordVideo is on; owned
   // by the window.
   TMovieRecorder* Recorder;
+  // The run's measures over the steps, in a small window of its own beside
+  // this one (the laid-out window stays as it is), shown from the context
+  // menu; owned by the window.
+  TMeasuresChart* MeasuresChart;
 
-  // The world: lattice, cells, agents and step counter.
-  const dla::TWorld& World() const noexcept { return *world_; }
+  // The run: its world (lattice, cells, agents and step counter), its
+  // threshold and its series of free agents, which the chart shows.
+  const dla::TRun& Run() const noexcept { return *run_; }
+  const dla::TWorld& World() const noexcept { return run_->World(); }
 
   // The handlers. Qt reaches them through the error display; called
   // directly they throw what fails.
@@ -154,6 +171,9 @@ class TForm1 : public QWidget {
   void ExportSeries();
   // Saves the chart as it shows now as PNG.
   void SaveChart();
+  // Writes the measures of every step of the run's series as dla-batch
+  // --measures-series writes them, at the path AskSavePath gives.
+  void ExportMeasures();
   // Stops the recording if one is being made; otherwise starts one into
   // the path AskSavePath gives (its extension names the format, as
   // dla-batch --movie takes it), a frame for every frame the window shows
@@ -168,12 +188,18 @@ class TForm1 : public QWidget {
   void SaveWorld();
   // Replaces the world by the one saved at the path AskOpenPath gives,
   // which then carries on exactly as the saved one would have: the
-  // threshold edit takes the saved text, the chart is emptied, the step
-  // label, the picture and the seed follow. Later setups seed as before.
-  // Throws std::runtime_error (nothing changed) for a file that cannot be
-  // read, is no intact checkpoint or holds a world of another drawing
-  // area.
+  // threshold edit takes the saved text, the chart shows the run's series
+  // (empty), the step label, the picture and the seed follow; the picture
+  // is fitted into the drawing panel, and later setups keep the world's
+  // drawing area. Later setups seed as before. Throws std::runtime_error
+  // (nothing changed) for a file that cannot be read or is no intact
+  // checkpoint.
   void OpenWorld();
+  // Asks for the drawing area of the next setups (AskLatticeSize), read as
+  // --size reads it; the next "new Setup" makes its world of that area.
+  // Throws dla::tools::EUsageError, nothing changed, for a text --size
+  // refuses.
+  void LatticeSize();
   // Timer1's interval from SpeedIntervalsMs.
   void SetSpeed(int intervalMs);
   // What a tick of Timer1 runs: one step (Timer1Timer), or at the fastest
@@ -188,10 +214,12 @@ class TForm1 : public QWidget {
   // Ends a recording (waiting for the movie to be in place), then releases
   // the drawing image, ZeichenPanel and the world.
   void FormDestroy();
-  // Puts the edits back to "2000" agents and threshold "6"; nothing else.
+  // Puts the edits back to the default agents ("2000") and threshold
+  // ("6"); nothing else.
   void B_resetClick();
   // Empties the chart and makes a new world: StepCount 0, a new population
-  // of UpD_anzAg's position, every cell open. Timer1 stays as it is.
+  // of UpD_anzAg's position, every cell open, over the drawing area that
+  // LatticeSize last chose. Timer1 stays as it is.
   void B_setupClick();
   // Switches Timer1 on if it is off, off if it is on.
   void B_stopClick();
@@ -216,8 +244,11 @@ class TForm1 : public QWidget {
   // A slot that runs the handler through the error display.
   std::function<void()> Guarded(void (TForm1::*handler)());
   void CreateDrawingImage();
-  // What every setup seeds from: the fixed seed, or the clock.
-  dla::SeedClock SetupClock() const;
+  // What a run of this window is made with: the fixed seed or the clock,
+  // the chart's outline.
+  dla::TRun::TSettings RunSettings() const;
+  // The run now shown: the chart shows its series, the frame its world.
+  void ShowRun(std::unique_ptr<dla::TRun> run);
   void CreateActions();
   // The current setup's seed in the drawing's tooltip and the menu.
   void ShowSeed();
@@ -241,7 +272,10 @@ class TForm1 : public QWidget {
   // The title when not recording.
   QString title_;
   std::optional<std::uint32_t> fixedSeed_;
-  std::unique_ptr<dla::TWorld> world_;
+  std::unique_ptr<dla::TRun> run_;
+  // The drawing area of the next setup: --size, the laid-out panel's, an
+  // opened world's or LatticeSize's.
+  QSize drawingSize_;
   QBasicTimer frame_;
   // The world changed since the picture was last drawn.
   bool worldChanged_ = false;

@@ -1,5 +1,10 @@
 // The drawing image: shows the world's picture inside the drawing panel, one
-// picture pixel per logical pixel from the top-left corner.
+// picture pixel per logical pixel from the top-left corner while the picture
+// fits the panel as it does at the laid-out size. A picture of another size
+// is fitted into the panel: whole-number zooms where it is smaller (crisp
+// cells), a smooth reduction where it is larger; the wheel and the zoom
+// actions zoom about a point, a drag with the left button pans, and Fit()
+// goes back. What is saved or copied is always Picture(), whole.
 //
 // The widget owns the picture, a QImage of the drawing area in
 // QImage::Format_RGB32, which is the pixel order dla::Render writes as
@@ -11,6 +16,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 namespace dla {
@@ -21,9 +27,32 @@ class TDrawingImage : public QWidget {
   Q_OBJECT
 
  public:
+  // The zooms a user can reach: from a tenth of the fitted zoom (at least
+  // down to 1) to 32 logical pixels a picture pixel.
+  static constexpr double MaxZoom = 32.0;
+
   // A white picture of `size` pixels (both at least 1); the widget takes
   // that size.
   explicit TDrawingImage(QSize size, QWidget* parent = nullptr);
+
+  // Replaces the picture by a white one of `size` (a world of another
+  // drawing area), and fits it.
+  void SetPictureSize(QSize size);
+
+  // The view: logical pixels per picture pixel, and the picture point shown
+  // at the widget's top-left corner (negative where the picture lies inside
+  // it, centred).
+  double Zoom() const noexcept { return zoom_; }
+  QPointF Origin() const noexcept { return origin_; }
+  // The picture point shown at a widget point.
+  QPointF PicturePoint(QPointF widgetPoint) const noexcept { return origin_ + widgetPoint / zoom_; }
+  // The whole picture in the widget, centred: the largest whole zoom at
+  // which it fits where that is 1 or more, else the zoom at which it just
+  // fits. A fitted view fits again when the widget's size changes.
+  void Fit();
+  // Zooms by `factor` about the widget point `at`, which goes on showing
+  // the same picture point, within the zooms a user can reach.
+  void ZoomBy(double factor, QPointF at);
 
   // Draws the world's picture over the whole picture (dla::Render) and
   // schedules a repaint. Throws std::invalid_argument, changing nothing,
@@ -45,8 +74,17 @@ class TDrawingImage : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  // Paints a zoomed or panned view: nearest neighbour where a picture
+  // pixel takes a device pixel or more, smooth where it takes less.
+  void PaintView(QPainter& painter, qreal ratio);
+
   // Fills scaled_ from picture_ for a device pixel ratio other than 1.
   void Stretch(qreal ratio);
 
@@ -55,4 +93,12 @@ class TDrawingImage : public QWidget {
   // columns; kept between repaints while the ratio stays the same.
   QImage scaled_;
   std::vector<int> sourceColumns_;
+  // The same for a zoomed or panned view.
+  QImage view_;
+  std::vector<int> viewColumns_;
+  double zoom_ = 1.0;
+  QPointF origin_;
+  bool fitted_ = true;
+  // Where a drag with the left button last was, while one goes on.
+  std::optional<QPointF> dragFrom_;
 };

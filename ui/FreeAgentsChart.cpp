@@ -82,31 +82,17 @@ TFreeAgentsChart::TFreeAgentsChart(QWidget* parent)
   Refresh();
 }
 
-void TFreeAgentsChart::Clear() {
-  points_.Clear();
-  outline_.Clear();
-  minY_ = maxY_ = 0.0;
+void TFreeAgentsChart::SetSeries(const dla::TFreeAgentsSeries* series) {
+  shown_ = series;
   changed_ = true;
 }
 
-int TFreeAgentsChart::AddXY(double x, double y) {
-  if (points_.IsEmpty()) {
-    minY_ = maxY_ = y;
-  } else {
-    minY_ = std::min(minY_, y);
-    maxY_ = std::max(maxY_, y);
-  }
-  changed_ = true;
-  const qsizetype at = points_.Add(x, y);
-  if (at == 0) firstX_ = x;
-  if (at == points_.Count() - 1) {
-    outline_.Add(QPointF(x, y));
-  } else {
-    outline_.Clear();
-    TCompactSeries::Reader reader(points_);
-    for (QPointF p; reader.Next(p);) outline_.Add(p);
-  }
-  return static_cast<int>(at);
+QList<QPointF> TFreeAgentsChart::Points() const {
+  QList<QPointF> points;
+  if (shown_ == nullptr) return points;
+  points.reserve(static_cast<qsizetype>(shown_->Count()));
+  shown_->ForEach([&points](std::int32_t step, std::int32_t free) { points.append(QPointF(step, free)); });
+  return points;
 }
 
 bool TFreeAgentsChart::WriteCsv(QIODevice& device) const {
@@ -115,22 +101,28 @@ bool TFreeAgentsChart::WriteCsv(QIODevice& device) const {
     const auto size = static_cast<qint64>(piece.size());
     written = written && device.write(piece.data(), size) == size;
   });
-  TCompactSeries::Reader reader(points_);
-  for (QPointF p; reader.Next(p);) csv.Add(p.x(), p.y());
+  if (shown_ != nullptr) {
+    shown_->ForEach([&csv](std::int32_t step, std::int32_t free) { csv.Add(step, free); });
+  }
   csv.Flush();
   return written;
 }
 
 void TFreeAgentsChart::Refresh() {
   const qint64 start = clock_.nsecsElapsed();
-  series_->replace(outline_.Points());
+  QList<QPointF> outline;
+  if (shown_ != nullptr) {
+    shown_->ForEachOutlinePoint(
+        [&outline](std::int32_t step, std::int32_t free) { outline.append(QPointF(step, free)); });
+  }
+  series_->replace(outline);
   const double room = chart()->plotArea().width();
-  if (points_.IsEmpty()) {
+  if (shown_ == nullptr || shown_->Empty()) {
     FitAxis(axisX_, 0.0, 1.0, room);
     FitAxis(axisY_, 0.0, 1.0, 0.0);
   } else {
-    FitAxis(axisX_, firstX_, points_.LastX(), room);
-    FitAxis(axisY_, minY_, maxY_, 0.0);
+    FitAxis(axisX_, shown_->FirstStep(), shown_->FirstStep() + static_cast<double>(shown_->Count() - 1), room);
+    FitAxis(axisY_, shown_->Lowest(), shown_->Highest(), 0.0);
   }
   changed_ = false;
   lastRefreshEnd_ = clock_.nsecsElapsed();

@@ -1,12 +1,12 @@
 // The free-agents chart: a Qt Charts line chart of the number of free agents
 // against the step number, with one red line series and value axes.
 //
-// Every point added is kept here, compactly (TCompactSeries), for export.
-// Qt's series recomputes its whole line on every change (an append costs
-// O(points)), so it gets neither every point nor every change: Refresh()
-// hands it the series' outline (TSeriesOutline, at most a few thousand
+// It shows a run's series (TFreeAgentsSeries), which keeps every point of
+// the run compactly. Qt's series recomputes its whole line on every change
+// (an append costs O(points)), so it gets neither every point nor every
+// change: Refresh() hands it the series' outline (at most a few thousand
 // points however long the run), and whoever adds points calls
-// RefreshIfDue() at the display's pace.
+// SeriesChanged() and then RefreshIfDue() at the display's pace.
 #pragma once
 
 #include <QChartView>
@@ -14,8 +14,7 @@
 #include <QList>
 #include <QPointF>
 
-#include "CompactSeries.h"
-#include "SeriesOutline.h"
+#include "TFreeAgentsSeries.h"
 
 class QIODevice;
 class QLineSeries;
@@ -36,18 +35,15 @@ class TFreeAgentsChart : public QChartView {
   QValueAxis* AxisX() const noexcept { return axisX_; }
   QValueAxis* AxisY() const noexcept { return axisY_; }
 
-  // Removes every point. The chart shows no line from the next refresh on.
-  void Clear();
+  // The series the chart shows, which must outlive the chart or be
+  // replaced first (none: an empty chart). Changed from the next refresh on.
+  void SetSeries(const dla::TFreeAgentsSeries* series);
+  // The series has changed (points added, or emptied): the next
+  // RefreshIfDue() refreshes.
+  void SeriesChanged() noexcept { changed_ = true; }
 
-  // Adds the point (x, y) and returns its index: at the end when the chart
-  // is empty or x is not below the last point's x; otherwise directly after
-  // the last point whose x is at most x, so the points stay in ascending
-  // order of x and points of equal x keep the order in which they came.
-  int AddXY(double x, double y);
-
-  // Every point added since the last Clear(), in order (a copy).
-  QList<QPointF> Points() const { return points_.Points(); }
-  const TCompactSeries& Stored() const noexcept { return points_; }
+  // Every point of the series, in order (a copy).
+  QList<QPointF> Points() const;
 
   // Writes the points as dla-batch prints a run's series (TSeriesCsv).
   // Returns false if the device failed to take it.
@@ -83,11 +79,7 @@ class TFreeAgentsChart : public QChartView {
   QLineSeries* series_;
   QValueAxis* axisX_;
   QValueAxis* axisY_;
-  TCompactSeries points_;
-  TSeriesOutline outline_;
-  double firstX_ = 0.0;
-  double minY_ = 0.0;
-  double maxY_ = 0.0;
+  const dla::TFreeAgentsSeries* shown_ = nullptr;
   bool changed_ = false;
   QElapsedTimer clock_;
   qint64 lastRefreshEnd_ = 0;   // ns on clock_

@@ -6,9 +6,7 @@
 #include <QTemporaryFile>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "MovieEncoder.h"
@@ -26,10 +24,14 @@ TMovieRecorder::TMovieRecorder(QObject* parent, QString program)
 TMovieRecorder::~TMovieRecorder() {
   if (encoder_) {
     encoder_->disconnect(this);
-    encoder_->kill();
-    encoder_->waitForFinished(2000);
+    // Asked to stop, the encoder removes its temporary file; killed, it
+    // could not.
+    encoder_->terminate();
+    if (!encoder_->waitForFinished(2000)) {
+      encoder_->kill();
+      encoder_->waitForFinished(1000);
+    }
   }
-  if (!temporary_.isEmpty()) QFile::remove(temporary_);
 }
 
 QString TMovieRecorder::DefaultProgram() {
@@ -47,22 +49,23 @@ void TMovieRecorder::Start(const QString& path, QSize size, int fps) {
     throw Error(QStringLiteral("Cannot record into '%1': the name must end in %2")
                     .arg(path, QString::fromLatin1(dla::tools::MovieExtensions)));
   }
-  // Beside the target, so that the rename at the end stays on its file
-  // system.
-  const QFileInfo target(path);
-  QTemporaryFile temporary(target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX").arg(target.fileName())));
-  temporary.setAutoRemove(false);
-  if (!temporary.open()) {
-    throw Error(QStringLiteral("Cannot write '%1': %2").arg(path, temporary.errorString()));
+  const std::optional<std::string> refusal = dla::tools::MovieSizeRefusal(*format, size.width(), size.height());
+  if (refusal) {
+    throw Error(QStringLiteral("Cannot record into '%1': %2").arg(path, QString::fromStdString(*refusal)));
   }
-  // Only the name is kept: the encoder makes the file, with the permissions
-  // any new file gets.
-  temporary_ = temporary.fileName();
-  temporary.remove();
+  // The encoder writes the movie to a temporary file beside the target and
+  // renames it into place when it is whole; a folder it could not write is
+  // found now, before it starts.
+  const QFileInfo target(path);
+  QTemporaryFile probe(target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX").arg(target.fileName())));
+  if (!probe.open()) {
+    throw Error(QStringLiteral("Cannot write '%1': %2").arg(path, probe.errorString()));
+  }
+  probe.remove();
 
   QStringList arguments;
   for (const std::string& argument :
-       dla::tools::TMovieEncoder::Arguments(*format, size.width(), size.height(), fps, temporary_.toStdString(),
+       dla::tools::TMovieEncoder::Arguments(*format, size.width(), size.height(), fps, path.toStdString(),
                                             EncoderThreads)) {
     arguments << QString::fromStdString(argument);
   }
@@ -78,8 +81,6 @@ void TMovieRecorder::Start(const QString& path, QSize size, int fps) {
   if (!encoder_->waitForStarted()) {
     const QString reason = encoder_->errorString();
     encoder_.reset();
-    QFile::remove(temporary_);
-    temporary_.clear();
     throw Error(QStringLiteral("Cannot start the movie encoder '%1': %2").arg(program_, reason));
   }
   path_ = path;
@@ -115,7 +116,7 @@ void TMovieRecorder::Stop() {
   recording_ = false;
   emit RecordingChanged(false);
   // The rest of the frames, then the end of the input; the encoder then
-  // finishes the file and exits, and Ended puts it in place.
+  // finishes the file, puts it in place and exits.
   encoder_->closeWriteChannel();
 }
 
@@ -139,17 +140,10 @@ void TMovieRecorder::Ended(int exitCode, QProcess::ExitStatus status) {
     Fail(QStringLiteral("The movie encoder stopped early"));
     return;
   }
-  if (std::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(path_).constData()) != 0) {
-    Fail(QStringLiteral("Cannot write '%1': %2").arg(path_, QString::fromLocal8Bit(std::strerror(errno))));
-    return;
-  }
-  temporary_.clear();
   emit Finished(path_);
 }
 
 void TMovieRecorder::Fail(const QString& message) {
-  if (!temporary_.isEmpty()) QFile::remove(temporary_);
-  temporary_.clear();
   if (recording_) {
     recording_ = false;
     emit RecordingChanged(false);

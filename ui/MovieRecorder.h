@@ -27,8 +27,8 @@ class TMovieRecorder : public QObject {
 
   // program: the encoder; by default DefaultProgram().
   explicit TMovieRecorder(QObject* parent = nullptr, QString program = DefaultProgram());
-  // A recording not yet finished is abandoned: the encoder is ended and
-  // nothing is written.
+  // A recording not yet finished is abandoned: the encoder is asked to end
+  // (SIGTERM), which leaves nothing written.
   ~TMovieRecorder() override;
 
   // $DLA_ENCODE, else dla-encode beside the running program, else the one
@@ -36,18 +36,19 @@ class TMovieRecorder : public QObject {
   static QString DefaultProgram();
 
   // Starts a movie of `size` pixels at fps frames a second into path, the
-  // format from its extension (.mp4, .webm, .gif, .mkv). The movie goes to
-  // a temporary file beside path and is renamed into place when it is
-  // done. Throws std::runtime_error with a one-line reason (an extension
-  // that names no format, an encoder that cannot be started, a folder that
-  // cannot be written). Not while Recording().
+  // format from its extension (.mp4, .webm, .gif, .mkv). The encoder
+  // writes the movie to a temporary file beside path and renames it into
+  // place when it is done. Throws std::runtime_error with a one-line reason (an extension
+  // that names no format, a size the format does not take, an encoder that
+  // cannot be started, a folder that cannot be written), having started
+  // nothing. Not while Recording().
   void Start(const QString& path, QSize size, int fps);
   // The picture as the next frame, while recording (otherwise nothing);
   // converted to 32-bit RGB if it is not. A picture of another size than
   // Start's is not taken.
   void Frame(const QImage& picture);
-  // Ends the recording: the encoder writes the end of the file, which is
-  // then renamed into place, and Finished or Failed follows.
+  // Ends the recording: the encoder writes the end of the file and puts it
+  // in place, and Finished or Failed follows.
   void Stop();
   // Stop, then waits (at most msecs) until the movie is in place or has
   // failed: for a window that closes while it records.
@@ -75,7 +76,6 @@ class TMovieRecorder : public QObject {
   QString program_;
   std::unique_ptr<QProcess> encoder_;
   QString path_;
-  QString temporary_;
   QSize size_;
   bool recording_ = false;
   qint64 frames_ = 0;

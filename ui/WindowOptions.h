@@ -1,6 +1,6 @@
 // The program's command line: the setup the window starts on.
 //
-//   dla-model [--seed S] [--agents N] [--threshold T]
+//   dla-model [--seed S] [--agents N] [--threshold T] [--size WxH]
 //
 // so that a run seen in the window can be repeated with dla-batch and the
 // other way round. Read before the application object exists, so that a bad
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct TWindowOptions {
@@ -24,7 +25,12 @@ struct TWindowOptions {
   // blanks, a sign, decimal or $/x/0x hexadecimal), put into the edit as it
   // is (local 8-bit text, as the command line gives it).
   std::optional<std::string> Threshold;
-  // The help text when --help was given.
+  // --size: the drawing area of every setup, in pixels, as dla-batch --size
+  // takes it (default: the drawing panel's laid-out 404 x 404). A larger one
+  // is shown fitted into the panel.
+  std::optional<std::pair<int, int>> Size;
+  // The help text when --help was given, the version line for --version:
+  // printed instead of opening the window.
   std::string Help;
 
   // The arguments after the program's name, read by dla-batch's rules

@@ -8,6 +8,8 @@
 #include <algorithm>
 
 #include "FreeAgentsChart.h"
+#include "RunDefaults.h"
+#include "TFreeAgentsSeries.h"
 
 using Points = QList<QPointF>;
 
@@ -33,49 +35,25 @@ class ChartTest : public QObject {
     QVERIFY(chart.Series()->points().isEmpty());
   }
 
-  void pointsStayInAscendingOrderOfX_data() {
-    QTest::addColumn<Points>("added");
-    QTest::addColumn<QList<int>>("indexes");
-    QTest::addColumn<Points>("held");
-    QTest::newRow("rising") << Points{{1, 9}, {2, 8}, {3, 7}} << QList<int>{0, 1, 2}
-                            << Points{{1, 9}, {2, 8}, {3, 7}};
-    QTest::newRow("falling") << Points{{3, 1}, {2, 2}} << QList<int>{0, 0}
-                             << Points{{2, 2}, {3, 1}};
-    QTest::newRow("equal x keeps arrival order")
-        << Points{{2, 1}, {2, 2}} << QList<int>{0, 1} << Points{{2, 1}, {2, 2}};
-    QTest::newRow("into the middle, after equals")
-        << Points{{1, 1}, {3, 3}, {2, 2}, {2, 4}} << QList<int>{0, 1, 1, 2}
-        << Points{{1, 1}, {2, 2}, {2, 4}, {3, 3}};
-    QTest::newRow("before everything")
-        << Points{{5, 5}, {6, 6}, {0, 0}} << QList<int>{0, 1, 0} << Points{{0, 0}, {5, 5}, {6, 6}};
-  }
-  void pointsStayInAscendingOrderOfX() {
-    QFETCH(Points, added);
-    QFETCH(QList<int>, indexes);
-    QFETCH(Points, held);
-    TFreeAgentsChart chart;
-    QList<int> got;
-    for (const QPointF& p : added) got.append(chart.AddXY(p.x(), p.y()));
-    QCOMPARE(got, indexes);
-    QCOMPARE(chart.Points(), held);
-  }
-
   void refreshHandsABoundedOutlineOfEveryPointToTheSeries() {
     TFreeAgentsChart chart;
+    dla::TFreeAgentsSeries series(dla::RunDefaults.OutlineBuckets);
+    chart.SetSeries(&series);
     Points expected;
     for (int step = 1; step <= 20000; ++step) {
-      double free = 2000.0 - step / 10;
+      int free = 2000 - step / 10;
       if (step == 12345) free = 5000;  // one-step spike and dip: must show
-      if (step == 777) free = -3;
-      chart.AddXY(step, free);
-      expected.append({double(step), free});
+      if (step == 777) free = 0;
+      series.Add(step, free);
+      expected.append({double(step), double(free)});
     }
     QCOMPARE(chart.Series()->count(), 0);
     chart.Refresh();
     QCOMPARE(chart.Points(), expected);
     const Points shown = chart.Series()->points();
-    QVERIFY2(shown.size() <= 2 * TSeriesOutline::DefaultBuckets, qPrintable(QString::number(shown.size())));
-    QVERIFY(shown.size() >= TSeriesOutline::DefaultBuckets / 2);
+    const auto buckets = static_cast<qsizetype>(dla::RunDefaults.OutlineBuckets);
+    QVERIFY2(shown.size() <= 2 * buckets, qPrintable(QString::number(shown.size())));
+    QVERIFY(shown.size() >= buckets / 2);
     // Points of the series itself, in order, its extremes among them.
     qsizetype at = 0;
     for (const QPointF& p : shown) {
@@ -83,46 +61,19 @@ class ChartTest : public QObject {
       QVERIFY2(at < expected.size(), "a point out of order or not in the series");
     }
     QVERIFY(shown.contains(QPointF(12345, 5000)));
-    QVERIFY(shown.contains(QPointF(777, -3)));
+    QVERIFY(shown.contains(QPointF(777, 0)));
     QVERIFY(chart.AxisX()->min() <= 1 && chart.AxisX()->max() >= 20000);
-    QVERIFY(chart.AxisY()->min() <= -3 && chart.AxisY()->max() >= 5000);
+    QVERIFY(chart.AxisY()->min() <= 0 && chart.AxisY()->max() >= 5000);
     // Not wider than a round step past the data.
     QVERIFY(chart.AxisX()->max() <= 25000);
     QVERIFY(chart.AxisY()->max() <= 6000);
   }
 
-  // Kept exactly, in a few bytes per point where a run's points are whole
-  // numbers one step apart.
-  void pointsAreKeptExactlyAndCompactly_data() {
-    QTest::addColumn<Points>("added");
-    QTest::addColumn<int>("maxBytes");
-    Points flat, falling;
-    for (int step = 1; step <= 1000; ++step) {
-      flat.append({double(step), 10000});
-      falling.append({double(step), 2000.0 - 2 * step});
-    }
-    QTest::newRow("no agent stops") << flat << 1003;
-    QTest::newRow("agents stop") << falling << 1003;
-    QTest::newRow("big, negative and fractional values")
-        << Points{{0, 0},        {1, 2e15},   {2, -2e15}, {1e17, 1}, {1e17, 0.5},
-                  {-0.25, 1e300}, {3, -7}} << 100;
-  }
-  void pointsAreKeptExactlyAndCompactly() {
-    QFETCH(Points, added);
-    QFETCH(int, maxBytes);
-    TFreeAgentsChart chart;
-    Points held = added;
-    std::stable_sort(held.begin(), held.end(),
-                     [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
-    for (const QPointF& p : added) chart.AddXY(p.x(), p.y());
-    QCOMPARE(chart.Points(), held);
-    QVERIFY2(chart.Stored().Bytes() <= std::size_t(maxBytes),
-             qPrintable(QString::number(chart.Stored().Bytes())));
-  }
-
   void aSinglePointGetsARangeAroundIt() {
     TFreeAgentsChart chart;
-    chart.AddXY(1, 2000);
+    dla::TFreeAgentsSeries series;
+    chart.SetSeries(&series);
+    series.Add(1, 2000);
     chart.Refresh();
     QVERIFY(chart.AxisX()->min() < 1 && chart.AxisX()->max() > 1);
     QVERIFY(chart.AxisY()->min() < 2000 && chart.AxisY()->max() > 2000);
@@ -130,17 +81,22 @@ class ChartTest : public QObject {
 
   void clearEmptiesTheLine() {
     TFreeAgentsChart chart;
-    chart.AddXY(1, 5);
-    chart.AddXY(2, 4);
+    dla::TFreeAgentsSeries series;
+    chart.SetSeries(&series);
+    series.Add(1, 5);
+    series.Add(2, 4);
     chart.Refresh();
-    chart.Clear();
+    series.Clear();
     QVERIFY(chart.Points().isEmpty());
     QCOMPARE(chart.Series()->count(), 2);
     chart.Refresh();
     QCOMPARE(chart.Series()->count(), 0);
-    chart.AddXY(1, 7);
+    series.Add(1, 7);
     chart.Refresh();
     QCOMPARE(chart.Series()->points(), (Points{{1, 7}}));
+    chart.SetSeries(nullptr);
+    chart.Refresh();
+    QCOMPARE(chart.Series()->count(), 0);
   }
 
   // The points are counts: ticks fall on whole numbers, labels carry no
@@ -150,10 +106,11 @@ class ChartTest : public QObject {
     QTest::newRow("empty") << Points{};
     QTest::newRow("one step") << Points{{1, 2000}};
     QTest::newRow("two steps") << Points{{1, 2000}, {2, 1999}};
-    QTest::newRow("four steps") << Points{{1, 5}, {4, 2}};
+    QTest::newRow("four steps") << Points{{1, 5}, {2, 4}, {3, 3}, {4, 2}};
     QTest::newRow("a long run") << Points{{1, 2000}, {9000, 0}};
     QTest::newRow("past 10,000 steps") << Points{{1, 10000}, {23456, 10000}};
     QTest::newRow("past 1,000,000 steps") << Points{{1, 10000}, {1234567, 10000}};
+    QTest::newRow("from a saved step on") << Points{{1234500, 9000}, {1234567, 10000}};
   }
   void labelsAreWholeNumbersThatFit() {
     QFETCH(Points, points);
@@ -164,7 +121,15 @@ class ChartTest : public QObject {
     chart.resize(257, 187);
     chart.show();
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
-    for (const QPointF& p : points) chart.AddXY(p.x(), p.y());
+    // The steps between the points given: a straight line.
+    dla::TFreeAgentsSeries series(dla::RunDefaults.OutlineBuckets);
+    for (qsizetype i = 0; i < points.size(); ++i) {
+      const QPointF from = points[i], to = i + 1 < points.size() ? points[i + 1] : from;
+      for (int step = int(from.x()); step < int(to.x()) || step == int(from.x()); ++step) {
+        series.Add(step, int(from.y() + (to.y() - from.y()) * (step - from.x()) / std::max(1.0, to.x() - from.x())));
+      }
+    }
+    chart.SetSeries(&series);
     chart.Refresh();
     chart.Refresh();  // the second with the plot area laid out for the first
     QCoreApplication::processEvents();
@@ -184,9 +149,12 @@ class ChartTest : public QObject {
 
   void refreshIfDueOnlyWhenSomethingChanged() {
     TFreeAgentsChart chart;
+    dla::TFreeAgentsSeries series;
+    chart.SetSeries(&series);
     chart.Refresh();
     QVERIFY(!chart.RefreshIfDue());
-    chart.AddXY(1, 1);
+    series.Add(1, 1);
+    chart.SeriesChanged();
     // The pause before a refresh is due is a few times its measured cost.
     bool refreshed = false;
     QTRY_VERIFY(refreshed = refreshed || chart.RefreshIfDue());

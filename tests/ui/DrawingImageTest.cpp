@@ -22,7 +22,7 @@ dla::TWorld PaintedWorld() {
   dla::TWorld world(404, 404, dla::FixedSeed(7));
   world.CreateAgents(2000);
   for (int step = 0; step < 40; ++step) world.RunStep(2);
-  std::vector<dla::TAgent> agents = world.Agents();
+  std::vector<dla::TAgent> agents = world.CopyAgents();
   dla::TAgent corner;
   corner.Moving = 1;
   corner.X = 403;
@@ -118,13 +118,19 @@ class DrawingImageTest : public QObject {
     // A device pixel that shows picture pixel 10 or 11 at every density.
     const int at = static_cast<int>(11 * image.devicePixelRatioF());
     QCOMPARE(image.grab().toImage().pixel(at, at), qRgb(255, 255, 255));
-    // One stuck agent whose cell (pixels 9 to 11) aggregates at threshold 0.
+    // A stuck agent cannot stand in an open cell; a free one that comes to
+    // the cell of pixels 9 to 11 aggregates it at threshold 0: the first
+    // draw (seed 1) turns heading 90 to 0, straight down.
     dla::TAgent agent;
     agent.X = 11;
-    agent.Y = 11;
+    agent.Y = 8;
     agent.Radius = 1;
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, world.SetAgents({agent}));
+    agent.Moving = 1;
+    agent.Heading = 90;
     world.SetAgents({agent});
     QCOMPARE(world.RunStep(0).StepNumber, 1);
+    QCOMPARE(world.CopyAgents()[0].Y, 11);
     QCOMPARE(world.AggregatedCells(), 1);
     QCOMPARE(image.grab().toImage().pixel(at, at), qRgb(255, 255, 255));
     image.Draw(world);

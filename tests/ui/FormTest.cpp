@@ -18,7 +18,9 @@
 #include "DrawingImage.h"
 #include "FreeAgentsChart.h"
 #include "IntegerText.h"
+#include "MeasuresChart.h"
 #include "MovieRecorder.h"
+#include "UsageError.h"
 #include "Recorder.h"
 #include "Render.h"
 #include "Rendered.h"
@@ -43,7 +45,7 @@ struct TWindow {
     return *this;
   }
   int Free() const {
-    return static_cast<int>(Form.World().Agents().size()) - Form.World().StuckAgents();
+    return static_cast<int>(Form.World().AgentCount()) - Form.World().StuckAgents();
   }
 };
 
@@ -183,7 +185,7 @@ class FormTest : public QObject {
     QCOMPARE(world.GridColumns(), 135);
     QCOMPARE(world.GridRows(), 135);
     QCOMPARE(world.StepCount(), 0);
-    QCOMPARE(world.Agents().size(), std::size_t{2000});
+    QCOMPARE(world.AgentCount(), std::size_t{2000});
     QCOMPARE(form.DrawingImage->Picture().size(), QSize(404, 404));
   }
 
@@ -260,7 +262,7 @@ class FormTest : public QObject {
     QCOMPARE(form.World().StepCount(), 0);
     QCOMPARE(form.World().AggregatedCells(), 0);
     QCOMPARE(form.World().StuckAgents(), 0);
-    QCOMPARE(form.World().Agents().size(), std::size_t{2000});
+    QCOMPARE(form.World().AgentCount(), std::size_t{2000});
     QVERIFY(form.Chart1->Points().isEmpty());
     QTRY_VERIFY(form.Series1->points().isEmpty());
     QCOMPARE(form.lbl_Steps->text(), QStringLiteral("30"));
@@ -314,7 +316,7 @@ class FormTest : public QObject {
     QVERIFY(form.Timer1->isActive());
     QCOMPARE(form.World().StepCount(), 2);
     QCOMPARE(form.Chart1->Points().size(), 2);
-    QCOMPARE(form.World().Agents().size(), std::size_t{2000});
+    QCOMPARE(form.World().AgentCount(), std::size_t{2000});
     form.Timer1Timer();
     QCOMPARE(form.World().StepCount(), 3);
   }
@@ -448,6 +450,103 @@ class FormTest : public QObject {
     QCOMPARE(form.Chart1->Points().last(), QPointF(steps + 1, 0));
   }
 
+  // Another drawing area: --size for the first setup, "Lattice size…" for
+  // the next ones. The run is dla-batch's with the same --size; the panel
+  // shows it fitted, and what is saved is the whole picture.
+  void aLatticeOfAnotherSizeIsTheBatchRunnersAndFitsThePanel() {
+    TWindowOptions options;
+    options.Seed = 77;
+    options.Agents = 900;
+    options.Size = std::pair(1200, 600);
+    TWindow window(options);
+    window.Stopped();
+    TForm1& form = window.Form;
+    QCOMPARE(form.World().DrawingWidth(), 1200);
+    QCOMPARE(form.ZeichenPanel->size(), QSize(404, 404));
+    for (int i = 0; i < 30; ++i) form.Timer1Timer();
+    QProcess batch;
+    batch.start(QStringLiteral(DLA_BATCH_PATH), {"--seed", "77", "--agents", "900", "--size", "1200x600", "--steps", "30"});
+    QVERIFY(batch.waitForFinished(60000));
+    QCOMPARE(Csv(*form.Chart1), batch.readAllStandardOutput());
+    form.DrawingImage->Draw(form.World());
+    QCOMPARE(form.DrawingImage->Picture(), Rendered(form.World()));
+    // Fitted: the whole width in the panel, centred, smoothly reduced.
+    QCOMPARE(form.DrawingImage->Zoom(), 404.0 / 1200.0);
+    QCOMPARE(form.DrawingImage->PicturePoint(QPointF(0, 202)).x(), 0.0);
+    QVERIFY(std::abs(form.DrawingImage->PicturePoint(QPointF(202, 202)).y() - 300.0) < 1.0);
+    // A zoom about a point keeps that point where it is; Fit goes back.
+    const QPointF at(100, 150), shown = form.DrawingImage->PicturePoint(at);
+    form.DrawingImage->ZoomBy(4.0, at);
+    QCOMPARE(form.DrawingImage->Zoom(), 4 * 404.0 / 1200.0);
+    QVERIFY((form.DrawingImage->PicturePoint(at) - shown).manhattanLength() < 1e-9);
+    form.A_fit->trigger();
+    QCOMPARE(form.DrawingImage->Zoom(), 404.0 / 1200.0);
+
+    // A size --size refuses changes nothing; one it takes counts from the
+    // next setup, whose picture fits whole zooms where it is smaller.
+    for (const char* bad : {"2x2", "0x0", "40 x 40", "+40x40", "abc", "20000x20000"}) {
+      form.AskLatticeSize = [bad](const QString&) { return QString::fromLatin1(bad); };
+      QVERIFY_THROWS_EXCEPTION(dla::tools::EUsageError, form.LatticeSize());
+    }
+    form.AskLatticeSize = [](const QString& current) {
+      return current == QStringLiteral("1200x600") ? QStringLiteral("131x97") : QString();
+    };
+    form.LatticeSize();
+    QCOMPARE(form.World().DrawingWidth(), 1200);
+    form.B_setupClick();
+    QCOMPARE(form.World().DrawingWidth(), 131);
+    QCOMPARE(form.World().DrawingHeight(), 97);
+    QVERIFY(form.Chart1->Points().isEmpty());
+    QCOMPARE(form.DrawingImage->Zoom(), 3.0);
+    form.Timer1Timer();
+    form.DrawingImage->Draw(form.World());
+    QCOMPARE(form.DrawingImage->Picture(), Rendered(form.World()));
+    const QImage shot = form.DrawingImage->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QPointF corner = form.DrawingImage->PicturePoint(QPointF(0, 0));
+    const int x = static_cast<int>(3 * (50 - corner.x())), y = static_cast<int>(3 * (40 - corner.y()));
+    const qreal ratio = form.DrawingImage->devicePixelRatioF();
+    QCOMPARE(shot.pixel(static_cast<int>(x * ratio), static_cast<int>(y * ratio)),
+             form.DrawingImage->Picture().pixel(50, 40));
+  }
+
+  // The measures of every step, as dla-batch --measures-series writes them
+  // for the same run, exported and shown in their chart.
+  void theMeasuresAreTheBatchRunnersStepByStep() {
+    TWindowOptions options;
+    options.Seed = 31;
+    options.Agents = 800;
+    options.Threshold = "3";
+    TWindow window(options);
+    window.Stopped();
+    TForm1& form = window.Form;
+    for (int i = 0; i < 60; ++i) form.Timer1Timer();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("m.csv")), theirs = dir.filePath(QStringLiteral("b.csv"));
+    form.AskSavePath = [&](const QString&, const QString& suggested, const QString&) {
+      return suggested.endsWith(QStringLiteral("-measures.csv")) ? path : QString();
+    };
+    form.A_exportMeasures->trigger();
+    QProcess batch;
+    batch.start(QStringLiteral(DLA_BATCH_PATH), {"--seed", "31", "--agents", "800", "--threshold", "3",
+                                                 "--steps", "60", "--measures-series", theirs});
+    QVERIFY(batch.waitForFinished(60000));
+    QCOMPARE(batch.exitCode(), 0);
+    QCOMPARE(FileBytes(path), FileBytes(theirs));
+    QCOMPARE(window.Recorder.Boxes.size(), 0);
+    // The largest cluster's chart: its line rises to the last step's value.
+    form.A_measures.at(1)->trigger();
+    QVERIFY(form.MeasuresChart->isVisible());
+    form.MeasuresChart->Refresh();
+    const QList<QPointF> points = form.MeasuresChart->Series()->points();
+    QVERIFY(!points.isEmpty());
+    QCOMPARE(points.last(), QPointF(60, form.Run().Measures().Largest));
+    QVERIFY(std::is_sorted(points.begin(), points.end(), [](QPointF a, QPointF b) { return a.x() < b.x(); }));
+    // A new setup starts both series afresh.
+    form.B_setupClick();
+    form.MeasuresChart->Refresh();
+    QVERIFY(form.MeasuresChart->Series()->points().isEmpty());
+  }
+
   void stopTwiceBetweenTicksChangesNothing() {
     TWindow window;
     window.Stopped();
@@ -481,9 +580,9 @@ class FormTest : public QObject {
     TForm1& form = window.Form;
     form.Edit_anzAg->setText(typed);
     form.Timer1Timer();
-    QCOMPARE(form.World().Agents().size(), std::size_t{2000});
+    QCOMPARE(form.World().AgentCount(), std::size_t{2000});
     form.B_setupClick();
-    QCOMPARE(form.World().Agents().size(), static_cast<std::size_t>(agents));
+    QCOMPARE(form.World().AgentCount(), static_cast<std::size_t>(agents));
     QCOMPARE(form.Edit_anzAg->text(), shown);
     form.Timer1Timer();
     QCOMPARE(form.Chart1->Points(), (Points{{1, double(agents)}}));
@@ -619,10 +718,13 @@ class FormTest : public QObject {
         if (!a->isSeparator()) texts << a->text();
       QCOMPARE(texts, (QStringList{QString::fromUtf8("Save picture as PNG…"), "Copy picture",
                                    QString::fromUtf8("Export free agents as CSV…"),
+                                   QString::fromUtf8("Export measures as CSV…"),
                                    QString::fromUtf8("Save chart as PNG…"),
                                    QStringLiteral("Copy seed %1").arg(form.World().PlacementSeed()),
                                    QString::fromUtf8("Record video…"), QString::fromUtf8("Save world…"),
-                                   QString::fromUtf8("Open world…"), "Speed", "Step once", "Start / stop", "New setup"}));
+                                   QString::fromUtf8("Open world…"), QString::fromUtf8("Lattice size…"),
+                                   "Measures chart", "Zoom in", "Zoom out", "Fit", "Speed", "Step once", "Start / stop",
+                                   "New setup"}));
       // A step of its own only while the run stands still.
       QVERIFY(!form.A_step->isEnabled());
       form.ContextMenu->close();
@@ -692,7 +794,7 @@ class FormTest : public QObject {
         QVERIFY2(!override.isAccepted(), qPrintable(keys.toString()));
       }
     }
-    QCOMPARE(seen.size(), 6);
+    QCOMPARE(seen.size(), 9);
   }
 
   void panelCentredAtStart() {

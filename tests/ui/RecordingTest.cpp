@@ -1,5 +1,5 @@
-// The window's recording and world files, without the window: what its
-// context menu's "Record video…" and "Save world…" / "Open world…" do.
+// The window's recording and files, without the window: what its context
+// menu's "Record video…" and "Save world…" / "Open world…" do.
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -13,7 +13,8 @@
 #include "Render.h"
 #include "TWorld.h"
 #include "TWorldState.h"
-#include "WorldFile.h"
+#include "SaveFile.h"
+#include "TRun.h"
 
 namespace {
 
@@ -98,6 +99,22 @@ class RecordingTest : public QObject {
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral("run.mkv"))));
   }
 
+  void anAbandonedRecordingLeavesNothing() {
+    QTemporaryDir dir;
+    {
+      TMovieRecorder recorder;
+      recorder.Start(dir.filePath(QStringLiteral("run.mkv")), QSize(60, 45), 25);
+      TShownWorld shown;
+      // Until the encoder has begun its file.
+      for (int i = 0; i < 200 && QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty(); ++i) {
+        recorder.Frame(shown.Step());
+        QTest::qWait(10);
+      }
+      QVERIFY(!QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+  }
+
   void aFailingEncoderLeavesNothing() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("run.mp4"));
@@ -119,6 +136,11 @@ class RecordingTest : public QObject {
                 .contains(QStringLiteral("the name must end in .mp4, .webm, .gif or .mkv")));
     QVERIFY(Thrown([&] { recorder.Start(dir.filePath(QStringLiteral("no/run.mp4")), QSize(60, 45), 25); })
                 .startsWith(QStringLiteral("Cannot write")));
+    // The encoder's limits are known before anything starts.
+    QCOMPARE(Thrown([&] { recorder.Start(dir.filePath(QStringLiteral("run.webm")), QSize(20000, 90), 25); }),
+             QStringLiteral("Cannot record into '%1': a .webm movie takes at most 16384 pixels a side, not 20000x90")
+                 .arg(dir.filePath(QStringLiteral("run.webm"))));
+    QVERIFY(!recorder.Recording());
     TMovieRecorder missing(nullptr, dir.filePath(QStringLiteral("no-encoder")));
     QVERIFY(Thrown([&] { missing.Start(dir.filePath(QStringLiteral("run.mp4")), QSize(60, 45), 25); })
                 .startsWith(QStringLiteral("Cannot start the movie encoder")));
@@ -126,31 +148,33 @@ class RecordingTest : public QObject {
     QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
   }
 
+  // What "Save world…" and "Open world…" do: the run's bytes through the
+  // window's whole-or-nothing writer, read back by the run every front end
+  // reads them with.
   void anOpenedWorldCarriesOnAsTheSavedOne() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("world.dla"));
-    TShownWorld shown;
+    dla::TRun shown({.DrawingWidth = 60, .DrawingHeight = 45, .Agents = 150, .ThresholdText = " 3", .Seed = 17});
+    // Past the run's end too, as the window steps at each further start.
     for (int i = 0; i < 40; ++i) shown.Step();
-    TWorldFile::Save(shown.World, QStringLiteral(" 3"), path);
-    QString threshold;
-    const std::unique_ptr<dla::TWorld> opened =
-        TWorldFile::Open(path, QSize(60, 45), dla::FixedSeed(1), &threshold);
-    QCOMPARE(threshold, QStringLiteral(" 3"));
-    QCOMPARE(opened->StepCount(), 40);
+    Save(shown, path);
+    dla::TRun opened = dla::TRun::Load(path.toStdString(), {});
+    QCOMPARE(opened.ThresholdText(), std::string(" 3"));
+    QCOMPARE(opened.Steps(), 40);
     for (int i = 0; i < 60; ++i) {
-      const dla::StepResult a = shown.World.RunStep(3), b = opened->RunStep(3);
+      const dla::StepResult a = shown.Step(), b = opened.Step();
       QCOMPARE(b.FreeAgents, a.FreeAgents);
       QCOMPARE(b.StepNumber, a.StepNumber);
     }
-    const dla::TWorldState a = shown.World.State(), b = opened->State();
+    const dla::TWorldState a = shown.World().State(), b = opened.World().State();
     QVERIFY(a.Shades == b.Shades && a.States == b.States && a.Seed == b.Seed);
   }
 
-  void refusesWorldsItCannotOpen() {
+  void refusesWorldsItCannotOpenOrWrite() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("world.dla"));
-    TShownWorld shown;
-    TWorldFile::Save(shown.World, QStringLiteral("3"), path);
+    dla::TRun shown({});
+    Save(shown, path);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -160,17 +184,26 @@ class RecordingTest : public QObject {
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write(bytes.left(100));
     out.close();
-    const auto open = [&](const QString& which, QSize area) {
-      return Thrown([&] { TWorldFile::Open(which, area, dla::FixedSeed(1), nullptr); });
+    const auto open = [&](const QString& which) {
+      return Thrown([&] { dla::TRun::Load(which.toStdString(), {}); });
     };
-    QCOMPARE(open(path, QSize(404, 404)),
-             QStringLiteral("'%1' holds a world of 60 x 45 pixels; this window draws 404 x 404").arg(path));
-    QVERIFY(open(cut, QSize(60, 45)).startsWith(QStringLiteral("'%1' is truncated (100 of ").arg(cut)));
-    QVERIFY(open(dir.filePath(QStringLiteral("none.dla")), QSize(60, 45)).startsWith(QStringLiteral("Cannot read")));
-    QVERIFY(Thrown([&] { TWorldFile::Save(shown.World, QStringLiteral("3"), dir.filePath(QStringLiteral("no/w.dla"))); })
+    QVERIFY(open(cut).startsWith(QStringLiteral("'%1' is truncated (100 of ").arg(cut)));
+    QVERIFY(open(dir.filePath(QStringLiteral("none.dla"))).startsWith(QStringLiteral("cannot read")));
+    QVERIFY(Thrown([&] { Save(shown, dir.filePath(QStringLiteral("no/w.dla"))); })
                 .startsWith(QStringLiteral("Cannot write")));
-    QVERIFY(Thrown([&] { TWorldFile::Save(shown.World, QStringLiteral("three"), path); })
-                .startsWith(QStringLiteral("Cannot save the world")));
+    // A write refused half-way leaves the old file whole.
+    QVERIFY(Thrown([&] { TSaveFile::Write(path, [](QIODevice& device) { return device.write("x") == 1 && false; }); })
+                .startsWith(QStringLiteral("Cannot write")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), bytes);
+  }
+
+ private:
+  static void Save(const dla::TRun& run, const QString& path) {
+    const std::string bytes = run.Save();
+    TSaveFile::Write(path, [&bytes](QIODevice& device) {
+      return device.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
+    });
   }
 };
 
