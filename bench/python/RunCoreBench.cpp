@@ -5,14 +5,14 @@
 // Usage: run_core_bench AGENTS SEED REPEATS
 // Prints one line per repeat:
 //   run_ns=N steps=S step_ns=M
-// run_ns: the world set up and run to its end (TBatchRun::Run); step_ns:
-// the same run's steps made one TBatchRun::Step at a time, per step.
+// run_ns: the world set up and run to its end (TRun::RunFor); step_ns:
+// the same run's steps made one TRun::Step at a time, per step.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
-#include "BatchRun.h"
+#include "TRun.h"
 
 namespace {
 
@@ -29,18 +29,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: run_core_bench AGENTS SEED REPEATS\n");
     return 2;
   }
-  dla::tools::TRunSettings settings;
+  dla::TRun::TSettings settings;
   settings.Agents = std::atoi(argv[1]);
   settings.Seed = static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10));
   const int repeats = std::atoi(argv[3]);
   std::int64_t checksum = 0;
   for (int r = 0; r < repeats; ++r) {
     const auto start = Clock::now();
-    dla::tools::TBatchRun run(settings);
-    run.Run([&](const dla::StepResult& step) { checksum += step.FreeAgents; });
+    dla::TRun run(settings);
+    run.RunFor(dla::RunDefaults.MaxSteps, [&](const dla::StepResult& step) { checksum += step.FreeAgents; });
     const auto ran = Clock::now();
 
-    dla::tools::TBatchRun stepped(settings);
+    dla::TRun stepped(settings);
     const auto stepStart = Clock::now();
     for (std::int32_t i = 0; i < run.Steps(); ++i) checksum += stepped.Step().FreeAgents;
     const auto stepEnd = Clock::now();

@@ -1,95 +1,138 @@
-// The world that Python scripts step: one batch run, made exactly as
-// dla-batch makes it, stepped a few steps at a time, with the free agents of
-// every step kept. All its methods run with the interpreter's lock held, so
-// two Python threads never step or read one world at the same time.
+// The world that Python scripts step: one run (TRun), as every front end
+// holds it, with the lock that lets one Python thread step it while others
+// read it. Stepping releases the interpreter's lock, so other threads (a
+// notebook's among them) go on meanwhile; every read copies under the
+// world's own lock, so a read never sees memory that a step is changing.
 #pragma once
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <atomic>
 #include <cstdint>
-#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "BatchRun.h"
+#include "TRun.h"
 
 namespace dla::python {
 
 class TPyWorld {
  public:
-  // options: dla-batch's own (for example "--agents=2000", "--threshold=6",
-  // "--size=404x404", "--seed=1"), read by the same code. Throws
-  // tools::EUsageError with dla-batch's words for a value it refuses.
-  explicit TPyWorld(const std::vector<std::string>& options);
-  // The world saved at path (a checkpoint file, docs/checkpoints.md, as
-  // dla-batch --save-state and the window write it), carrying on exactly
-  // as the saved one would have, with its saved threshold; its series
-  // starts after the saved step. Throws tools::EUsageError with the words
-  // of dla-batch --load-state for a file it refuses.
-  static std::unique_ptr<TPyWorld> Load(const std::string& path);
+  // A new run. The values are checked as dla-batch checks its options
+  // (ranges from the defaults table, the threshold read as the window reads
+  // it, the one rule for drawing areas); a refusal is a ValueError that
+  // names the argument as Python calls it.
+  // size: "WxH"; seed: an int or None (the clock at every setup).
+  TPyWorld(const pybind11::int_& agents, const std::string& thresholdText, const std::string& size,
+           const pybind11::object& seed);
+  // The run saved at path; a refusal is a ValueError with the words of
+  // TRun::Load.
+  static TPyWorld Load(const std::string& path);
+  // A run from the state that Pickle gave.
+  static TPyWorld Unpickle(const pybind11::tuple& state);
+  TPyWorld(const TPyWorld& other);
 
-  // Saves the world as it is now, with the threshold as given, to path,
-  // whole or not at all, as dla-batch --save-state does. Throws
-  // tools::EUsageError with its words for a path that cannot be written,
-  // std::runtime_error for a write that fails.
+  // Saves the run to path, whole or not at all; ValueError for a path that
+  // cannot be written or a write that fails.
   void Save(const std::string& path) const;
+  // (checkpoint bytes, the series' first step and values, the fixed seed or
+  // None, the measures' first step, their count, the steps at which they
+  // changed and the values from each): a whole copy of the run.
+  pybind11::tuple Pickle() const;
 
   // Makes n more steps (n >= 0; past the run's end too, every agent then
-  // stuck). Returns the free agents of the last step made; none before the
-  // first step. A Ctrl-C is looked for every 4096 steps and raised as
-  // KeyboardInterrupt, the steps made so far kept.
+  // stuck) with the interpreter's lock released. Returns the free agents
+  // of the last step made; none before the first step. A Ctrl-C is looked
+  // for at least every 20 ms or so and raised as KeyboardInterrupt, the
+  // steps made so far kept.
   std::optional<std::int32_t> Step(std::int64_t n);
-  // Steps until the run has ended or StepCount reaches the --steps value in
-  // stepsText (read as dla-batch reads it); returns whether it has ended.
-  // Ctrl-C as for Step.
-  bool RunTo(const std::string& stepsText);
+  // At most `steps` more steps (0 to 2^31 - 1, ValueError otherwise, in
+  // the words of max_steps), ending with the run's end; returns whether it
+  // has ended. Ctrl-C as for Step.
+  bool Run(const pybind11::int_& steps);
 
-  std::int32_t StepCount() const noexcept { return run_->Steps(); }
-  std::int32_t FreeAgents() const noexcept { return run_->FreeAgents(); }
-  bool Ended() const noexcept { return run_->Ended(); }
-  std::uint32_t Seed() const noexcept { return run_->Seed(); }
-  std::uint16_t Threshold() const noexcept { return threshold_; }
-  const TWorld& World() const noexcept { return run_->World(); }
+  // The window's "new Setup": the series emptied, step 0, `agents` new
+  // agents (checked as World's agents are), every cell open, placed from
+  // the fixed seed or a new clock reading; the threshold and the drawing
+  // area stay.
+  void NewSetup(const pybind11::int_& agents);
 
-  // The free agents of every step from step 1 (from the step after the
-  // saved one for a loaded world): a copy.
+  // Copies, read under the world's lock.
+  std::int32_t StepCount() const;
+  std::int32_t FreeAgents() const;
+  std::int32_t AggregatedCells() const;
+  bool Ended() const;
+  std::uint32_t Seed() const;
+  std::string ThresholdText() const;
+  // The threshold in effect, 0 to 65535.
+  std::uint16_t Threshold() const;
+  // A text read as the window reads its edit, or an int taken as its
+  // decimal text; ValueError for a text that is no integer.
+  void SetThreshold(const std::string& text);
+  pybind11::tuple Size() const;
+  // The free agents of every step of the run's series (from step 1, or the
+  // step after the saved one): int32.
   pybind11::array_t<std::int32_t> Series() const;
   // (height, width, 3) RGB bytes: the pixels of dla-batch --picture.
-  pybind11::array_t<std::uint8_t> Picture();
-  // Read-only views of the world's memory that follow its steps; `owner`
-  // is the Python object holding this world, kept alive by every view.
-  // Shades and States: (rows, columns). Agents: one record per agent in
-  // list order, fields x, y, heading, moving (int32).
-  pybind11::array Shades(const pybind11::object& owner) const;
-  pybind11::array States(const pybind11::object& owner) const;
-  pybind11::array Agents(const pybind11::object& owner) const;
+  pybind11::array_t<std::uint8_t> Picture() const;
+  // Read-only copies: Shades and States (rows, columns); Agents one record
+  // per agent in list order, fields x, y, heading, moving (int32).
+  pybind11::array Shades() const;
+  pybind11::array States() const;
+  pybind11::array Agents() const;
   // The --measure values: a dict of MeasureColumns' names (absent values
   // None, the gyration of a largest aggregate that wraps None) and "wraps".
   pybind11::dict Measure() const;
   // The --sizes rows as a pandas DataFrame with the columns SizeColumns.
   pybind11::object Sizes() const;
-
-  // The world brings its agents and States up to date only when they are
-  // read; once a view of them is out, they are read after every call that
-  // steps, so that the views show the world as it is.
-  void KeepViewsCurrent() const;
+  // The --measures-series rows as a pandas DataFrame: step, then
+  // MeasureColumns as float64 (NaN where the CSV is empty).
+  pybind11::object MeasuresSeries() const;
+  // What a live view shows, all of one moment between two steps: (step
+  // count, free agents, aggregated cells, ended, the picture as the PNG
+  // bytes of dla-batch --picture, the free agents' outline as (steps,
+  // values) int32 arrays, the measures where they changed as (steps int32,
+  // values float64 (changes, MeasureColumns))). The outline keeps the
+  // lowest and the highest point of each of at most `buckets` runs of
+  // consecutive steps (every point while there are no more than buckets),
+  // so a chart of any run costs the same; buckets >= 1. The picture is
+  // encoded with the world unlocked, the interpreter's lock released.
+  pybind11::tuple Frame(std::int64_t buckets) const;
 
  private:
-  TPyWorld(std::unique_ptr<tools::TBatchRun> run, std::uint16_t threshold,
-           std::string thresholdText);
-  // Runs one step and keeps its free agents.
-  std::int32_t StepOnce();
+  explicit TPyWorld(TRun run);
+  // fn(run) under the world's lock, taken with the interpreter's lock
+  // released: a thread that holds one lock never waits for the other, so
+  // a step and a read can never wait for each other for ever. fn must not
+  // touch Python; what it returns comes back.
+  template <typename Fn>
+  auto Locked(Fn&& fn) const {
+    pybind11::gil_scoped_release released;
+    const std::unique_lock lock = ReaderLock();
+    return fn(run_);
+  }
+  template <typename Fn>
+  auto Locked(Fn&& fn) {
+    pybind11::gil_scoped_release released;
+    const std::unique_lock lock = ReaderLock();
+    return fn(run_);
+  }
+  // The world's lock for one read. A mutex hands itself to whoever asks
+  // first once it is free, and a stepping thread asks again at once, so a
+  // reader that only waited could wait for the whole run: the reader says
+  // that it waits, and stepping lets it in before its next stretch.
+  std::unique_lock<std::mutex> ReaderLock() const;
+  // At most `steps` steps (until the run's end too where untilEnd), in
+  // stretches of about 20 ms with the interpreter's lock released, looking
+  // for a Ctrl-C between them.
+  void StepFor(std::int64_t steps, bool untilEnd);
 
-  std::unique_ptr<tools::TBatchRun> run_;
-  std::uint16_t threshold_;
-  // The threshold as given, which a saved world keeps.
-  std::string thresholdText_;
-  std::vector<std::int32_t> series_;
-  // Render's pixels, kept between pictures.
-  std::vector<std::uint32_t> pixels_;
-  mutable bool viewsOut_ = false;
+  mutable std::mutex mutex_;
+  // Readers between asking for the world's lock and holding it.
+  mutable std::atomic<int> readersWaiting_{0};
+  TRun run_;
 };
 
 }  // namespace dla::python

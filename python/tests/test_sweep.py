@@ -39,12 +39,26 @@ def rows_of(stdout):
     return pd.read_csv(io.StringIO(stdout))
 
 
+def printed(frame):
+    """The measures with the CSV's six significant digits."""
+    return frame.apply(lambda column: column.map(lambda v: float(f"{v:.6g}"))
+                       if column.dtype == np.float64 else column)
+
+
 def assert_same_rows(frame, expected):
-    """Equal columns and values (NaN where the CSV is empty)."""
+    """Equal columns and values at the CSV's printed digits (NaN where the
+    CSV is empty)."""
     assert list(frame.columns) == list(expected.columns)
-    pd.testing.assert_frame_equal(frame, expected, check_dtype=False)
+    pd.testing.assert_frame_equal(printed(frame), printed(expected), check_dtype=False, check_exact=True)
     assert (frame.dtypes.iloc[:9] == np.int64).all()
     assert (frame.dtypes.iloc[9:] == np.float64).all()
+
+
+def test_measures_come_in_full_precision():
+    frame = dla.sweep(**SWEEPS[0][0])
+    values = frame[["mean_size", "gyration", "dimension", "r2"]].to_numpy().ravel()
+    values = values[~np.isnan(values)]
+    assert (values != printed(pd.DataFrame({"v": values}))["v"].to_numpy()).any()
 
 
 @pytest.mark.parametrize("jobs", [1, 2, 5])
@@ -100,9 +114,12 @@ def test_dask_sweep_fixes_the_clock_seed_before_sending(client):
 
 
 def test_dask_sweep_refuses_before_sending(client):
-    with pytest.raises(ValueError, match="--runs"):
+    with pytest.raises(ValueError, match="runs must be a whole number"):
         dla.sweep(runs=0, client=client)
     with pytest.raises(TypeError):
         dla.sweep(runs=1, seed=1, shard=(1, 2), client=client)
     with pytest.raises(ValueError):
         dla.sweep(runs=1, seed=1, tasks=0, client=client)
+    for keep in (dict(partial="p.csv"), dict(resume="p.csv")):
+        with pytest.raises(TypeError, match="partial and resume do not go with a client"):
+            dla.sweep(runs=1, seed=1, client=client, **keep)

@@ -50,9 +50,11 @@ def parse_pairs(line):
 def test_run_matches_dla_batch(tmp_path, agents, threshold, size, seed, steps):
     picture = tmp_path / "end.png"
     sizes = tmp_path / "sizes.csv"
+    series = tmp_path / "measures.csv"
     done = dla_batch(
         "--agents", agents, f"--threshold={threshold}", "--size", f"{size[0]}x{size[1]}",
         "--seed", seed, "--steps", steps, "--picture", picture, "--measure", "--sizes", sizes,
+        "--measures-series", series,
     )
     world = dla.World(agents=agents, threshold=threshold, size=size, seed=seed)
     world.run(steps)
@@ -83,6 +85,11 @@ def test_run_matches_dla_batch(tmp_path, agents, threshold, size, seed, steps):
     ours, theirs = world.sizes(), pd.read_csv(sizes)
     assert list(ours.columns) == list(theirs.columns)
     assert np.array_equal(ours.to_numpy(), theirs.to_numpy())
+    ours, theirs = world.measures_series, pd.read_csv(series)
+    assert list(ours.columns) == list(theirs.columns) and len(ours) == world.step_count
+    printed = ours.apply(lambda column: column.map(lambda v: v if math.isnan(v) else six_digits(v)))
+    pd.testing.assert_frame_equal(printed, theirs.astype("float64"), check_dtype=False, check_exact=True,
+                                  check_index_type=False)
 
 
 def test_stepping_in_pieces_is_the_run():
@@ -122,17 +129,45 @@ def test_a_saved_world_loaded_again_carries_on_as_one_run(tmp_path):
         f"{step},{whole.series[step - 1]}\n" for step in range(at + 1, at + 4))
 
 
-def test_run_counts_steps_from_the_start_and_stops_at_the_end():
+def test_run_counts_the_steps_it_makes_and_stops_at_the_end(tmp_path):
     world = dla.World(agents=500, size=(150, 120), seed=3)
     world.step(30)
-    assert world.run(20) is False and world.step_count == 30
-    assert world.run(50) is False and world.step_count == 50
+    assert world.run(20) is False and world.step_count == 50
+    assert world.run(0) is False and world.step_count == 50
     assert world.run() is True
     end = world.step_count
     assert world.run() is True and world.step_count == end
     # Past the end every step is made, with no agent free.
     assert world.step(2) == 0 and world.step_count == end + 2
     assert list(world.series[-3:]) == [0, 0, 0]
+    # A loaded world counts as dla-batch --load-state --steps counts.
+    path = tmp_path / "world.dla"
+    saved = dla.World(agents=500, threshold=-1, size=(150, 120), seed=3)
+    saved.step(30)
+    saved.save(path)
+    loaded = dla.World.load(path)
+    assert loaded.run(100) is False and loaded.step_count == 130
+
+
+def test_threshold_changes_between_steps_as_in_the_window(tmp_path):
+    # From step 40 on, threshold 3: the run of a window whose edit changed
+    # then, and of dla-batch carrying on with another --threshold.
+    settings = dict(agents=400, threshold=65535, size=(90, 90), seed=5)
+    world = dla.World(**settings)
+    world.run(40)
+    assert world.aggregated_cells == 0 and world.threshold == 65535
+    path = tmp_path / "world.dla"
+    world.save(path)
+    world.threshold = "  3"
+    assert world.threshold == 3
+    world.run(60)
+    done = dla_batch("--load-state", path, "--threshold", "  3", "--steps", 60)
+    assert done.stdout == "step,free_agents\n" + "".join(
+        f"{41 + i},{free}\n" for i, free in enumerate(world.series[40:]))
+    assert world.aggregated_cells > 0
+    with pytest.raises(ValueError, match="'x' is not a valid integer value"):
+        world.threshold = "x"
+    assert world.threshold == 3
 
 
 def test_clock_seed_is_told_and_repeats_the_run():
@@ -144,7 +179,7 @@ def test_clock_seed_is_told_and_repeats_the_run():
     assert np.array_equal(first.series, again.series)
 
 
-def test_views_are_read_only_and_follow_the_steps():
+def test_views_are_read_only_copies_of_their_moment():
     # Not square, so that x and y have different ranges.
     world = dla.World(agents=400, threshold=4, size=(240, 90), seed=11)
     shades, states, agents = world.shades, world.states, world.agents
@@ -160,20 +195,21 @@ def test_views_are_read_only_and_follow_the_steps():
     assert agents["y"].min() >= 1 and agents["y"].max() <= 90
     assert set(np.unique(agents["heading"])) <= set(range(0, 360, 45))
     assert (agents["moving"] == 1).all()
+    assert states.sum() == 0
 
     world.step()
     # Every cell holds the first step's registrations: one per agent.
-    assert states.sum() == 400
-    world.run(60)
-    assert (shades == 255).sum() == world.aggregated_cells > 0
-    assert (agents["moving"] == 1).sum() == world.free_agents < 400
-    # The views taken before the steps show what a world read only now shows.
+    assert world.states.sum() == 400 and states.sum() == 0
+    world.run(59)
+    assert (world.shades == 255).sum() == world.aggregated_cells > 0
+    assert (world.agents["moving"] == 1).sum() == world.free_agents < 400
+    assert (shades == 0).all() and (agents["moving"] == 1).all()
     fresh = dla.World(agents=400, threshold=4, size=(240, 90), seed=11)
     fresh.run(60)
-    assert np.array_equal(agents, fresh.agents) and np.array_equal(states, fresh.states)
+    assert np.array_equal(world.agents, fresh.agents) and np.array_equal(world.states, fresh.states)
 
 
-def test_views_keep_the_world_alive():
+def test_views_outlive_the_world():
     agents = dla.World(agents=100, size=(60, 60), seed=1).agents
     shades = dla.World(agents=100, size=(60, 60), seed=1).shades
     import gc
@@ -181,6 +217,48 @@ def test_views_keep_the_world_alive():
     gc.collect()
     assert len(agents) == 100 and (agents["moving"] == 1).all()
     assert (shades == 0).all()
+
+
+def test_copies_and_pickles_step_on_as_the_world_does():
+    import copy
+    import pickle
+
+    world = dla.World(agents=300, threshold=" 8", size=(150, 120))
+    world.run(25)
+    assert world.step_count == 25
+    copies = [copy.copy(world), copy.deepcopy(world), pickle.loads(pickle.dumps(world))]
+    world.run(40)
+    for other in copies:
+        assert other.step_count == 25 and other.threshold == 8 and other.seed == world.seed
+        other.run(40)
+        assert np.array_equal(other.series, world.series)
+        assert other.measures_series.equals(world.measures_series)
+        assert np.array_equal(other.picture(), world.picture())
+
+
+def test_one_thread_steps_while_others_read():
+    import threading
+
+    # Nothing aggregates: the run lasts its 3000 steps, a second or so of
+    # stepping, while a read waits at most one stretch of it (20 ms).
+    setup = dict(agents=80000, threshold=-1, size=(1000, 1000), seed=8)
+    world = dla.World(**setup)
+    reads = 0
+    stepping = threading.Thread(target=lambda: world.run(3000))
+    stepping.start()
+    # The interpreter's lock is released while the world steps, so this
+    # thread reads as it goes; every read is a whole copy of one moment.
+    while stepping.is_alive():
+        series = world.series
+        assert (series == 80000).all()
+        world.picture(), world.shades, world.states, world.agents, world.measure(), world.sizes()
+        reads += 1
+    stepping.join()
+    assert reads > 1
+    assert world.step_count == 3000
+    whole = dla.World(**setup)
+    whole.run(3000)
+    assert np.array_equal(world.picture(), whole.picture())
 
 
 def test_picture_is_a_new_array_each_time():
@@ -192,3 +270,9 @@ def test_picture_is_a_new_array_each_time():
     assert not np.array_equal(first, second)
     first[:] = 0
     assert np.array_equal(second, world.picture())
+
+
+def test_version_is_dla_batchs():
+    # The package's version is the programs' (dla-batch --version prints
+    # "dla-batch VERSION"): both come from the project's one version.
+    assert dla_batch("--version").stdout == f"dla-batch {dla.__version__}\n"
