@@ -18,6 +18,47 @@ export class Engine {
     this.m = module;
     this.encoder = new TextEncoder();
     this.decoder = new TextDecoder();
+    const at = module._dla_defaults() / 4;
+    const [agents, agentsMin, agentsMax, agentsStep, thresholdMin, thresholdMax, width, height] =
+      module.HEAP32.slice(at, at + 8);
+    const threshold = this.string(module._dla_default_threshold());
+    // What every front end starts from (model/RunDefaults.h).
+    this.defaults = {
+      agents,
+      threshold,
+      width,
+      height,
+      agentsSpin: { min: agentsMin, max: agentsMax, increment: agentsStep, position: agents },
+      thresholdSpin: { min: thresholdMin, max: thresholdMax, increment: 1, position: Number(threshold) },
+    };
+  }
+
+  // { seed, agents, threshold, size, step } from the page's address query, each null
+  // when absent; throws EngineError for a bad value or one given twice.
+  readSetup(query) {
+    this.check(this.m._dla_read_setup(this.putText(query)));
+    const threshold = this.m._dla_setup_threshold();
+    return {
+      seed: this.m._dla_setup_has_seed() ? this.m._dla_setup_seed() >>> 0 : null,
+      agents: this.m._dla_setup_agents() >= 0 ? this.m._dla_setup_agents() : null,
+      threshold: threshold === 0 ? null : this.string(threshold),
+      size: this.m._dla_setup_width() > 0
+        ? { width: this.m._dla_setup_width(), height: this.m._dla_setup_height() } : null,
+      step: this.m._dla_setup_step() >= 0 ? this.m._dla_setup_step() : null,
+    };
+  }
+
+  // { width, height } of a lattice size's text, as dla-batch's --size reads
+  // it; throws EngineError ("size: expected WIDTHxHEIGHT in pixels, got 'x'").
+  checkSize(text) {
+    this.check(this.m._dla_check_size(this.putText(text)));
+    return { width: this.m._dla_size_width(), height: this.m._dla_size_height() };
+  }
+
+  // The name a file of the run is offered under: 'picture', 'series',
+  // 'chart' or 'measures', as the window offers it.
+  suggestedName(what) {
+    return this.string(this.m._dla_suggested_name(['picture', 'series', 'chart', 'measures'].indexOf(what)));
   }
 
   // The window's creation: a world of width x height pixels and its first
@@ -30,11 +71,6 @@ export class Engine {
   // "new Setup" of the model: the series emptied, StepCount 0, `agents` new agents.
   newSetup(agents) {
     this.check(this.m._dla_new_setup(agents));
-  }
-
-  // Throws EngineError if a step would reject the threshold text.
-  checkThreshold(text) {
-    this.check(this.m._dla_check_threshold(this.putText(text)));
   }
 
   // Up to `ticks` steps, each reading the threshold from `text`, stopping
@@ -56,6 +92,9 @@ export class Engine {
   get width() { return this.m._dla_width(); }
   get height() { return this.m._dla_height(); }
   get seriesCount() { return this.m._dla_series_count(); }
+  get agentCount() { return this.m._dla_agent_count(); }
+  // The threshold's text as the last step read it.
+  get thresholdText() { return this.string(this.m._dla_threshold_text()); }
 
   // Draws the picture; returns its RGBA bytes, a view of the engine's
   // memory that is valid until the engine runs again.
@@ -69,9 +108,16 @@ export class Engine {
     return this.string(this.m._dla_csv());
   }
 
-  // The series' bounded outline for the chart: [steps, free agents].
-  outline() {
-    const count = this.m._dla_outline();
+  // The measures at every step as dla-batch --measures-series writes them.
+  measuresCsv() {
+    return this.string(this.m._dla_measures_csv());
+  }
+
+  // The series' bounded outline for the chart: [steps, free agents]; with a
+  // measure's column (0 aggregates, 1 largest, 3 gyration, 4 dimension),
+  // that measure's instead.
+  outline(column = null) {
+    const count = column === null ? this.m._dla_outline() : this.m._dla_measures_outline(column);
     const x = this.m._dla_outline_x() / 8, y = this.m._dla_outline_y() / 8;
     const heap = this.m.HEAPF64;
     return [heap.slice(x, x + count), heap.slice(y, y + count)];

@@ -43,13 +43,21 @@ export class ErrorDisplay {
     this.dialog.showModal();
   }
 
-  // Runs the handler; what it throws goes to show() and no further. A
-  // handler that returns normally re-arms the display for a message it has
-  // shown before.
+  // A handler succeeded: a message shown before may be shown again.
+  rearm() {
+    this.lastClosed = null;
+  }
+
+  // Runs the handler; what it throws, or what the promise it returns
+  // rejects with, goes to show() and no further. A handler that returns
+  // normally re-arms the display for a message it has shown before.
   guard(handler) {
     try {
       const result = handler();
       this.lastClosed = null;
+      if (typeof result?.then === 'function') {
+        result.catch((error) => this.show(error instanceof Error ? error.message : String(error)));
+      }
       return result;
     } catch (error) {
       this.show(error instanceof Error ? error.message : String(error));

@@ -1,12 +1,13 @@
 // The free-agents chart: a uPlot line chart of the number of free agents
 // against the step, titled "free agents". It draws the series' outline from
-// the engine (at most a few thousand points however long the run), and only
-// as often as keeps its share of the time within TimeShare.
+// the run's worker (at most a few thousand points however long the run),
+// and only as often as keeps its share of the time within TimeShare.
 export class FreeAgentsChart {
   static TimeShare = 0.05;
 
-  // element: where the chart goes; width and height in CSS pixels.
-  constructor(element, width, height) {
+  // element: where the chart goes; width and height in CSS pixels; the
+  // title and the line's colour (the measures chart uses this class too).
+  constructor(element, width, height, title = 'free agents', stroke = 'red') {
     const whole = [];
     for (let scale = 1; scale <= 1e9; scale *= 10) whole.push(scale, 2 * scale, 5 * scale);
     const axis = {
@@ -17,7 +18,7 @@ export class FreeAgentsChart {
       font: '10px sans-serif',
     };
     this.plot = new uPlot({
-      title: 'free agents',
+      title,
       width,
       height,
       legend: { show: false },
@@ -27,7 +28,7 @@ export class FreeAgentsChart {
         y: { range: (u, min, max) => FreeAgentsChart.fit(min, max) },
       },
       axes: [{ ...axis, size: 30 }, { ...axis, size: 44 }],
-      series: [{}, { stroke: 'red', width: 1, points: { show: false } }],
+      series: [{}, { stroke, width: 1, points: { show: false } }],
     }, [[], []], element);
     this.changed = false;
     this.dueAt = 0;
@@ -48,7 +49,12 @@ export class FreeAgentsChart {
     return [Math.floor(min / step) * step, Math.ceil(max / step) * step];
   }
 
-  // Something changed: the next refreshIfDue draws.
+  setTitle(title) {
+    const element = this.plot.root.querySelector('.u-title');
+    if (element) element.textContent = title;
+  }
+
+  // Something changed: the next due() may draw.
   invalidate() {
     this.changed = true;
   }
@@ -58,16 +64,22 @@ export class FreeAgentsChart {
     this.plot.setData([[], []]);
     this.points = 0;
     this.changed = false;
+    this.dueAt = 0;
   }
 
-  // Draws outline() ([steps, free agents]) if anything changed and the
-  // chart has kept within TimeShare since its last drawing. Returns whether
-  // it drew.
-  refreshIfDue(now, outline) {
+  // Whether the chart should be drawn now: something changed and it has
+  // kept within TimeShare since its last drawing. The next due() is false
+  // until show() has drawn.
+  due(now) {
     if (!this.changed || now < this.dueAt) return false;
     this.changed = false;
+    this.dueAt = Infinity;
+    return true;
+  }
+
+  // Draws the outline ([steps, free agents]) that due() asked for.
+  show(data) {
     const started = performance.now();
-    const data = outline();
     this.points = data[0].length;
     this.plot.setData(data);
     // uPlot draws in a microtask of its own, queued before this one.
@@ -75,7 +87,12 @@ export class FreeAgentsChart {
       const cost = performance.now() - started;
       this.dueAt = started + cost / FreeAgentsChart.TimeShare;
     });
-    return true;
+  }
+
+  // due() asked, but no outline came (a setup since): asks again.
+  skip() {
+    this.changed = true;
+    this.dueAt = 0;
   }
 
   // The chart as shown, title included, as a canvas of device pixels.

@@ -1,32 +1,41 @@
-// The page's Timer1: switched on and off like the window's timer, ticking
-// every `interval` milliseconds of wall time, or as fast as the engine goes
-// (interval 0, "fastest").
+// The page's Timer1, in the run's worker: switched on and off like the
+// window's timer, ticking every `interval` milliseconds of wall time, or as
+// fast as the engine goes (interval 0, "fastest").
 //
-// Browsers clamp setTimeout and setInterval (to 1 ms, and to 4 ms once they
-// nest), so a paced timer is not one browser timer per tick: every animation
-// frame, the ticks due by performance.now() since the timer was started run
-// together (about 17 at one a millisecond and 60 frames a second), so the
-// pace is one tick per interval of wall time. A backlog of more than
-// MaxBacklogMs (a frame the browser did not give, a hidden tab) is dropped,
-// as a system timer drops the ticks it missed, rather than run in a burst.
-// The fastest timer runs ticks in slices of SliceMs, each slice a task of its
-// own (a MessageChannel message, which no browser clamps), so that frames
-// and input come in between.
+// Browsers clamp setTimeout (to 4 ms once it nests), so a paced timer is not
+// one browser timer per tick: each time it wakes, the ticks due by
+// performance.now() since the timer was started run together (about 4 at
+// one a millisecond), so the pace is one tick per interval of wall time. A
+// backlog of more than MaxBacklogMs (a throttled worker) is dropped, as a
+// system timer drops the ticks it missed, rather than run in a burst.
+//
+// Ticks run in calls of at most MaxBatch steps: V8 compiles WebAssembly in a
+// baseline tier first and swaps in the optimised code only for the next
+// call, so one long call would stay slow throughout. Work runs in slices of
+// at most SliceMs, each a task of its own (a MessageChannel message, which
+// no browser clamps), so that the page's requests (pictures, commands) are
+// answered in between.
 export class StepTimer {
   static MaxBacklogMs = 100;
-  static SliceMs = 10;
+  static SliceMs = 4;
+  static MaxBatch = 256;
 
-  // onTicks(count) runs `count` ticks at once and returns nothing; what it
-  // throws ends that call only (the timer stays on).
+  // onTicks(count) runs `count` ticks at once and returns false when a tick
+  // failed (the slice then ends; the timer stays on).
   constructor(onTicks) {
     this.onTicks = onTicks;
     this.active = false;
     this.interval = 1;
     this.origin = 0;
     this.ticks = 0;
+    this.batch = 8;
+    this.timeout = null;
+    this.posted = false;
     this.channel = new MessageChannel();
-    this.channel.port1.onmessage = () => this.slice();
-    this.slicing = false;
+    this.channel.port1.onmessage = () => {
+      this.posted = false;
+      this.wake();
+    };
   }
 
   start() {
@@ -37,6 +46,8 @@ export class StepTimer {
 
   stop() {
     this.active = false;
+    clearTimeout(this.timeout);
+    this.timeout = null;
   }
 
   // Milliseconds between ticks: 1, 10, 33, 100; 0 for as fast as it goes.
@@ -48,44 +59,79 @@ export class StepTimer {
   restart() {
     this.origin = performance.now();
     this.ticks = 0;
+    clearTimeout(this.timeout);
+    this.timeout = null;
     if (this.interval === 0) this.post();
+    else this.later();
   }
 
-  // Runs the paced ticks due at this frame (nothing while off or fastest).
-  frame(now) {
-    if (!this.active || this.interval === 0) return;
+  post() {
+    if (this.posted) return;
+    this.posted = true;
+    this.channel.port2.postMessage(null);
+  }
+
+  // Wakes when the next paced tick is due.
+  later() {
+    if (this.timeout !== null || this.posted) return;
+    const dueAt = this.origin + (this.ticks + 1) * this.interval;
+    this.timeout = setTimeout(() => {
+      this.timeout = null;
+      this.wake();
+    }, Math.max(0, dueAt - performance.now()));
+  }
+
+  // `count` ticks in calls of a batch each, the batch grown while a call
+  // takes under a tenth of a millisecond; stops at `end`. A failed tick
+  // ends the call with the ticks due (as the window's timer, whose tick
+  // failed, waits for the next). Returns the ticks not run and whether one
+  // failed.
+  run(count, end) {
+    while (count > 0 && this.active) {
+      const n = Math.min(count, this.batch);
+      const started = performance.now();
+      const ok = this.onTicks(n);
+      count -= n;
+      const now = performance.now();
+      if (now - started < 0.1 && this.batch < StepTimer.MaxBatch) this.batch *= 2;
+      else if (now - started > 1 && this.batch > 1) this.batch /= 2;
+      if (!ok) return { left: 0, failed: true };
+      if (now >= end) break;
+    }
+    return { left: count, failed: false };
+  }
+
+  wake() {
+    if (!this.active) return;
+    const now = performance.now();
+    const end = now + StepTimer.SliceMs;
+    if (this.interval === 0) {
+      // Failing ticks are tried again a timer's wake later, not in a loop
+      // that would flood the page with the same error.
+      const { failed } = this.run(Infinity, end);
+      if (!this.active || this.interval !== 0) return;
+      if (failed) this.timeout = setTimeout(() => {
+        this.timeout = null;
+        this.wake();
+      }, StepTimer.SliceMs);
+      else this.post();
+      return;
+    }
     let due = Math.floor((now - this.origin) / this.interval) - this.ticks;
-    if (due <= 0) return;
     const cap = Math.max(1, Math.floor(StepTimer.MaxBacklogMs / this.interval));
     if (due > cap) {
       this.ticks += due - cap;
       due = cap;
     }
-    this.ticks += due;
-    this.onTicks(due);
-  }
-
-  post() {
-    if (this.slicing) return;
-    this.slicing = true;
-    this.channel.port2.postMessage(null);
-  }
-
-  slice() {
-    this.slicing = false;
-    if (!this.active || this.interval !== 0) return;
-    const end = performance.now() + StepTimer.SliceMs;
-    let batch = 8;
-    try {
-      do {
-        const started = performance.now();
-        this.onTicks(batch);
-        // Batches of about a tenth of a millisecond: few calls, a slice
-        // that ends close to its time.
-        if (performance.now() - started < 0.1 && batch < 4096) batch *= 2;
-      } while (this.active && this.interval === 0 && performance.now() < end);
-    } finally {
-      if (this.active && this.interval === 0) this.post();
+    if (due > 0) {
+      // Ticks left over (a slice's time ran out, or a tick failed) stay due.
+      const { left } = this.run(due, end);
+      this.ticks += due - left;
+      if (left > 0 && this.active) {
+        this.post();
+        return;
+      }
     }
+    if (this.active && this.interval !== 0) this.later();
   }
 }
