@@ -39,7 +39,7 @@ void LoadWorld(benchmark::State& state) {
   for (auto _ : state) {
     const dla::TCheckpoint checkpoint = dla::TCheckpoint::Decode(file);
     const dla::TWorld world(checkpoint.World);
-    benchmark::DoNotOptimize(world.Agents().data());
+    benchmark::DoNotOptimize(world.Shades());
   }
   state.counters["file_bytes"] = static_cast<double>(file.size());
 }

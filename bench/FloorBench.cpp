@@ -1,7 +1,7 @@
 // The floor under each step window of StepBench: what a step cannot beat.
 //  - floor_draws: the serial chain of draws alone, one per free agent of
 //    each step of the window (the linear congruential update and the turn's
-//    rounding, TRandom::TurnSlot, the turns summed so that none is dropped). Every free agent
+//    rounding, TRandom::TurnSlotOf, the turns summed so that none is dropped). Every free agent
 //    draws once, in list order, from one source, so a step that keeps the
 //    draws serial costs at least this much.
 //  - floor_register: the same number of registrations into the window's
@@ -42,7 +42,7 @@ const WindowRun& RunOf(std::size_t window) {
     dla::TWorld world(side, side, dla::FixedSeed(dla::bench::WindowSeed));
     world.CreateAgents(static_cast<std::int32_t>(w.agents));
     while (world.StepCount() < w.first - 1) world.RunStep(dla::bench::WindowThreshold);
-    for (const dla::TAgent& agent : world.Agents()) {
+    for (const dla::TAgent& agent : world.CopyAgents()) {
       if (agent.Moving == 1) {
         run->xs.push_back(agent.X);
         run->ys.push_back(agent.Y);
@@ -60,14 +60,15 @@ const WindowRun& RunOf(std::size_t window) {
 
 void Draws(benchmark::State& state) {
   const WindowRun& run = RunOf(static_cast<std::size_t>(state.range(0)));
-  dla::TRandom random(dla::bench::WindowSeed);
+  std::uint32_t seed = dla::bench::WindowSeed;
   std::uint32_t turned = 0;
   std::size_t step = 0;
   std::int64_t agentSteps = 0;
   for (auto _ : state) {
     const std::int32_t n = run.freeAgents[step++ % run.freeAgents.size()];
     for (std::int32_t i = 0; i < n; ++i) {
-      turned += 45u * static_cast<std::uint32_t>(random.TurnSlot() - 2);
+      seed = dla::NextSeed(seed);
+      turned += 45u * static_cast<std::uint32_t>(dla::TRandom::TurnSlotOf(seed) - 2);
     }
     benchmark::DoNotOptimize(turned);
     agentSteps += n;

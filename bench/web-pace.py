@@ -41,12 +41,12 @@ def spread(values, unit="", digits=1):
             f"({min(values):.{digits}f}–{max(values):.{digits}f})")
 
 
-def native_step_us(batch, seed, threshold="6", steps=None):
+def native_step_us(batch, seed, threshold="6", steps=None, extra=()):
     """Microseconds a step of dla-batch's run (to its end without steps), and
     its steps."""
     def wall(most):
         start = time.perf_counter()
-        out = subprocess.run([batch, "--seed", str(seed), "--threshold", threshold,
+        out = subprocess.run([batch, "--seed", str(seed), "--threshold", threshold, *extra,
                               *(["--steps", str(most)] if most is not None else [])],
                              check=True, capture_output=True).stdout
         return time.perf_counter() - start, out.count(b"\n") - 1
@@ -74,7 +74,7 @@ def main():
         driver.get(base + query)
         driver.execute_async_script("window.dlaPage.ready.then(arguments[0])")
 
-    fastest, engine, native = [], [], []
+    fastest, engine, native, native_measures = [], [], [], []
     free_fastest, free_pictures, free_native = [], [], []
     pace = {2000: [], 10000: []}
     first_picture, sizes = [], None
@@ -85,9 +85,13 @@ def main():
             driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
             load()
             first_picture.append(js("return p.stats().firstPicture"))
-            sizes = js("""return [performance.getEntriesByType('navigation')[0],
-                                  ...performance.getEntriesByType('resource')]
-                          .map(e => [e.name.replace(location.origin, ''), e.transferSize, e.encodedBodySize])""")
+            # The page's and its worker's downloads (the worker fetches the
+            # engine's .wasm itself).
+            sizes = js("""return p.workerResources().then((worker) => [
+                    ...[performance.getEntriesByType('navigation')[0],
+                        ...performance.getEntriesByType('resource')]
+                        .map(e => [e.name, e.transferSize, e.encodedBodySize]),
+                    ...worker].map(([name, ...bytes]) => [name.replace(location.origin, ''), ...bytes]))""")
             driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": False})
 
             for seed in SEEDS:
@@ -100,12 +104,17 @@ def main():
                     setTimeout(check, 2);""") for _ in range(REPEATS)]
                 steps = runs[0][0]
                 fastest.append(min(r[1] for r in runs))
-                engine.append(min(js("""p.newSetup(); const started = performance.now();
-                    p.stepOnce(arguments[0]); return (performance.now() - started) * 1000 / arguments[0];""",
+                engine.append(min(js("""const steps = arguments[0];
+                    return p.newSetup().then(() => { const started = performance.now();
+                        return p.stepOnce(steps).then(() => (performance.now() - started) * 1000 / steps); });""",
                                      steps) for _ in range(REPEATS)))
                 us, native_steps = native_step_us(args.batch, seed)
                 assert native_steps == steps, (seed, native_steps, steps)
                 native.append(us)
+                # The page keeps the measures at every step (its measures
+                # chart); dla-batch does so for --measures-series.
+                native_measures.append(native_step_us(
+                    args.batch, seed, extra=("--measures-series", os.path.join(scratch, "m.csv")))[0])
 
             # Fastest, every agent free at every step (threshold -1), for 3 s.
             load("?seed=1&threshold=-1")
@@ -141,9 +150,13 @@ def main():
     print("| default run, seeds " + ", ".join(map(str, SEEDS)) + " | µs a step |")
     print("|---|---|")
     print(f"| page, fastest mode, whole run | {spread(fastest)} |")
-    print(f"| page's engine alone (step once in a loop) | {spread(engine)} |")
+    print(f"| page's engine alone (step once for the whole run) | {spread(engine)} |")
     print(f"| native dla-batch | {spread(native)} |")
-    print(f"| page fastest / native, run by run | {spread(ratio, ' ×', 2)} |\n")
+    print(f"| native dla-batch --measures-series (the measures kept, as the page keeps them) | "
+          f"{spread(native_measures)} |")
+    print(f"| page fastest / native, run by run | {spread(ratio, ' ×', 2)} |")
+    print(f"| page fastest / native with the measures, run by run | "
+          f"{spread([f / n for f, n in zip(fastest, native_measures)], ' ×', 2)} |\n")
     print("| 2000 agents, all free (threshold -1) | µs a step |")
     print("|---|---|")
     print(f"| page, fastest mode, 3 s ({spread(free_pictures, ' new pictures/s', 0)}) | {spread(free_fastest)} |")

@@ -1,4 +1,5 @@
 // dla-gui-pace [--seconds T] [--agents N] [--rounds R] [--fastest]
+//              [--world FILE] [--measures] [--record-every S]
 //
 // Builds the window in this process with N agents and the threshold "-1"
 // (nothing ever aggregates, so the run does not end, every agent stays free
@@ -22,10 +23,22 @@
 //   steps_per_second=S steps_min=A steps_max=B repaints_per_second=R
 //   chart_repaints_per_second=H steps_per_repaint=F rounds=R
 // (medians; A..B the spread of S). Needs a display (xvfb-run -a).
+//
+// --world FILE opens a saved world instead of a setup of N agents (through
+// "Open world…", as a user would: a world of any size and population, e.g.
+// dla-batch --size 3000x3000 --agents 20000 --steps 0 --save-state FILE),
+// and keeps its threshold. --measures shows the measures chart (the largest
+// cluster) beside the window. Every round also probes how long the window
+// takes to answer: every 50 ms an event is posted, and the time until it
+// runs (what opening a menu waits for) is measured; the line ends with
+//   answer_median_ms=M answer_max_ms=X
+#include <QAction>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -44,9 +57,13 @@ namespace {
 
 struct Options {
   double seconds = 5.0;
+  // Seconds between starting and stopping "Record video…" (0: never).
+  double recordEvery = 0.0;
   int agents = 2000;
   int rounds = 5;
   bool fastest = false;
+  QString world;
+  bool measures = false;
 };
 
 [[noreturn]] void Usage(const char* problem) {
@@ -56,7 +73,10 @@ struct Options {
                "  --seconds T  how long each round runs the window, 0.5 to 3600 (default 5)\n"
                "  --agents N   number of agents, 1 to 10000 (default 2000)\n"
                "  --rounds R   rounds of ceiling and pace, 1 to 100 (default 5)\n"
-               "  --fastest    run at the speed \"Fastest\", without the ceiling\n");
+               "  --fastest    run at the speed \"Fastest\", without the ceiling\n"
+               "  --world FILE open this saved world instead of a setup\n"
+               "  --measures   show the measures chart\n"
+               "  --record-every S  start or stop recording a movie every S seconds, 1 to 3600\n");
   std::exit(problem ? 2 : 0);
 }
 
@@ -70,8 +90,17 @@ Options Parse(const QStringList& arguments) {
       options.fastest = true;
       continue;
     }
+    if (name == QLatin1String("--measures")) {
+      options.measures = true;
+      continue;
+    }
+    if (name == QLatin1String("--world")) {
+      if (i + 1 >= arguments.size()) Usage("missing value");
+      options.world = arguments[++i];
+      continue;
+    }
     if (name != QLatin1String("--seconds") && name != QLatin1String("--agents") &&
-        name != QLatin1String("--rounds"))
+        name != QLatin1String("--rounds") && name != QLatin1String("--record-every"))
       Usage("unknown option");
     if (i + 1 >= arguments.size()) Usage("missing value");
     bool ok = false;
@@ -79,6 +108,9 @@ Options Parse(const QStringList& arguments) {
     if (name == QLatin1String("--seconds")) {
       options.seconds = value.toDouble(&ok);
       if (!ok || options.seconds < 0.5 || options.seconds > 3600) Usage("bad --seconds");
+    } else if (name == QLatin1String("--record-every")) {
+      options.recordEvery = value.toDouble(&ok);
+      if (!ok || options.recordEvery < 1 || options.recordEvery > 3600) Usage("bad --record-every");
     } else if (name == QLatin1String("--agents")) {
       options.agents = value.toInt(&ok);
       if (!ok || options.agents < 1 || options.agents > 10000) Usage("bad --agents");
@@ -135,12 +167,38 @@ int main(int argc, char** argv) {
   TApplication application(argc, argv);
   const Options options = Parse(QCoreApplication::arguments());
 
+  // The movies' folder outlives the window, which finishes a recording
+  // still running when it closes.
+  QTemporaryDir movies;
   TForm1 form(application.Errors());
   form.B_stopClick();
-  form.Edit_anzAg->setText(QString::number(options.agents));
-  form.Edit_thresh->setText(QStringLiteral("-1"));
-  form.B_setupClick();
+  if (options.world.isEmpty()) {
+    form.Edit_anzAg->setText(QString::number(options.agents));
+    form.Edit_thresh->setText(QStringLiteral("-1"));
+    form.B_setupClick();
+  } else {
+    form.AskOpenPath = [&options](const QString&, const QString&) { return options.world; };
+    form.A_openWorld->trigger();
+  }
+  if (options.measures) form.A_measures.at(1)->trigger();
   if (options.fastest) form.SetSpeed(TForm1::FastestIntervalMs);
+  // Recording on and off as a user would, through the menu's action, each
+  // movie replacing the last in `movies`.
+  QTimer recording;
+  if (options.recordEvery > 0) {
+    if (!movies.isValid()) Usage("no temporary folder for the movies");
+    const QString moviePath = movies.filePath(QStringLiteral("soak.mkv"));
+    form.AskSavePath = [moviePath](const QString&, const QString&, const QString&) { return moviePath; };
+    recording.setInterval(static_cast<int>(options.recordEvery * 1000.0));
+    QObject::connect(&recording, &QTimer::timeout, [&form, moviePath] {
+      form.A_recordVideo->trigger();
+      const QFileInfo movie(moviePath);
+      std::fprintf(stderr, "recording=%s movie_bytes=%lld\n",
+                   form.windowTitle().endsWith(QStringLiteral("recording")) ? "on" : "off",
+                   movie.exists() ? static_cast<long long>(movie.size()) : -1LL);
+    });
+    recording.start();
+  }
   TPaintCounter counter;
   form.DrawingImage->installEventFilter(&counter);
   TPaintCounter chartCounter;
@@ -159,10 +217,24 @@ int main(int argc, char** argv) {
     counter.Paints = 0;
     chartCounter.Paints = 0;
     QElapsedTimer clock;
+    // The answer probe: an event posted every 50 ms, timed until it runs.
+    std::vector<double> answers;
+    QTimer probe;
+    probe.setInterval(50);
+    QObject::connect(&probe, &QTimer::timeout, [&answers] {
+      QElapsedTimer posted;
+      posted.start();
+      QTimer::singleShot(0, [posted, &answers] { answers.push_back(posted.nsecsElapsed() * 1e-6); });
+    });
     form.B_stopClick();
     clock.start();
+    probe.start();
     RunFor(options.seconds);
+    probe.stop();
     form.B_stopClick();
+    QCoreApplication::processEvents();
+    const double answerMedian = answers.empty() ? 0.0 : Median(answers);
+    const double answerMax = answers.empty() ? 0.0 : *std::max_element(answers.begin(), answers.end());
     const double elapsed = static_cast<double>(clock.nsecsElapsed()) * 1e-9;
     const double pace = (form.World().StepCount() - firstStep) / elapsed;
 
@@ -172,18 +244,20 @@ int main(int argc, char** argv) {
     if (options.fastest) {
       std::fprintf(stderr,
                    "round=%d steps_per_second=%.1f repaints_per_second=%.1f "
-                   "chart_repaints_per_second=%.1f chart_points=%lld\n",
+                   "chart_repaints_per_second=%.1f chart_points=%lld answer_median_ms=%.1f "
+                   "answer_max_ms=%.1f\n",
                    round, pace, repaints.back(), chartRepaints.back(),
-                   static_cast<long long>(form.Chart1->Stored().Count()));
+                   static_cast<long long>(form.Run().Series().Count()), answerMedian, answerMax);
       continue;
     }
     ceilings.push_back(ceiling);
     shares.push_back(pace / ceiling);
     std::fprintf(stderr,
                  "round=%d steps_per_second=%.1f timer_ceiling=%.1f share=%.3f "
-                 "repaints_per_second=%.1f chart_repaints_per_second=%.1f chart_points=%lld\n",
+                 "repaints_per_second=%.1f chart_repaints_per_second=%.1f chart_points=%lld "
+                 "answer_median_ms=%.1f answer_max_ms=%.1f\n",
                  round, pace, ceiling, pace / ceiling, repaints.back(), chartRepaints.back(),
-                 static_cast<long long>(form.Chart1->Stored().Count()));
+                 static_cast<long long>(form.Run().Series().Count()), answerMedian, answerMax);
   }
 
   std::fprintf(stderr, "agents=%d seconds_per_round=%.2f window=%dx%d\n", options.agents,

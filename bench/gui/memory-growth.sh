@@ -2,24 +2,27 @@
 # How the window's resident memory grows in a run that never ends: runs
 # dla-gui-pace (the window at full pace, threshold "-1", so no agent ever
 # stops and the chart gains a point every step) under Xvfb, samples its
-# resident set size every few seconds, fits a line to the samples after the
+# resident set size every 10 s, fits a line to the samples after the
 # first minute and extrapolates it to an hour.
-# Usage: memory-growth.sh PATH/TO/dla-gui-pace [SECONDS [AGENTS]]
-#   (defaults: 600 s, 10000 agents). Prints the samples as "seconds,rss_kib"
-#   on standard error, then the pace's own line and one summary line on
-#   standard output.
+# Usage: memory-growth.sh PATH/TO/dla-gui-pace [SECONDS [AGENTS [PACE OPTION...]]]
+#   (defaults: 600 s, 10000 agents; options of dla-gui-pace after them,
+#   e.g. --fastest --record-every 60 for the soak). Prints the samples as
+#   "seconds,rss_kib" on standard error, then the pace's own line and one
+#   summary line on standard output.
 set -euo pipefail
 
 pace=$1
 seconds=${2:-600}
 agents=${3:-10000}
-interval=5
+shift $(($# < 3 ? $# : 3))
+interval=10
 paceOut=$(mktemp)
 trap 'rm -f "$paceOut"' EXIT
 
 sample() {
   local pace=$1 seconds=$2 agents=$3 interval=$4 out=$5
-  "$pace" --seconds "$seconds" --agents "$agents" --rounds 1 >"$out" 2>/dev/null &
+  shift 5
+  "$pace" --seconds "$seconds" --agents "$agents" --rounds 1 "$@" >"$out" 2>/dev/null &
   local pid=$! start=$SECONDS
   while kill -0 "$pid" 2>/dev/null; do
     local rss
@@ -31,7 +34,7 @@ sample() {
 }
 
 samples=$(xvfb-run -a -s "-screen 0 1280x800x24" \
-  bash -c "$(declare -f sample)"'; sample "$@"' _ "$pace" "$seconds" "$agents" "$interval" "$paceOut")
+  bash -c "$(declare -f sample)"'; sample "$@"' _ "$pace" "$seconds" "$agents" "$interval" "$paceOut" "$@")
 echo "$samples" >&2
 cat "$paceOut"
 
