@@ -16,12 +16,23 @@ void TFreeAgentsSeries::Add(std::int32_t step, std::int32_t freeAgents) {
                                 std::to_string(StepAt(count_ - 1)));
   }
   const std::int64_t change = std::int64_t{freeAgents} - (count_ == 0 ? 0 : last_);
-  auto zigzag = (static_cast<std::uint64_t>(change) << 1) ^ static_cast<std::uint64_t>(change >> 63);
-  while (zigzag >= 0x80) {
-    bytes_.push_back(static_cast<std::uint8_t>(zigzag | 0x80));
-    zigzag >>= 7;
+  if (change != 0) {
+    unchanged_ = 0;
+    PushNumber((static_cast<std::uint64_t>(change) << 1) ^ static_cast<std::uint64_t>(change >> 63));
+  } else if (++unchanged_ < 3) {
+    bytes_.push_back(0);
+  } else {
+    // The third point without change turns the two before it into a
+    // stretch; later ones count it up.
+    if (unchanged_ == 3) {
+      bytes_.resize(bytes_.size() - 2);
+      bytes_.push_back(0x80);
+      bytes_.push_back(0);
+      unchangedNumberAt_ = bytes_.size();
+    }
+    bytes_.resize(unchangedNumberAt_);
+    PushNumber(unchanged_);
   }
-  bytes_.push_back(static_cast<std::uint8_t>(zigzag));
   last_ = freeAgents;
   lowest_ = std::min(lowest_, freeAgents);
   highest_ = std::max(highest_, freeAgents);
@@ -29,21 +40,42 @@ void TFreeAgentsSeries::Add(std::int32_t step, std::int32_t freeAgents) {
   ++count_;
 }
 
+void TFreeAgentsSeries::PushNumber(std::uint64_t number) {
+  while (number >= 0x80) {
+    bytes_.push_back(static_cast<std::uint8_t>(number | 0x80));
+    number >>= 7;
+  }
+  bytes_.push_back(static_cast<std::uint8_t>(number));
+}
+
 void TFreeAgentsSeries::Clear() noexcept {
   bytes_.clear();
+  unchanged_ = 0;
   count_ = 0;
   firstStep_ = last_ = lowest_ = highest_ = 0;
   buckets_.clear();
   bucketWidth_ = 1;
 }
 
-std::int64_t TFreeAgentsSeries::Delta(std::size_t& at) const noexcept {
-  std::uint64_t zigzag = 0;
-  for (int shift = 0;; shift += 7) {
-    const std::uint8_t byte = bytes_[at++];
-    zigzag |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
-    if ((byte & 0x80) == 0) break;
+std::int64_t TFreeAgentsSeries::Delta(TReader& reader) const noexcept {
+  if (reader.Unchanged != 0) {
+    --reader.Unchanged;
+    return 0;
   }
+  const auto number = [&] {
+    std::uint64_t value = 0;
+    for (int shift = 0;; shift += 7) {
+      const std::uint8_t byte = bytes_[reader.At++];
+      value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+      if ((byte & 0x80) == 0) return value;
+    }
+  };
+  if (bytes_[reader.At] == 0x80 && bytes_[reader.At + 1] == 0) {
+    reader.At += 2;
+    reader.Unchanged = number() - 1;
+    return 0;
+  }
+  const std::uint64_t zigzag = number();
   return static_cast<std::int64_t>(zigzag >> 1) ^ -static_cast<std::int64_t>(zigzag & 1);
 }
 

@@ -1,7 +1,9 @@
 // The free agents of every step of a setup, as the chart shows them and the
-// series CSV lists them. A run may go on for hours at a thousand steps a
+// series CSV lists them. A run may go on for hours at thousands of steps a
 // second, so a point costs one byte where the count changes by at most 63
-// from the step before (every step of a run's long tail), and a chart is
+// from the step before (every step of a run's long tail), a stretch of
+// steps in which it does not change costs a few bytes however long it is
+// (a run in which no agent stops keeps its memory flat), and a chart is
 // handed a bounded outline of the points instead of all of them.
 #pragma once
 
@@ -43,10 +45,10 @@ class TFreeAgentsSeries {
   // fn(step, freeAgents) for every point, in order.
   template <typename Fn>
   void ForEach(Fn&& fn) const {
-    std::size_t at = 0;
+    TReader reader;
     std::int64_t value = 0;
     for (std::size_t k = 0; k < count_; ++k) {
-      value += Delta(at);
+      value += Delta(reader);
       fn(static_cast<std::int32_t>(firstStep_ + static_cast<std::int64_t>(k)),
          static_cast<std::int32_t>(value));
     }
@@ -85,7 +87,15 @@ class TFreeAgentsSeries {
     TPoint High;
   };
 
-  std::int64_t Delta(std::size_t& at) const noexcept;
+  // Where ForEach reads: the byte of the next point, and how many points
+  // of a stretch without change it has still to give.
+  struct TReader {
+    std::size_t At = 0;
+    std::uint64_t Unchanged = 0;
+  };
+  // The next point's change from the point before.
+  std::int64_t Delta(TReader& reader) const noexcept;
+  void PushNumber(std::uint64_t number);
   std::int32_t StepAt(std::size_t index) const noexcept {
     return static_cast<std::int32_t>(firstStep_ + static_cast<std::int64_t>(index));
   }
@@ -93,8 +103,15 @@ class TFreeAgentsSeries {
 
   // Each point's change from the point before (the first from 0), zigzag
   // encoded, seven bits a byte, the high bit set on every byte but a
-  // point's last.
+  // point's last. Three or more points in a row without change are written
+  // as 0x80 0x00, an overlong zero that no single point is written as, then
+  // their number, seven bits a byte likewise.
   std::vector<std::uint8_t> bytes_;
+  // The points without change at the end: written one byte each while
+  // fewer than three, else as a stretch whose number starts at
+  // unchangedNumberAt_, the end of bytes_.
+  std::uint64_t unchanged_ = 0;
+  std::size_t unchangedNumberAt_ = 0;
   std::size_t count_ = 0;
   std::int32_t firstStep_ = 0;
   std::int32_t last_ = 0;

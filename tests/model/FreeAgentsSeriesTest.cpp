@@ -21,7 +21,7 @@ Points AllOf(const TFreeAgentsSeries& series) {
 }
 
 // Kept exactly, in a byte a point where a run's count changes little from
-// one step to the next.
+// one step to the next, and in a few bytes a stretch where it does not.
 TEST(FreeAgentsSeries, KeepsEveryPointExactlyAndCompactly) {
   const struct {
     const char* name;
@@ -29,7 +29,22 @@ TEST(FreeAgentsSeries, KeepsEveryPointExactlyAndCompactly) {
     std::vector<std::int32_t> values;
     std::size_t maxBytes;
   } cases[] = {
-      {"no agent stops", 1, std::vector<std::int32_t>(1000, 10000), 1003},
+      {"no agent stops", 1, std::vector<std::int32_t>(1000, 10000), 7},
+      {"no agent stops for hours", 1, std::vector<std::int32_t>(1'000'000, 10000), 8},
+      {"nobody from the start", 1, std::vector<std::int32_t>(200, 0), 4},
+      // Stretches of every length up to 20 without change between changes
+      // of either sign and size, ending on a stretch and on a change.
+      {"stretches of every length", 1, [] {
+         std::vector<std::int32_t> v;
+         std::int32_t free = 5000;
+         for (int length = 0; length <= 20; ++length) {
+           v.insert(v.end(), static_cast<std::size_t>(length), free);
+           free += length % 2 == 0 ? -1 : 300;
+           v.push_back(free);
+         }
+         v.insert(v.end(), 5, free);
+         return v;
+       }(), 100},
       {"agents stop", 1, [] {
          std::vector<std::int32_t> v;
          for (int step = 1; step <= 1000; ++step) v.push_back(2000 - 2 * step / 3);
