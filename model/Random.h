@@ -16,6 +16,21 @@ constexpr std::uint32_t NextSeed(std::uint32_t seed) noexcept {
   return seed * SeedMultiplier + 1u;
 }
 
+// The seed after `draws` updates, NextSeed applied that many times, in
+// O(log draws) steps: the update is an affine map, squared for every bit of
+// draws. A range of the agents starts its draws from here without making
+// those of the agents before it.
+constexpr std::uint32_t SeedAfter(std::uint32_t seed, std::uint64_t draws) noexcept {
+  // x -> a x + c is the update 2^k times over.
+  std::uint32_t a = SeedMultiplier, c = 1u;
+  for (; draws != 0; draws >>= 1) {
+    if ((draws & 1u) != 0) seed = a * seed + c;
+    c = (a + 1u) * c;
+    a *= a;
+  }
+  return seed;
+}
+
 // Where a seeding takes its seed from: the program reads a clock, a run that
 // is to repeat gives a fixed value. Called once per seeding, on the thread
 // of the world that seeds.

@@ -28,6 +28,10 @@ struct TRunDefaults {
   std::int32_t WindowAgentsMin = 1;
   std::int32_t WindowAgentsMax = 10000;
   std::int32_t WindowAgentsStep = 100;
+  // Threads a world's step is shared among (TWorld::SetThreads): one, so
+  // that nobody's run takes more cores than asked for; 0 asks for all.
+  std::int32_t Threads = 1;
+  std::int32_t MaxThreads = 256;
   std::int32_t WindowThresholdMin = 2;
   std::int32_t WindowThresholdMax = 10;
   // Buckets of a chart's outline (TFreeAgentsSeries): enough for a plot
@@ -57,6 +61,7 @@ inline constexpr TWholeRange AgentsRange{0, RunDefaults.MaxAgents};
 inline constexpr TWholeRange WindowAgentsRange{RunDefaults.WindowAgentsMin, RunDefaults.WindowAgentsMax};
 inline constexpr TWholeRange SeedRange{0, 4294967295};
 inline constexpr TWholeRange StepsRange{0, 2147483647};
+inline constexpr TWholeRange ThreadsRange{0, RunDefaults.MaxThreads};
 // The sweep's: runs per combination (seeds never repeat within one),
 // thresholds as plain numbers (the value a window's text converts to),
 // threads.

@@ -1,10 +1,14 @@
 #include "TFreeAgents.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <utility>
 
 #include "Random.h"
 #include "TLanes.h"
 #include "TLattice.h"
+#include "TStepThreads.h"
 
 namespace dla {
 
@@ -88,66 +92,90 @@ void TFreeAgents::Add(std::uint32_t index, const TAgent& agent, std::uint32_t ce
   addedSteps_.push_back({agent.DX, agent.DY});
 }
 
-void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots) {
-  if (slots.empty()) return;
-  // The runs between removed slots, each shifted down: a long one array by
-  // array at once, a short one slot by slot, which saves the calls.
+namespace {
+
+// Shifts down the runs of `values` between the slots listed, in increasing
+// order: a long run at once, a short one value by value, which saves the
+// calls.
+template <typename T>
+void Compact(std::vector<T>& values, const std::vector<std::uint32_t>& slots) {
   constexpr std::size_t LongRun = 64;
   std::size_t kept = slots.front();
   for (std::size_t i = 0; i < slots.size(); ++i) {
-    const std::size_t from = slots[i] + 1, to = i + 1 < slots.size() ? slots[i + 1] : index_.size();
+    const std::size_t from = slots[i] + 1, to = i + 1 < slots.size() ? slots[i + 1] : values.size();
     if (to - from >= LongRun) {
-      const auto shift = [&](auto& values) {
-        std::copy(values.begin() + static_cast<std::ptrdiff_t>(from),
-                  values.begin() + static_cast<std::ptrdiff_t>(to),
-                  values.begin() + static_cast<std::ptrdiff_t>(kept));
-      };
-      shift(index_);
-      shift(radius_);
-      shift(heading_);
-      shift(turn_);
-      shift(column_);
-      shift(row_);
-      shift(cell_);
+      std::copy(values.begin() + static_cast<std::ptrdiff_t>(from), values.begin() + static_cast<std::ptrdiff_t>(to),
+                values.begin() + static_cast<std::ptrdiff_t>(kept));
       kept += to - from;
       continue;
     }
-    for (std::size_t j = from; j < to; ++j, ++kept) {
-      index_[kept] = index_[j];
-      radius_[kept] = radius_[j];
-      heading_[kept] = heading_[j];
-      turn_[kept] = turn_[j];
-      column_[kept] = column_[j];
-      row_[kept] = row_[j];
-      cell_[kept] = cell_[j];
-    }
+    for (std::size_t j = from; j < to; ++j, ++kept) values[kept] = values[j];
   }
-  index_.resize(kept);
-  radius_.resize(kept);
-  heading_.resize(kept);
-  turn_.resize(kept);
-  column_.resize(kept);
-  row_.resize(kept);
-  cell_.resize(kept);
+  values.resize(kept);
+}
+
+}  // namespace
+
+void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots, TStepThreads* threads) {
+  if (slots.empty()) return;
+  constexpr int Arrays = 7;
+  const auto compact = [&](int array) {
+    switch (array) {
+      case 0: return Compact(index_, slots);
+      case 1: return Compact(radius_, slots);
+      case 2: return Compact(heading_, slots);
+      case 3: return Compact(turn_, slots);
+      case 4: return Compact(column_, slots);
+      case 5: return Compact(row_, slots);
+      default: return Compact(cell_, slots);
+    }
+  };
+  if (threads == nullptr) {
+    for (int array = 0; array < Arrays; ++array) compact(array);
+    return;
+  }
+  threads->Run([&](int t) {
+    for (int array = t; array < Arrays; array += threads->Count()) compact(array);
+  });
 }
 
 std::size_t TFreeAgents::ListCrowded(const std::int32_t* states, std::uint16_t threshold,
-                                     std::vector<std::uint32_t>& slots) const {
+                                     std::vector<std::uint32_t>& slots, TStepThreads* threads) const {
   // Grown only: a group of eight writes all eight before it keeps some.
   if (slots.size() < Count() + 8) slots.resize(Count() + 8);
-  std::size_t listed = 0, j = 0;
+  if (threads == nullptr) return ListCrowdedRange(states, threshold, 0, Count(), slots.data());
+  // Each share lists into its own stretch of slots; the lists are then
+  // closed up in order.
+  const int parts = threads->Count();
+  std::size_t found[256];
+  threads->Run([&](int t) {
+    const auto share = TStepThreads::Share(Count(), parts, t, 8);
+    found[t] = ListCrowdedRange(states, threshold, share.First, share.Last, slots.data() + share.First);
+  });
+  std::size_t listed = found[0];
+  for (int t = 1; t < parts; ++t) {
+    const std::uint32_t* const from = slots.data() + TStepThreads::Share(Count(), parts, t, 8).First;
+    std::copy(from, from + found[t], slots.data() + listed);
+    listed += found[t];
+  }
+  return listed;
+}
+
+std::size_t TFreeAgents::ListCrowdedRange(const std::int32_t* states, std::uint16_t threshold, std::size_t first,
+                                          std::size_t last, std::uint32_t* listed) const {
+  std::size_t found = 0, j = first;
 #ifdef DLA_LANES
   // Lattices of fewer than three columns or rows are all edge.
   if (columns_ >= 3 && rows_ >= 3 && HasLanes()) {
-    listed = ListCrowdedEights(states, threshold, slots.data());
-    j = Count() - Count() % 8;
+    j = last - (last - first) % 8;
+    found = ListCrowdedEights(states, threshold, first, j, listed);
   }
 #else
   (void)states;
   (void)threshold;
 #endif
-  for (; j < Count(); ++j) slots[listed++] = static_cast<std::uint32_t>(j);
-  return listed;
+  for (; j < last; ++j) listed[found++] = static_cast<std::uint32_t>(j);
+  return found;
 }
 
 #ifdef DLA_LANES
@@ -175,6 +203,7 @@ constexpr TLaneLists LaneLists = MakeLaneLists();
 // threshold, so that the sums fit; the first two rows are summed before the
 // cap, which they cannot overflow as unsigned counts.
 DLA_LANES_TARGET std::size_t TFreeAgents::ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold,
+                                                           std::size_t first, std::size_t last,
                                                            std::uint32_t* listed) const {
   using L = TLanes;
   const L one = L::Splat(1), zero = L::Splat(0);
@@ -189,9 +218,8 @@ DLA_LANES_TARGET std::size_t TFreeAgents::ListCrowdedEights(const std::int32_t* 
   const std::int32_t* const above = states - columns_;
   const std::int32_t* const below = states + columns_;
   alignas(32) std::int32_t firsts[8];
-  const std::size_t count = Count() - Count() % 8;
   std::size_t found = 0;
-  for (std::size_t j = 0; j < count; j += 8) {
+  for (std::size_t j = first; j < last; j += 8) {
     const L cell = L::Load(cell_.data() + j);
     const L column = L::Load(column_.data() + j).ShiftedRight<1>();
     const L row = L::Load(row_.data() + j).ShiftedRight<1>();
@@ -225,10 +253,16 @@ DLA_LANES_TARGET std::size_t TFreeAgents::ListCrowdedEights(const std::int32_t* 
 }
 #endif
 
+template <bool ClearCells>
 inline void TFreeAgents::MoveOne(std::size_t j, std::uint32_t& seed, std::int32_t* states,
                                  const std::uint64_t* aggregated) noexcept {
-  const std::uint32_t last = cell_[j];
-  if (!TLattice::IsAggregated(aggregated, last)) states[last] = 0;
+  if constexpr (ClearCells) {
+    const std::uint32_t last = cell_[j];
+    if (!TLattice::IsAggregated(aggregated, last)) states[last] = 0;
+  } else {
+    (void)states;
+    (void)aggregated;
+  }
   seed = NextSeed(seed);
   const std::int32_t slot = TRandom::TurnSlotOf(seed);
   std::int32_t heading;
@@ -274,8 +308,9 @@ constexpr TEightLanes EightLanes = MakeEightLanes();
 // Eight agents a step: the eight seeds come from the one before them by the
 // jump-ahead constants, lane i taking the i-th draw, so the draws stay in
 // list order.
-DLA_LANES_TARGET std::size_t TFreeAgents::MoveEights(std::size_t j, std::uint32_t& seed, std::int32_t* states,
-                                                    const std::uint64_t* aggregated) noexcept {
+template <bool ClearCells>
+DLA_LANES_TARGET std::size_t TFreeAgents::MoveEights(std::size_t j, std::size_t end, std::uint32_t& seed,
+                                                    std::int32_t* states, const std::uint64_t* aggregated) noexcept {
   using L = TLanes;
   using W = TLanes::TWide;
   const L multipliers = L::Load(EightLanes.multipliers);
@@ -296,14 +331,13 @@ DLA_LANES_TARGET std::size_t TFreeAgents::MoveEights(std::size_t j, std::uint32_
   const L columns = L::Splat(columns_);
   const std::uint32_t multiplier8 = Multiplier(8), increment8 = Increment(8);
 
-  const std::size_t count = index_.size();
   std::int32_t* const headings = heading_.data();
   std::uint64_t* const turns = turn_.data();
   std::int32_t* const xs = column_.data();
   std::int32_t* const ys = row_.data();
   std::uint32_t* const cells = cell_.data();
   std::uint32_t s = seed;
-  for (; j + 8 <= count; j += 8) {
+  for (; j + 8 <= end; j += 8) {
     const L seeds = L::Splat(static_cast<std::int32_t>(s)) * multipliers + increments;
     const L slot = L::MulHigh(seeds, 5, 0x80000000u) + L::Equal(seeds, tie);
     const L step = L::Permute(headingSteps, slot);
@@ -327,9 +361,14 @@ DLA_LANES_TARGET std::size_t TFreeAgents::MoveEights(std::size_t j, std::uint32_
     x.Store(xs + j);
     y.Store(ys + j);
     const L cell = y.ShiftedRight<1>() * columns + x.ShiftedRight<1>();
-    for (std::size_t i = j; i < j + 8; ++i) {
-      const std::uint32_t last = cells[i];
-      if (!TLattice::IsAggregated(aggregated, last)) states[last] = 0;
+    if constexpr (ClearCells) {
+      for (std::size_t i = j; i < j + 8; ++i) {
+        const std::uint32_t last = cells[i];
+        if (!TLattice::IsAggregated(aggregated, last)) states[last] = 0;
+      }
+    } else {
+      (void)states;
+      (void)aggregated;
     }
     cell.Store(cells + j);
   }
@@ -338,27 +377,92 @@ DLA_LANES_TARGET std::size_t TFreeAgents::MoveEights(std::size_t j, std::uint32_
 }
 #endif
 
-void TFreeAgents::Move(TRandom& random, std::int32_t* states, const std::uint64_t* aggregated) {
+template <bool ClearCells>
+void TFreeAgents::MoveRange(std::size_t j, std::size_t end, std::uint32_t& seed, std::int32_t* states,
+                            const std::uint64_t* aggregated) noexcept {
+#ifdef DLA_LANES
+  if (HasLanes()) {
+    while (j + 8 <= end) {
+      j = MoveEights<ClearCells>(j, end, seed, states, aggregated);
+      if (j + 8 > end) break;
+      // A heading in this group wraps: the group moves one at a time.
+      for (const std::size_t group = j + 8; j < group; ++j) MoveOne<ClearCells>(j, seed, states, aggregated);
+    }
+  }
+#endif
+  for (; j < end; ++j) MoveOne<ClearCells>(j, seed, states, aggregated);
+}
+
+void TFreeAgents::Move(TRandom& random, std::int32_t* states, const std::uint64_t* aggregated,
+                       TStepThreads* threads) {
   const std::size_t count = index_.size();
   addedSteps_.clear();
   if (++movesSinceExact_ == MovesBetweenExactTurns) {
     for (std::size_t j = 0; j < count; ++j) turn_[j] = TurnOf(heading_[j]);
     movesSinceExact_ = 1;
   }
-  std::uint32_t seed = random.Seed();
-  std::size_t j = 0;
-#ifdef DLA_LANES
-  if (HasLanes()) {
-    while (j + 8 <= count) {
-      j = MoveEights(j, seed, states, aggregated);
-      if (j + 8 > count) break;
-      // A heading in this group wraps: the group moves one at a time.
-      for (const std::size_t end = j + 8; j < end; ++j) MoveOne(j, seed, states, aggregated);
-    }
+  const std::uint32_t seed = random.Seed();
+  if (threads == nullptr) {
+    std::uint32_t s = seed;
+    MoveRange<true>(0, count, s, states, aggregated);
+    random.Reseed(s);
+    return;
   }
-#endif
-  for (; j < count; ++j) MoveOne(j, seed, states, aggregated);
-  random.Reseed(seed);
+  // Each thread sorts the cells its agents leave and enter by the share of
+  // the lattice they lie in, for RegisterShared; the share of cell c is
+  // c * parts / cells, by a multiplication.
+  const int parts = threads->Count();
+  const std::size_t cells = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
+  const std::uint64_t toShare = (std::uint64_t{1} << 32) * static_cast<std::uint64_t>(parts) / cells;
+  bucketThreads_ = parts;
+  bucketRoom_ = count / static_cast<std::size_t>(parts) + 8;
+  const std::size_t lists = 2 * static_cast<std::size_t>(parts) * static_cast<std::size_t>(parts);
+  if (buckets_.size() < lists * bucketRoom_) buckets_.resize(lists * bucketRoom_);
+  bucketFill_.assign(lists, 0);
+  threads->Run([&](int t) {
+    const auto share = TStepThreads::Share(count, parts, t, 8);
+    const std::size_t firstList = 2 * static_cast<std::size_t>(t) * static_cast<std::size_t>(parts);
+    const auto sort = [&](std::size_t entered) {
+      std::uint32_t* ends[256];
+      for (int k = 0; k < parts; ++k) {
+        ends[k] = buckets_.data() + (firstList + 2 * static_cast<std::size_t>(k) + entered) * bucketRoom_;
+      }
+      for (std::size_t j = share.First; j < share.Last; ++j) {
+        const std::uint32_t cell = cell_[j];
+        *ends[(cell * toShare) >> 32]++ = cell;
+      }
+      for (int k = 0; k < parts; ++k) {
+        const std::size_t list = firstList + 2 * static_cast<std::size_t>(k) + entered;
+        bucketFill_[list] = static_cast<std::size_t>(ends[k] - (buckets_.data() + list * bucketRoom_));
+      }
+    };
+    sort(0);
+    std::uint32_t s = SeedAfter(seed, share.First);
+    MoveRange<false>(share.First, share.Last, s, nullptr, aggregated);
+    sort(1);
+  });
+  random.Reseed(SeedAfter(seed, count));
+}
+
+void TFreeAgents::RegisterShared(std::int32_t* states, const std::uint64_t* aggregated, TStepThreads& threads) {
+  const auto parts = static_cast<std::size_t>(bucketThreads_);
+  threads.Run([&](int share) {
+    const auto list = [&](std::size_t t, std::size_t entered) {
+      const std::size_t at = 2 * (t * parts + static_cast<std::size_t>(share)) + entered;
+      const std::uint32_t* const first = buckets_.data() + at * bucketRoom_;
+      return std::pair{first, first + bucketFill_[at]};
+    };
+    for (std::size_t t = 0; t < parts; ++t) {
+      const auto [first, last] = list(t, 0);
+      for (const std::uint32_t* cell = first; cell != last; ++cell) {
+        if (!TLattice::IsAggregated(aggregated, *cell)) states[*cell] = 0;
+      }
+    }
+    for (std::size_t t = 0; t < parts; ++t) {
+      const auto [first, last] = list(t, 1);
+      for (const std::uint32_t* cell = first; cell != last; ++cell) states[*cell] += states[*cell] != INT32_MAX;
+    }
+  });
 }
 
 }  // namespace dla

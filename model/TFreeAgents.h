@@ -36,6 +36,8 @@
 
 namespace dla {
 
+class TStepThreads;
+
 class TFreeAgents {
  public:
   static constexpr std::uint32_t SumOverThreshold = 0x80000000u;
@@ -59,7 +61,18 @@ class TFreeAgents {
   // AggregatedBits tell), then draws once from `random`, turns by
   // 45 * (TRandom::TurnSlotOf(draw) - 2) radians, moves a cell along its new
   // step vector, wraps round the torus and notes its new cell.
-  void Move(TRandom& random, std::int32_t* states, const std::uint64_t* aggregated);
+  // With `threads` (none: on the caller's alone), each thread moves its
+  // share of the agents, starting its draws where the agents before it
+  // leave the seed (SeedAfter), and notes the cells they leave and enter by
+  // the share of the lattice they lie in; the cells are not cleared until
+  // RegisterShared, which must follow before anything else reads them.
+  void Move(TRandom& random, std::int32_t* states, const std::uint64_t* aggregated,
+            TStepThreads* threads = nullptr);
+  // After a Move with `threads`: each thread clears the cells left in its
+  // share of the lattice (unless aggregated) and counts the agents in the
+  // cells entered there, so that no two threads write one cell. States
+  // saturate at 2^31 - 1 alike in any order.
+  void RegisterShared(std::int32_t* states, const std::uint64_t* aggregated, TStepThreads& threads);
 
   // By slot: the agent's index in the world's list and its cell.
   const std::uint32_t* Indexes() const noexcept { return index_.data(); }
@@ -94,22 +107,35 @@ class TFreeAgents {
   // stops stands in a cell that aggregates, or aggregated earlier in the
   // step for an agent of the same cell, whose block is the same. A slot
   // listed with SumOverThreshold added is known to hold more.
+  // With `threads`, each lists its share of the slots, the same list.
   std::size_t ListCrowded(const std::int32_t* states, std::uint16_t threshold,
-                          std::vector<std::uint32_t>& slots) const;
+                          std::vector<std::uint32_t>& slots, TStepThreads* threads = nullptr) const;
   // Removes the slots listed, in increasing order, after a Move (agents
-  // stop only where they moved); the others keep their order.
-  void Remove(const std::vector<std::uint32_t>& slots);
+  // stop only where they moved); the others keep their order. With
+  // `threads`, the arrays are shared out among them.
+  void Remove(const std::vector<std::uint32_t>& slots, TStepThreads* threads = nullptr);
 
  private:
+  // The moves of slots [j, end), drawing from seed; ClearCells: each agent
+  // clears the cell it leaves, as Move says (else the caller has).
+  template <bool ClearCells>
+  void MoveRange(std::size_t j, std::size_t end, std::uint32_t& seed, std::int32_t* states,
+                 const std::uint64_t* aggregated) noexcept;
   // The move of slot j alone, drawing from seed.
+  template <bool ClearCells>
   void MoveOne(std::size_t j, std::uint32_t& seed, std::int32_t* states, const std::uint64_t* aggregated) noexcept;
-  // The moves of whole groups of eight from slot j on, as far as no heading
-  // wraps; returns the first slot not moved.
-  std::size_t MoveEights(std::size_t j, std::uint32_t& seed, std::int32_t* states,
+  // The moves of whole groups of eight from slot j on, before `end`, as far
+  // as no heading wraps; returns the first slot not moved.
+  template <bool ClearCells>
+  std::size_t MoveEights(std::size_t j, std::size_t end, std::uint32_t& seed, std::int32_t* states,
                          const std::uint64_t* aggregated) noexcept;
-  // ListCrowded for whole groups of eight, into `listed`.
-  std::size_t ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold,
-                                std::uint32_t* listed) const;
+  // ListCrowded for slots [first, last) into listed (which it may write
+  // up to last - first entries of); returns how many.
+  std::size_t ListCrowdedRange(const std::int32_t* states, std::uint16_t threshold, std::size_t first,
+                               std::size_t last, std::uint32_t* listed) const;
+  // ListCrowded for whole groups of eight in [first, last), into `listed`.
+  std::size_t ListCrowdedEights(const std::int32_t* states, std::uint16_t threshold, std::size_t first,
+                                std::size_t last, std::uint32_t* listed) const;
 
   struct TStepVector {
     std::int32_t DX, DY;
@@ -128,6 +154,14 @@ class TFreeAgents {
   std::vector<TStepVector> addedSteps_;
   // Moves since every t was last set from its heading.
   std::uint32_t movesSinceExact_ = 0;
+  // After a shared Move with n threads: by thread t and share s of the
+  // lattice, the cells left (list 2 (t n + s)) and entered (list
+  // 2 (t n + s) + 1), each list at its place of bucketRoom_ cells in
+  // buckets_, its length in bucketFill_.
+  int bucketThreads_ = 0;
+  std::size_t bucketRoom_ = 0;
+  std::vector<std::uint32_t> buckets_;
+  std::vector<std::size_t> bucketFill_;
 };
 
 }  // namespace dla

@@ -1,6 +1,9 @@
 #include "TRun.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <string>
+#include <thread>
 #include <utility>
 
 #include "IntegerText.h"
@@ -59,6 +62,13 @@ TRun::TRun(TWorld world, const TSettings& settings, std::string thresholdText)
       threshold_(ThresholdOf(thresholdText_)),
       keepSeries_(settings.KeepSeries),
       series_(settings.OutlineBuckets) {
+  if (!ThreadsRange.Holds(settings.Threads)) {
+    throw std::invalid_argument("threads must be from 0 to " + std::to_string(ThreadsRange.Max) + ", not " +
+                                std::to_string(settings.Threads));
+  }
+  const unsigned processors = std::thread::hardware_concurrency();
+  world_.SetThreads(settings.Threads != 0 ? settings.Threads
+                                          : static_cast<int>(std::clamp<unsigned>(processors, 1, RunDefaults.MaxThreads)));
   if (settings.KeepMeasures) {
     aggregates_.emplace(world_.GridColumns(), world_.GridRows());
     // A world read from a checkpoint holds aggregated cells already.

@@ -60,11 +60,16 @@ class TRun {
     // nothing to speak of on a big one. Without, Measures() works them out
     // from the lattice when asked.
     bool KeepMeasures = false;
+    // Threads the step is shared among, ThreadsRange: 1 to 256, or 0 for
+    // one per processor the machine has. The run is the same to the bit
+    // for any number.
+    std::int32_t Threads = RunDefaults.Threads;
   };
 
   // The window's creation: the world over the drawing area, its cells
   // reset, its first population placed. Throws std::invalid_argument for a
-  // drawing area the world refuses or a run bigger than the memory left
+  // drawing area the world refuses, threads outside ThreadsRange, or a run
+  // bigger than the memory left
   // (MemoryFault's words, before any of it is taken), std::length_error,
   // std::bad_alloc.
   explicit TRun(const TSettings& settings);
@@ -128,6 +133,9 @@ class TRun {
   }
 
   const TWorld& World() const noexcept { return world_; }
+  // Threads the step is shared among (0 in the settings made it one per
+  // processor).
+  int Threads() const noexcept { return world_.Threads(); }
   const TFreeAgentsSeries& Series() const noexcept { return series_; }
   // The aggregates' measures now: kept up to date where the run keeps them,
   // else worked out from the lattice (the same values, bit for bit).

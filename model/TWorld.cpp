@@ -202,7 +202,18 @@ void TWorld::CatchUpOldCells() noexcept {
   }
 }
 
-void TWorld::RegisterFree(std::uint16_t threshold) {
+void TWorld::SetThreads(int n, std::size_t minimumFreeAgents) {
+  if (n < 1 || n > 256) {
+    throw std::invalid_argument("a step shares out among 1 to 256 threads, not " + std::to_string(n));
+  }
+  threads_.Pool = n == 1 ? nullptr : std::make_unique<TStepThreads>(n);
+  threads_.Count = n;
+  threads_.MinimumFreeAgents = minimumFreeAgents;
+}
+
+int TWorld::Threads() const noexcept { return threads_.Count; }
+
+void TWorld::RegisterFree(std::uint16_t threshold, TStepThreads* threads) {
   if (threshold >= lowestOld_ && !old_.empty()) {
     // A higher threshold than the old cells were sorted by: those not above
     // it are counted every step again.
@@ -221,8 +232,12 @@ void TWorld::RegisterFree(std::uint16_t threshold) {
   std::int32_t* const states = lattice_.States();
   const std::uint32_t* const cells = free_.Cells();
   const std::size_t count = free_.Count();
+  if (threads == nullptr) {
 #pragma GCC unroll 4
-  for (std::size_t j = 0; j < count; ++j) Count(states[cells[j]]);
+    for (std::size_t j = 0; j < count; ++j) Count(states[cells[j]]);
+  } else {
+    free_.RegisterShared(states, lattice_.AggregatedBits(), *threads);
+  }
   // The young cells' stuck agents' registrations, a cell at a time:
   // saturating counts come out alike in any order. A cell whose State now
   // exceeds the threshold is held back from here on.
@@ -238,11 +253,11 @@ void TWorld::RegisterFree(std::uint16_t threshold) {
   });
 }
 
-void TWorld::TestFree(std::uint16_t threshold) {
+void TWorld::TestFree(std::uint16_t threshold, TStepThreads* threads) {
   const std::uint8_t* const shades = lattice_.Shades();
   const std::uint32_t* const cells = free_.Cells();
   // Only the agents in crowded blocks can stop; the rest keep moving.
-  const std::size_t crowded = free_.ListCrowded(lattice_.States(), threshold, crowded_);
+  const std::size_t crowded = free_.ListCrowded(lattice_.States(), threshold, crowded_, threads);
   stopped_.clear();
   for (std::size_t i = 0; i < crowded; ++i) {
     const std::uint32_t j = crowded_[i] & ~TFreeAgents::SumOverThreshold;
@@ -276,7 +291,7 @@ void TWorld::TestFree(std::uint16_t threshold) {
     stuck_[indexes[j]] = agent;
     ++stuckAgents_;
   }
-  free_.Remove(stopped_);
+  free_.Remove(stopped_, threads);
 }
 
 StepResult TWorld::RunStep(std::uint16_t threshold) {
@@ -293,9 +308,14 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
     }
   }
   const auto freeAgents = static_cast<std::int32_t>(free_.Count());
-  free_.Move(random_, lattice_.States(), lattice_.AggregatedBits());
-  RegisterFree(threshold);
-  TestFree(threshold);
+  TStepThreads* threads = nullptr;
+  if (threads_.Count > 1 && free_.Count() >= threads_.MinimumFreeAgents) {
+    if (!threads_.Pool) threads_.Pool = std::make_unique<TStepThreads>(threads_.Count);
+    threads = threads_.Pool.get();
+  }
+  free_.Move(random_, lattice_.States(), lattice_.AggregatedBits(), threads);
+  RegisterFree(threshold, threads);
+  TestFree(threshold, threads);
   ++stepCount_;
   lastChange_ = TChange::Stepped;
   return {freeAgents, freeAgents > 0, stepCount_};

@@ -2,7 +2,9 @@
 // of agents, the random source they draw from, and the simulation step. The
 // world keeps no picture: Render (Render.h) draws one from its state when
 // someone looks. Nothing here locks and worlds share nothing, so each may
-// run on a thread of its own. Every const member only reads: while nobody
+// run on a thread of its own; a world may also share its step among threads
+// of its own (SetThreads), which end their part of each pass before the
+// step goes on, so that to its caller the world is as one thread's. Every const member only reads: while nobody
 // changes a world, any number of threads may read it at once; a change (a
 // step, a setup, SetAgents) must not overlap any read of the same world.
 //
@@ -44,6 +46,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +55,7 @@
 #include "TFreeAgents.h"
 #include "TLattice.h"
 #include "TRandom.h"
+#include "TStepThreads.h"
 #include "agenten.h"
 
 namespace dla {
@@ -174,6 +178,19 @@ class TWorld {
   // already 2^31 - 1.
   StepResult RunStep(std::uint16_t threshold);
 
+  // The threads a step shares its passes among: 1 (the default) steps on
+  // the caller's thread alone; n in [2, 256] also on n - 1 threads of the
+  // world's own, for steps with at least minimumFreeAgents free agents
+  // (below, the passes are too short to share out, and the step is made on
+  // the caller's thread). The result is the same to the bit for every n.
+  // Throws std::invalid_argument, changing nothing, for n outside [1, 256],
+  // std::system_error when threads cannot be started (a copy of the world
+  // starts its own at its first step that shares out, which may throw
+  // that too).
+  static constexpr std::size_t DefaultMinimumFreeAgents = 16384;
+  void SetThreads(int n, std::size_t minimumFreeAgents = DefaultMinimumFreeAgents);
+  int Threads() const noexcept;
+
   // The seed that the last PlaceAgents seeding left, before its first draw:
   // the number that repeats the run.
   std::uint32_t PlacementSeed() const noexcept { return placementSeed_; }
@@ -200,13 +217,35 @@ class TWorld {
   void SortOut(std::vector<TAgent> agents);
   // The steps: the free agents move (free_), register and test their cells;
   // the stuck agents' registrations are added cell by cell.
-  void RegisterFree(std::uint16_t threshold);
-  void TestFree(std::uint16_t threshold);
+  void RegisterFree(std::uint16_t threshold, TStepThreads* threads);
+  void TestFree(std::uint16_t threshold, TStepThreads* threads);
   // The registrations that old_ holds back, added to the States.
   void CatchUpOldCells() noexcept;
 
   SeedClock clock_;
   TRandom random_;
+  // The step's threads: how many, and their pool. A copy of the world
+  // keeps the number and starts a pool of its own at its first step that
+  // shares out, so that copies may step at the same time.
+  struct TThreads {
+    int Count = 1;
+    std::size_t MinimumFreeAgents = DefaultMinimumFreeAgents;
+    std::unique_ptr<TStepThreads> Pool;
+    TThreads() = default;
+    TThreads(const TThreads& other) : Count(other.Count), MinimumFreeAgents(other.MinimumFreeAgents) {}
+    TThreads& operator=(const TThreads& other) {
+      if (this != &other) {
+        Count = other.Count;
+        MinimumFreeAgents = other.MinimumFreeAgents;
+        Pool.reset();
+      }
+      return *this;
+    }
+    TThreads(TThreads&&) noexcept = default;
+    TThreads& operator=(TThreads&&) noexcept = default;
+    ~TThreads() = default;
+  };
+  TThreads threads_;
   std::int32_t drawingWidth_;
   std::int32_t drawingHeight_;
   std::int32_t fieldWidth_;

@@ -91,7 +91,10 @@ class World:
     $/x/0x hexadecimal); either way the low 16 bits count, so -1 means 65535.
     size: the drawing area (width, height) in pixels, or "WxH"; the lattice
     has round(width/3) x round(height/3) cells. seed: 0 to 2**32 - 1, or
-    None to take one from the clock (``seed`` then tells it).
+    None to take one from the clock (``seed`` then tells it). threads: the
+    threads one step is shared among, 1 to 256, or 0 for one per processor
+    (as dla-batch --threads); the run is the same to the bit for any number,
+    and worlds with fewer than 16,384 free agents step on one thread anyway.
 
     ``World(..., seed=s).run(k)`` makes the run of ``dla-batch --seed s
     --steps k`` with the same arguments: ``series`` is its standard output,
@@ -111,9 +114,10 @@ class World:
     __slots__ = ("_world",)
 
     def __init__(self, agents=DEFAULTS["agents"], threshold=DEFAULTS["threshold"],
-                 size=DEFAULTS["size"], seed=None):
+                 size=DEFAULTS["size"], seed=None, threads=DEFAULTS["threads"]):
         self._world = _CoreWorld(_whole("agents", agents), _threshold_text(threshold),
-                                 _size_text(size), _optional_whole("seed", seed))
+                                 _size_text(size), _optional_whole("seed", seed),
+                                 _whole("threads", threads))
 
     @classmethod
     def _holding(cls, core):
@@ -122,14 +126,15 @@ class World:
         return world
 
     @classmethod
-    def load(cls, path):
+    def load(cls, path, threads=DEFAULTS["threads"]):
         """The world saved at path (by ``save``, dla-batch --save-state or the
         window's "Save world…"), carrying on exactly as the saved one would
         have, with its saved threshold: its step_count goes on from the saved
         step, and its ``series`` starts after it. A file that cannot be read,
         is not a whole, intact saved world or holds a world no run can have
-        made is refused in the words of dla-batch --load-state (ValueError)."""
-        return cls._holding(_CoreWorld.load(os.fspath(path)))
+        made is refused in the words of dla-batch --load-state (ValueError).
+        threads: as for World()."""
+        return cls._holding(_CoreWorld.load(os.fspath(path), _whole("threads", threads)))
 
     def save(self, path):
         """Saves the whole world as it is now, with its threshold as given,
@@ -197,6 +202,8 @@ class World:
                                 doc="Cells aggregated so far: dla-batch's aggregated=M.")
     seed = property(lambda self: self._world.seed,
                     doc="The seed that repeats this run (dla-batch --seed).")
+    threads = property(lambda self: self._world.threads,
+                       doc="The threads one step is shared among (threads=0 made it one per processor).")
     size = property(lambda self: self._world.size, doc="The drawing area (width, height).")
     series = property(
         lambda self: self._world.series,

@@ -22,9 +22,9 @@ PYBIND11_MODULE(_core, m) {
   // Never made but by dla.World, which holds it.
   using W = TPyWorld;
   py::class_<W>(m, "World")
-      .def(py::init<const py::int_&, const std::string&, const std::string&, const py::object&>(),
-           py::arg("agents"), py::arg("threshold"), py::arg("size"), py::arg("seed"))
-      .def_static("load", &W::Load, py::arg("path"))
+      .def(py::init<const py::int_&, const std::string&, const std::string&, const py::object&, const py::int_&>(),
+           py::arg("agents"), py::arg("threshold"), py::arg("size"), py::arg("seed"), py::arg("threads"))
+      .def_static("load", &W::Load, py::arg("path"), py::arg("threads"))
       .def("save", &W::Save, py::arg("path"))
       .def("copy", [](const W& w) { return W(w); })
       .def("pickle", &W::Pickle)
@@ -36,6 +36,7 @@ PYBIND11_MODULE(_core, m) {
       .def_property_readonly("free_agents", &W::FreeAgents)
       .def_property_readonly("ended", &W::Ended)
       .def_property_readonly("seed", &W::Seed)
+      .def_property_readonly("threads", &W::Threads)
       .def_property("threshold", &W::Threshold, &W::SetThreshold)
       .def_property_readonly("threshold_text", &W::ThresholdText)
       .def_property_readonly("size", &W::Size)
@@ -88,6 +89,7 @@ PYBIND11_MODULE(_core, m) {
   defaults["agents"] = RunDefaults.Agents;
   defaults["threshold"] = RunDefaults.ThresholdText;
   defaults["size"] = py::make_tuple(RunDefaults.DrawingWidth, RunDefaults.DrawingHeight);
+  defaults["threads"] = RunDefaults.Threads;
   defaults["steps"] = RunDefaults.MaxSteps;
   m.attr("DEFAULTS") = defaults;
 }

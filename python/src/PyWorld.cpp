@@ -52,9 +52,10 @@ py::array ReadOnly(py::array array) {
 TPyWorld::TPyWorld(TRun run) : run_(std::move(run)) {}
 
 TPyWorld::TPyWorld(const py::int_& agents, const std::string& thresholdText, const std::string& size,
-                   const py::object& seed)
+                   const py::object& seed, const py::int_& threads)
     : run_([&] {
         TRun::TSettings settings = Settings(std::nullopt);
+        settings.Threads = static_cast<std::int32_t>(WholeArgument("threads", threads, ThreadsRange));
         settings.Agents = static_cast<std::int32_t>(WholeArgument("agents", agents, tools::AgentsRange));
         settings.ThresholdText = ThresholdArgument(thresholdText);
         const tools::TDrawingSize area = SizeArgument(size);
@@ -68,9 +69,11 @@ TPyWorld::TPyWorld(const py::int_& agents, const std::string& thresholdText, con
 
 TPyWorld::TPyWorld(const TPyWorld& other) : run_(other.Locked([](const TRun& run) { return run; })) {}
 
-TPyWorld TPyWorld::Load(const std::string& path) {
+TPyWorld TPyWorld::Load(const std::string& path, const py::int_& threads) {
+  TRun::TSettings settings = Settings(std::nullopt);
+  settings.Threads = static_cast<std::int32_t>(WholeArgument("threads", threads, ThreadsRange));
   try {
-    return TPyWorld(TRun::Load(path, Settings(std::nullopt)));
+    return TPyWorld(TRun::Load(path, settings));
   } catch (const std::runtime_error& error) {
     Refuse(error.what());
   }
@@ -227,6 +230,10 @@ std::int32_t TPyWorld::AggregatedCells() const {
 
 bool TPyWorld::Ended() const {
   return Locked([](const TRun& run) { return run.Ended(); });
+}
+
+int TPyWorld::Threads() const {
+  return Locked([](const TRun& run) { return run.Threads(); });
 }
 
 std::uint32_t TPyWorld::Seed() const {

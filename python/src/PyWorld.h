@@ -24,12 +24,13 @@ class TPyWorld {
   // (ranges from the defaults table, the threshold read as the window reads
   // it, the one rule for drawing areas); a refusal is a ValueError that
   // names the argument as Python calls it.
-  // size: "WxH"; seed: an int or None (the clock at every setup).
+  // size: "WxH"; seed: an int or None (the clock at every setup); threads:
+  // ThreadsRange (TRun::TSettings::Threads).
   TPyWorld(const pybind11::int_& agents, const std::string& thresholdText, const std::string& size,
-           const pybind11::object& seed);
-  // The run saved at path; a refusal is a ValueError with the words of
-  // TRun::Load.
-  static TPyWorld Load(const std::string& path);
+           const pybind11::object& seed, const pybind11::int_& threads);
+  // The run saved at path, its step shared among `threads`; a refusal is a
+  // ValueError with the words of TRun::Load.
+  static TPyWorld Load(const std::string& path, const pybind11::int_& threads);
   // A run from the state that Pickle gave.
   static TPyWorld Unpickle(const pybind11::tuple& state);
   TPyWorld(const TPyWorld& other);
@@ -65,6 +66,7 @@ class TPyWorld {
   std::int32_t AggregatedCells() const;
   bool Ended() const;
   std::uint32_t Seed() const;
+  int Threads() const;
   std::string ThresholdText() const;
   // The threshold in effect, 0 to 65535.
   std::uint16_t Threshold() const;

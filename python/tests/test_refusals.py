@@ -42,6 +42,7 @@ REFUSED = [
     (lambda: dla.World(seed=-1), ["--seed", "-1"], f"seed {WHOLE} 0 to 4294967295, got -1"),
     (lambda: dla.World(seed=2**32), ["--seed", str(2**32)],
      f"seed {WHOLE} 0 to 4294967295, got 4294967296"),
+    (lambda: dla.World(threads=257), ["--threads", "257"], f"threads {WHOLE} 0 to 256, got 257"),
     (lambda: world_run(-5, agents=10), ["--steps", "-5"],
      f"max_steps {WHOLE} 0 to 2147483647, got -5"),
     (lambda: world_run(2**31, agents=10), ["--steps", str(2**31)],

@@ -150,17 +150,24 @@ TEST(World, NewSetupReopensEveryCellAndReplacesThePopulation) {
 }
 
 // Each world owns its random source: worlds stepped in turn on one thread,
-// or at once on two, run exactly as each runs alone. The runs differ in
-// size, population and threshold, so that a shared source would show.
+// or at once on two, run exactly as each runs alone; and a world whose step
+// is shared among 2, 3 or 7 threads of its own (from the first step, however
+// few its agents) runs exactly as on one. The runs differ in size,
+// population and threshold, so that a shared source would show; one is
+// crowded, so that hundreds stop in a step, one has fewer agents than
+// threads have groups of eight.
 TEST(World, WorldsStepIndependently) {
   const struct {
     std::uint32_t seed;
     std::int32_t width, height, agents;
     std::uint16_t threshold;
-  } cases[] = {{1, 404, 404, 2000, 6}, {7, 61, 40, 100, 6}, {12345, 150, 97, 800, 8}};
+  } cases[] = {{1, 404, 404, 2000, 6},  {7, 61, 40, 100, 6},   {12345, 150, 97, 800, 8},
+               {3, 404, 404, 10000, 6}, {9, 1500, 60, 5003, 2}, {5, 9, 300, 21, 3}};
   struct Run {
     std::vector<std::int32_t> series;
     std::vector<std::uint8_t> shades;
+    std::vector<std::int32_t> states;
+    std::vector<std::int32_t> agents;
     std::uint32_t seed = 0;
     bool operator==(const Run&) const = default;
   };
@@ -171,6 +178,10 @@ TEST(World, WorldsStepIndependently) {
   };
   const auto finish = [](const TWorld& world, Run& run) {
     run.shades.assign(world.Shades(), world.Shades() + world.GridColumns() * world.GridRows());
+    run.states = world.CopyStates();
+    world.ForEachAgentInListOrder([&](const TAgent& a) {
+      run.agents.insert(run.agents.end(), {a.X, a.Y, a.DX, a.DY, a.Heading, a.Moving, a.Radius});
+    });
     run.seed = world.Seed();
   };
   const auto make = [](const auto& c) {
@@ -209,6 +220,54 @@ TEST(World, WorldsStepIndependently) {
     EXPECT_GT(alone[i].series.size(), 5u) << cases[i].seed;
     EXPECT_TRUE(interleaved[i] == alone[i]) << cases[i].seed;
     EXPECT_TRUE(threaded[i] == alone[i]) << cases[i].seed;
+    // The first steps (all of the crowded run's): every step shared waits
+    // for every thread to be scheduled, which takes long on a busy machine.
+    constexpr std::int32_t SharedSteps = 60;
+    TWorld one = make(cases[i]);
+    Run expected;
+    while (step(one, expected, cases[i].threshold) && one.StepCount() < SharedSteps) {}
+    finish(one, expected);
+    for (const int n : {2, 3, 7}) {
+      TWorld world = make(cases[i]);
+      world.SetThreads(n, 0);
+      Run shared;
+      while (step(world, shared, cases[i].threshold) && world.StepCount() < SharedSteps) {}
+      finish(world, shared);
+      // Where they part, to tell which pass differs.
+      const auto firstApart = [](const auto& a, const auto& b) {
+        return std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
+      };
+      EXPECT_TRUE(shared == expected) << "seed " << cases[i].seed << " on " << n << " threads: "
+                                      << shared.series.size() << " steps, not " << expected.series.size()
+                                      << "; series apart at " << firstApart(shared.series, expected.series)
+                                      << ", states at " << firstApart(shared.states, expected.states)
+                                      << ", agents at " << firstApart(shared.agents, expected.agents)
+                                      << "; seed " << shared.seed << ", not " << expected.seed;
+    }
+  }
+  // Copies of a world that shares its step start threads of their own, so
+  // that they may step at the same time.
+  {
+    TWorld original = make(cases[3]);
+    original.SetThreads(2, 0);
+    std::vector<TWorld> copies(2, original);
+    std::vector<std::jthread> threads;
+    Run copied[2];
+    for (int k = 0; k < 2; ++k) {
+      threads.emplace_back([&, k] {
+        while (step(copies[static_cast<std::size_t>(k)], copied[k], cases[3].threshold)) {}
+        finish(copies[static_cast<std::size_t>(k)], copied[k]);
+      });
+    }
+    threads.clear();
+    EXPECT_EQ(copies[0].Threads(), 2);
+    EXPECT_TRUE(copied[0] == alone[3]);
+    EXPECT_TRUE(copied[1] == alone[3]);
+  }
+  for (const int n : {0, 257, -1}) {
+    TWorld world = make(cases[1]);
+    EXPECT_THROW(world.SetThreads(n), std::invalid_argument) << n;
+    EXPECT_EQ(world.Threads(), 1);
   }
   // Reading only reads: two threads may read one world at once (a write in
   // a read shows under ThreadSanitizer).

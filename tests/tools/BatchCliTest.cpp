@@ -60,6 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadRun{{"--movie", "@/no/such/dir/run.mp4"}, "--movie: cannot write"},
                       TBadRun{{"--movie-every", "5"}, "--movie-every requires --movie"},
                       TBadRun{{"--fps", "5"}, "--fps requires --movie"},
+                      TBadRun{{"--threads", "257"}, "--threads: expected a whole number from 0 to 256"},
                       TBadRun{{"--movie", "@/run.gif", "--fps", "101"}, "--fps: expected a whole number from 1 to 100"},
                       TBadRun{{"--save-state-every", "5"}, "--save-state-every requires --save-state"},
                       TBadRun{{"--save-state", "@/p.png", "--picture", "@/p.png"}, "same file"},
@@ -156,6 +157,27 @@ TEST(BatchCli, TheSameSeedGivesTheSameRunByteForByte) {
   TArgs other = args;
   other[5] = "123456790";
   EXPECT_NE(RunTool(other).Out, first.Out);
+
+  // A step shared among threads (enough free agents that it is) makes the
+  // same run, to the last pixel.
+  const TArgs big{"--agents", "40000", "--threshold", "9", "--seed", "5", "--size", "900x600", "--steps", "60"};
+  std::string pictures[3];
+  std::string outs[3];
+  const char* threads[] = {"1", "2", "0"};
+  for (int i = 0; i < 3; ++i) {
+    const std::string picture = dir + "/t" + threads[i] + ".png";
+    TArgs shared = big;
+    shared.insert(shared.end(), {"--threads", threads[i], "--picture", picture});
+    const TToolResult result = RunTool(shared);
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    outs[i] = result.Out + result.Err;
+    pictures[i] = ReadFile(picture);
+  }
+  EXPECT_EQ(outs[1], outs[0]);
+  EXPECT_EQ(outs[2], outs[0]);
+  EXPECT_EQ(pictures[1], pictures[0]);
+  EXPECT_EQ(pictures[2], pictures[0]);
+  EXPECT_GT(pictures[0].size(), 1000u);
 }
 
 TEST(BatchCli, TheReportedSeedOfAClockSeededRunRepeatsIt) {

@@ -38,6 +38,12 @@ block of more than 65535 agents aggregates (default )") +
 placed; repeats a run exactly (default: from the clock))")
       ->type_name("S")
       ->transform(WholeNumber(SeedRange));
+  app.add_option("--threads", run.Threads,
+                 "threads one step is shared among, 0 to " + std::to_string(ThreadsRange.Max) +
+                     ", 0 for one per processor; the run is the same for any number (default " +
+                     std::to_string(RunDefaults.Threads) + ")")
+      ->type_name("N")
+      ->transform(WholeNumber(ThreadsRange));
   app.add_option("--steps", options.MaxSteps,
                  "at most K steps, 0 to 2147483647 (default " + std::to_string(RunDefaults.MaxSteps) + ")")
       ->type_name("K")

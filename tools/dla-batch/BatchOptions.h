@@ -11,7 +11,7 @@
 
 namespace dla::tools {
 
-// dla-batch [--agents N] [--threshold TEXT] [--seed S] [--steps K]
+// dla-batch [--agents N] [--threshold TEXT] [--seed S] [--threads N] [--steps K]
 //           [--size WxH] [--picture FILE.png] [--measure]
 //           [--measure-every K --measures FILE.csv] [--measures-series FILE.csv]
 //           [--sizes FILE.csv]
@@ -21,7 +21,8 @@ namespace dla::tools {
 struct TBatchOptions {
   // Agents 0 to RunDefaults.MaxAgents; the threshold as typed, any text
   // that ThresholdFromText takes (converted as the window converts its
-  // edit); seed 0 to 2^32 - 1; size as DrawingSizeFromText.
+  // edit); seed 0 to 2^32 - 1; threads ThreadsRange; size as
+  // DrawingSizeFromText.
   TRun::TSettings Run;
   // At most this many steps, 0 to 2^31 - 1: counted from the start, or
   // from the saved step with LoadStatePath.
