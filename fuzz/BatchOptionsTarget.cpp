@@ -36,6 +36,9 @@ void Single(const tools::TBatchOptions& options) {
   settings.KeepMeasures = options.MeasuresSeriesPath.has_value();
   // A run seeded from the clock would not repeat its input's path.
   settings.Seed = options.Run.Seed.value_or(1);
+  // Starting a hundred threads for each input would only slow the search:
+  // a few share a step as many do.
+  settings.Threads = std::min(options.Run.Threads, 3);
   TRun run(settings);
   const std::int32_t steps = std::min(options.MaxSteps, MaxFuzzSteps);
   run.RunFor(steps, [](const StepResult&) {});
