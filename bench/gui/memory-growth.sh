@@ -39,15 +39,24 @@ echo "$samples" >&2
 cat "$paceOut"
 
 # Least squares over the samples after the first minute (start-up and the
-# first layout of the chart are done by then).
+# first layout of the chart are done by then); and over each minute's
+# highest sample from then on: a recording started and stopped every minute
+# takes buffers that the allocator at first gives back to the system after
+# each stop and later keeps for the next, which tilts the line through
+# every sample without any growth of what the window holds at its fullest.
 awk -F, -v agents="$agents" '
   { last = $2; t = $1 }
   $1 >= 60 && !first { first = $2 }
-  $1 >= 60 { n++; sx += $1; sy += $2; sxx += $1 * $1; sxy += $1 * $2 }
+  $1 >= 60 {
+    n++; sx += $1; sy += $2; sxx += $1 * $1; sxy += $1 * $2
+    m = int($1 / 60); if (!(m in peak) || $2 > peak[m]) peak[m] = $2
+  }
   END {
     if (n < 2) { print "too few samples after the first minute"; exit 1 }
     slope = (n * sxy - sx * sy) / (n * sxx - sx * sx)  # KiB per second
+    for (m in peak) { pn++; px += m; py += peak[m]; pxx += m * m; pxy += m * peak[m] }
+    peaks = pn < 2 ? 0 : (pn * pxy - px * py) / (pn * pxx - px * px)  # KiB per minute
     printf "agents=%d seconds=%d rss_after_1_min_mib=%.1f rss_end_mib=%.1f " \
-           "growth_mib_per_minute=%.3f growth_mib_per_hour=%.1f\n",
-           agents, t, first / 1024, last / 1024, slope * 60 / 1024, slope * 3600 / 1024
+           "growth_mib_per_minute=%.3f growth_mib_per_hour=%.1f peak_growth_mib_per_minute=%.3f\n",
+           agents, t, first / 1024, last / 1024, slope * 60 / 1024, slope * 3600 / 1024, peaks / 1024
   }' <<<"$samples"
