@@ -21,8 +21,9 @@ namespace {
 constexpr std::int64_t CellBytes = 16;
 // Bytes an agent takes: its free columns, its stuck record, the lists a
 // step makes, each with a vector's room to grow, and an aggregated cell's
-// node and sums in the measures, as many as there are agents at most.
-constexpr std::int64_t AgentBytes = 96;
+// node and sums in the measures, as many as there are agents at most, and
+// the two cells of each free agent that a step shared among threads sorts.
+constexpr std::int64_t AgentBytes = 104;
 // The picture, and the movie frame or the window's copy of it.
 constexpr std::int64_t PixelBytes = 8;
 // What a process takes before its world does.

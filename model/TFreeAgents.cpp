@@ -409,31 +409,37 @@ void TFreeAgents::Move(TRandom& random, std::int32_t* states, const std::uint64_
     return;
   }
   // Each thread sorts the cells its agents leave and enter by the share of
-  // the lattice they lie in, for RegisterShared; the share of cell c is
-  // c * parts / cells, by a multiplication.
+  // the lattice they lie in, for RegisterShared, by counting: the lists
+  // take two cells an agent however many threads there are. The share of
+  // cell c is c * parts / cells, by a multiplication.
   const int parts = threads->Count();
   const std::size_t cells = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
   const std::uint64_t toShare = (std::uint64_t{1} << 32) * static_cast<std::uint64_t>(parts) / cells;
   bucketThreads_ = parts;
-  bucketRoom_ = count / static_cast<std::size_t>(parts) + 8;
-  const std::size_t lists = 2 * static_cast<std::size_t>(parts) * static_cast<std::size_t>(parts);
-  if (buckets_.size() < lists * bucketRoom_) buckets_.resize(lists * bucketRoom_);
-  bucketFill_.assign(lists, 0);
+  if (buckets_.size() < 2 * count) buckets_.resize(2 * count);
+  bucketBounds_.resize(2 * static_cast<std::size_t>(parts) * static_cast<std::size_t>(parts));
   threads->Run([&](int t) {
     const auto share = TStepThreads::Share(count, parts, t, 8);
-    const std::size_t firstList = 2 * static_cast<std::size_t>(t) * static_cast<std::size_t>(parts);
     const auto sort = [&](std::size_t entered) {
-      std::uint32_t* ends[256];
-      for (int k = 0; k < parts; ++k) {
-        ends[k] = buckets_.data() + (firstList + 2 * static_cast<std::size_t>(k) + entered) * bucketRoom_;
+      // Four sets of counts, so that agents in a row in one share do not
+      // wait for each other's count.
+      std::size_t counts[4][256] = {};
+      std::size_t j = share.First;
+      for (; j + 4 <= share.Last; j += 4) {
+        for (std::size_t k = 0; k < 4; ++k) ++counts[k][(cell_[j + k] * toShare) >> 32];
       }
-      for (std::size_t j = share.First; j < share.Last; ++j) {
+      for (; j < share.Last; ++j) ++counts[0][(cell_[j] * toShare) >> 32];
+      std::uint32_t* ends[256];
+      std::size_t at = entered * count + share.First;
+      for (int k = 0; k < parts; ++k) {
+        const std::size_t n = counts[0][k] + counts[1][k] + counts[2][k] + counts[3][k];
+        bucketBounds_[BucketList(t, k, entered)] = {at, at + n};
+        ends[k] = buckets_.data() + at;
+        at += n;
+      }
+      for (j = share.First; j < share.Last; ++j) {
         const std::uint32_t cell = cell_[j];
         *ends[(cell * toShare) >> 32]++ = cell;
-      }
-      for (int k = 0; k < parts; ++k) {
-        const std::size_t list = firstList + 2 * static_cast<std::size_t>(k) + entered;
-        bucketFill_[list] = static_cast<std::size_t>(ends[k] - (buckets_.data() + list * bucketRoom_));
       }
     };
     sort(0);
@@ -448,9 +454,8 @@ void TFreeAgents::RegisterShared(std::int32_t* states, const std::uint64_t* aggr
   const auto parts = static_cast<std::size_t>(bucketThreads_);
   threads.Run([&](int share) {
     const auto list = [&](std::size_t t, std::size_t entered) {
-      const std::size_t at = 2 * (t * parts + static_cast<std::size_t>(share)) + entered;
-      const std::uint32_t* const first = buckets_.data() + at * bucketRoom_;
-      return std::pair{first, first + bucketFill_[at]};
+      const TBounds bounds = bucketBounds_[BucketList(static_cast<int>(t), share, entered)];
+      return std::pair{buckets_.data() + bounds.First, buckets_.data() + bounds.Last};
     };
     for (std::size_t t = 0; t < parts; ++t) {
       const auto [first, last] = list(t, 0);

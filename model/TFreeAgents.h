@@ -155,13 +155,19 @@ class TFreeAgents {
   // Moves since every t was last set from its heading.
   std::uint32_t movesSinceExact_ = 0;
   // After a shared Move with n threads: by thread t and share s of the
-  // lattice, the cells left (list 2 (t n + s)) and entered (list
-  // 2 (t n + s) + 1), each list at its place of bucketRoom_ cells in
-  // buckets_, its length in bucketFill_.
+  // lattice, the cells its agents left and entered there, as stretches of
+  // buckets_ (the left ones in its first half, the entered in the second).
+  struct TBounds {
+    std::size_t First, Last;
+  };
+  std::size_t BucketList(int t, int share, std::size_t entered) const noexcept {
+    return 2 * (static_cast<std::size_t>(t) * static_cast<std::size_t>(bucketThreads_) +
+                static_cast<std::size_t>(share)) +
+           entered;
+  }
   int bucketThreads_ = 0;
-  std::size_t bucketRoom_ = 0;
   std::vector<std::uint32_t> buckets_;
-  std::vector<std::size_t> bucketFill_;
+  std::vector<TBounds> bucketBounds_;
 };
 
 }  // namespace dla
