@@ -130,19 +130,27 @@ void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots, TStepThreads* 
       default: return Compact(cell_, slots);
     }
   };
-  if (threads == nullptr) {
-    for (int array = 0; array < Arrays; ++array) compact(array);
+#ifdef DLA_SHARED_STEP
+  if (threads != nullptr) {
+    threads->Run([&](int t) {
+      for (int array = t; array < Arrays; array += threads->Count()) compact(array);
+    });
     return;
   }
-  threads->Run([&](int t) {
-    for (int array = t; array < Arrays; array += threads->Count()) compact(array);
-  });
+#else
+  (void)threads;
+#endif
+  for (int array = 0; array < Arrays; ++array) compact(array);
 }
 
 std::size_t TFreeAgents::ListCrowded(const std::int32_t* states, std::uint16_t threshold,
                                      std::vector<std::uint32_t>& slots, TStepThreads* threads) const {
   // Grown only: a group of eight writes all eight before it keeps some.
   if (slots.size() < Count() + 8) slots.resize(Count() + 8);
+#ifndef DLA_SHARED_STEP
+  (void)threads;
+  return ListCrowdedRange(states, threshold, 0, Count(), slots.data());
+#else
   if (threads == nullptr) return ListCrowdedRange(states, threshold, 0, Count(), slots.data());
   // Each share lists into its own stretch of slots; the lists are then
   // closed up in order.
@@ -159,6 +167,7 @@ std::size_t TFreeAgents::ListCrowded(const std::int32_t* states, std::uint16_t t
     listed += found[t];
   }
   return listed;
+#endif
 }
 
 std::size_t TFreeAgents::ListCrowdedRange(const std::int32_t* states, std::uint16_t threshold, std::size_t first,
@@ -402,12 +411,21 @@ void TFreeAgents::Move(TRandom& random, std::int32_t* states, const std::uint64_
     movesSinceExact_ = 1;
   }
   const std::uint32_t seed = random.Seed();
-  if (threads == nullptr) {
-    std::uint32_t s = seed;
-    MoveRange<true>(0, count, s, states, aggregated);
-    random.Reseed(s);
-    return;
-  }
+#ifndef DLA_SHARED_STEP
+  (void)threads;
+#else
+  if (threads != nullptr) return MoveShared(random, aggregated, *threads);
+#endif
+  std::uint32_t s = seed;
+  MoveRange<true>(0, count, s, states, aggregated);
+  random.Reseed(s);
+}
+
+#ifdef DLA_SHARED_STEP
+void TFreeAgents::MoveShared(TRandom& random, const std::uint64_t* aggregated, TStepThreads& shared) {
+  TStepThreads* const threads = &shared;
+  const std::size_t count = index_.size();
+  const std::uint32_t seed = random.Seed();
   // Each thread sorts the cells its agents leave and enter by the share of
   // the lattice they lie in, for RegisterShared, by counting: the lists
   // take two cells an agent however many threads there are. The share of
@@ -469,5 +487,7 @@ void TFreeAgents::RegisterShared(std::int32_t* states, const std::uint64_t* aggr
     }
   });
 }
+
+#endif
 
 }  // namespace dla

@@ -116,6 +116,8 @@ class TFreeAgents {
   void Remove(const std::vector<std::uint32_t>& slots, TStepThreads* threads = nullptr);
 
  private:
+  // Move with threads.
+  void MoveShared(TRandom& random, const std::uint64_t* aggregated, TStepThreads& threads);
   // The moves of slots [j, end), drawing from seed; ClearCells: each agent
   // clears the cell it leaves, as Move says (else the caller has).
   template <bool ClearCells>

@@ -10,6 +10,15 @@
 
 namespace dla {
 
+#ifndef DLA_SHARED_STEP
+TStepThreads::TStepThreads(int threads) : spins_(false) {
+  throw std::invalid_argument("a step is made on one thread here, not " + std::to_string(threads));
+}
+
+TStepThreads::~TStepThreads() = default;
+
+void TStepThreads::Dispatch(TPart, void*) {}
+#else
 namespace {
 
 // How long a thread spins before it sleeps: a pause lasts from a few to a
@@ -87,5 +96,7 @@ void TStepThreads::Dispatch(TPart part, void* context) {
     AwaitChange(unfinished_, left, spins_);
   }
 }
+
+#endif
 
 }  // namespace dla

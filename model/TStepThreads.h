@@ -11,6 +11,12 @@
 // sleep and cost nothing.
 #pragma once
 
+// The page's engine runs in one Web Worker without threads of its own:
+// there the step is never shared and its shared passes are left out.
+#ifndef __EMSCRIPTEN__
+#define DLA_SHARED_STEP 1
+#endif
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +28,8 @@ namespace dla {
 class TStepThreads {
  public:
   // `threads` in [2, 256]: the caller's and threads - 1 workers. Throws
-  // std::invalid_argument outside, std::system_error when a thread cannot
-  // be started.
+  // std::invalid_argument outside (and always without DLA_SHARED_STEP),
+  // std::system_error when a thread cannot be started.
   explicit TStepThreads(int threads);
   ~TStepThreads();
   TStepThreads(const TStepThreads&) = delete;

@@ -236,7 +236,9 @@ void TWorld::RegisterFree(std::uint16_t threshold, TStepThreads* threads) {
 #pragma GCC unroll 4
     for (std::size_t j = 0; j < count; ++j) Count(states[cells[j]]);
   } else {
+#ifdef DLA_SHARED_STEP
     free_.RegisterShared(states, lattice_.AggregatedBits(), *threads);
+#endif
   }
   // The young cells' stuck agents' registrations, a cell at a time:
   // saturating counts come out alike in any order. A cell whose State now
@@ -309,10 +311,12 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   }
   const auto freeAgents = static_cast<std::int32_t>(free_.Count());
   TStepThreads* threads = nullptr;
+#ifdef DLA_SHARED_STEP
   if (threads_.Count > 1 && free_.Count() >= threads_.MinimumFreeAgents) {
     if (!threads_.Pool) threads_.Pool = std::make_unique<TStepThreads>(threads_.Count);
     threads = threads_.Pool.get();
   }
+#endif
   free_.Move(random_, lattice_.States(), lattice_.AggregatedBits(), threads);
   RegisterFree(threshold, threads);
   TestFree(threshold, threads);
