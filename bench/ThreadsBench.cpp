@@ -22,7 +22,7 @@ void SharedStep(benchmark::State& state) {
   const auto minimum = static_cast<std::size_t>(state.range(3));
   dla::TWorld world(side, side, dla::FixedSeed(dla::bench::WindowSeed));
   world.CreateAgents(agents);
-  world.SetThreads(threads, minimum);
+  world.SetThreads(threads, minimum, minimum);
   for (int warm = 0; warm < 3; ++warm) world.RunStep(dla::bench::WindowThreshold);
   std::int64_t agentSteps = 0;
   for (auto _ : state) agentSteps += world.RunStep(dla::bench::WindowThreshold).FreeAgents;
@@ -36,10 +36,11 @@ const bool registered = [] {
   const struct {
     std::int64_t side, agents;
   } sizes[] = {{404, 2000},    {404, 10000},   {1500, 2000},    {1500, 10000},   {1500, 20000},
-               {1500, 50000},  {6000, 10000},  {6000, 20000},   {6000, 100000},  {6000, 1000000},
+               {1500, 50000},  {3000, 5000},   {3000, 10000},   {3000, 100000},  {6000, 5000},
+               {6000, 10000},  {6000, 20000},  {6000, 100000},  {6000, 1000000},
                {12000, 100000}, {12000, 1000000}};
   for (const auto& size : sizes) {
-    const std::int64_t steps = size.side <= 1500 ? 100 : size.side <= 6000 ? 20 : 5;
+    const std::int64_t steps = size.side <= 3000 ? 100 : size.side <= 6000 ? 20 : 5;
     for (const std::int64_t threads : {1, 2}) {
       benchmark::RegisterBenchmark("shared_step", SharedStep)
           ->ArgNames({"side", "agents", "threads", "minimum"})

@@ -202,13 +202,14 @@ void TWorld::CatchUpOldCells() noexcept {
   }
 }
 
-void TWorld::SetThreads(int n, std::size_t minimumFreeAgents) {
+void TWorld::SetThreads(int n, std::size_t minimumFreeAgents, std::size_t minimumCells) {
   if (n < 1 || n > 256) {
     throw std::invalid_argument("a step shares out among 1 to 256 threads, not " + std::to_string(n));
   }
   threads_.Pool = n == 1 ? nullptr : std::make_unique<TStepThreads>(n);
   threads_.Count = n;
   threads_.MinimumFreeAgents = minimumFreeAgents;
+  threads_.MinimumCells = minimumCells;
 }
 
 int TWorld::Threads() const noexcept { return threads_.Count; }
@@ -312,7 +313,8 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   const auto freeAgents = static_cast<std::int32_t>(free_.Count());
   TStepThreads* threads = nullptr;
 #ifdef DLA_SHARED_STEP
-  if (threads_.Count > 1 && free_.Count() >= threads_.MinimumFreeAgents) {
+  if (threads_.Count > 1 && free_.Count() >= threads_.MinimumFreeAgents &&
+      lattice_.CellCount() >= threads_.MinimumCells) {
     if (!threads_.Pool) threads_.Pool = std::make_unique<TStepThreads>(threads_.Count);
     threads = threads_.Pool.get();
   }

@@ -229,7 +229,7 @@ TEST(World, WorldsStepIndependently) {
     finish(one, expected);
     for (const int n : {2, 3, 7}) {
       TWorld world = make(cases[i]);
-      world.SetThreads(n, 0);
+      world.SetThreads(n, 0, 0);
       Run shared;
       while (step(world, shared, cases[i].threshold) && world.StepCount() < SharedSteps) {}
       finish(world, shared);
@@ -249,7 +249,7 @@ TEST(World, WorldsStepIndependently) {
   // that they may step at the same time.
   {
     TWorld original = make(cases[3]);
-    original.SetThreads(2, 0);
+    original.SetThreads(2, 0, 0);
     std::vector<TWorld> copies(2, original);
     std::vector<std::jthread> threads;
     Run copied[2];
