@@ -94,7 +94,8 @@ class World:
     None to take one from the clock (``seed`` then tells it). threads: the
     threads one step is shared among, 1 to 256, or 0 for one per processor
     (as dla-batch --threads); the run is the same to the bit for any number,
-    and worlds with fewer than 16,384 free agents step on one thread anyway.
+    and a step is made on one thread anyway on a lattice under 2,097,152 cells
+    or with fewer than 4,096 free agents, where sharing it does not pay.
 
     ``World(..., seed=s).run(k)`` makes the run of ``dla-batch --seed s
     --steps k`` with the same arguments: ``series`` is its standard output,
