@@ -78,7 +78,7 @@ TEST(Options, HelpDocumentsEveryOption) {
   };
   EXPECT_EQ(documented(batch),
             (std::vector<std::string>{"--help", "--version", "--agents", "--threshold", "--seed",
-                                      "--steps", "--size", "--picture", "--measure", "--measure-every",
+                                      "--threads", "--steps", "--size", "--picture", "--measure", "--measure-every",
                                       "--measures", "--measures-series", "--sizes", "--movie", "--movie-every",
                                       "--fps", "--save-state", "--save-state-every",
                                       "--load-state", "sweep"}));

@@ -40,7 +40,7 @@ placed; repeats a run exactly (default: from the clock))")
       ->transform(WholeNumber(SeedRange));
   app.add_option("--threads", run.Threads,
                  "threads one step is shared among, 0 to " + std::to_string(ThreadsRange.Max) +
-                     ", 0 for one per processor; the run is the same for any number (default " +
+                     ",\n0 for one per processor; the run is the same for\nany number (default " +
                      std::to_string(RunDefaults.Threads) + ")")
       ->type_name("N")
       ->transform(WholeNumber(ThreadsRange));
