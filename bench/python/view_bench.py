@@ -40,15 +40,17 @@ while time.perf_counter() - start < {seconds}:
     bare.run(1000)
 print(bare.step_count / (time.perf_counter() - start))""",
         # The view's steps while it plays, from here to the next cell.
-        "made, start = world.step_count, time.perf_counter()",
-        "print((world.step_count - made) / (time.perf_counter() - start))",
+        "made, sent, start = world.step_count, view.frames, time.perf_counter()",
+        "took = time.perf_counter() - start\n"
+        "print((world.step_count - made) / took, (view.frames - sent) / took)",
     ]
 
 
 COUNT_FRAMES = """
 const image = document.querySelector('img.dla-picture');
 window.dlaFrames = 0;
-window.dlaObserver = new MutationObserver(() => { window.dlaFrames += 1; });
+// One callback may carry several changes of the picture.
+window.dlaObserver = new MutationObserver((records) => { window.dlaFrames += records.length; });
 window.dlaObserver.observe(image, {attributes: true, attributeFilter: ['src']});
 """
 
@@ -75,7 +77,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--seconds", type=float, default=5)
     options = parser.parse_args()
-    bare, viewed, frames, latency = [], [], [], []
+    bare, viewed, frames, sent, latency = [], [], [], [], []
     with notebook_server(cells(options.seconds)) as (url, folder), chromium(folder) as driver:
         play = open_and_run_first_cell(driver, url)
         for _ in range(options.rounds):
@@ -85,7 +87,9 @@ def main():
             run_cell(driver, 2)
             times = driver.execute_async_script(LATENCIES, options.seconds)
             counted = driver.execute_script("window.dlaObserver.disconnect(); return window.dlaFrames;")
-            viewed.append(float(run_cell(driver, 3)))
+            steps, sent_rate = map(float, run_cell(driver, 3).split())
+            viewed.append(steps)
+            sent.append(sent_rate)
             frames.append(counted / options.seconds)
             latency.extend(times)
             play.click()
@@ -94,6 +98,8 @@ def main():
           + ", ".join(f"{v:,.0f}" for v in bare) + ")")
     print(f"the view at Fastest:        {median(viewed):,.0f} steps/s  (rounds: "
           + ", ".join(f"{v:,.0f}" for v in viewed) + f")  = {median(viewed) / median(bare):.2f} x")
+    print(f"pictures sent by the view:  {median(sent):.1f} a second  (rounds: "
+          + ", ".join(f"{v:.1f}" for v in sent) + ")")
     print(f"pictures shown by the page: {median(frames):.1f} a second  (rounds: "
           + ", ".join(f"{v:.1f}" for v in frames) + ")")
     print(f"`1 + 1` while it plays:     median {median(latency):.1f} ms, worst {max(latency):.1f} ms "

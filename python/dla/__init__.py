@@ -231,7 +231,7 @@ class World:
 
     def _repr_png_(self):
         # The PNG file of picture(), as dla-batch --picture writes it.
-        return self._world.frame(1)[4]
+        return self._world.frame()[4]
 
     def _repr_html_(self):
         import base64

@@ -1,8 +1,9 @@
 """The live view of a run in a notebook (dla.explore): the window's controls
 as ipywidgets, the run stepping on a thread of its own.
 
-The world is stepped by the engine with the interpreter's lock released, in
-chunks between which the view looks at its stop flag; a second thread draws
+The world is stepped by the engine with the interpreter's lock released: at
+"Fastest" the whole time, until a pause holds it, and at a pace in chunks
+between which the view looks at its stop flag; a second thread draws
 frames (the engine's picture as PNG, two charts as SVG) at most FRAME_RATE
 times a second, and fewer when the kernel is busy, so drawing never holds
 the run back. Every rule of the run stays in the engine: the view only
@@ -38,10 +39,11 @@ MEASURES = {
     "dimension": "dimension",
 }
 # Frames a second at most; the charts at most CHART_RATE a second.
-FRAME_RATE = 30
+FRAME_RATE = 24
 CHART_RATE = 5
-# How long one chunk of steps lasts at the fastest speed: the longest a
-# Pause or an interrupt waits for the stepping thread.
+# How long one chunk of paced steps lasts at most, when the world is slower
+# than its pace: the longest a Pause or an interrupt waits for the stepping
+# thread. At "Fastest" the engine's own stretches of about 20 ms bound it.
 CHUNK_SECONDS = 0.025
 # Buckets of the free-agents chart's outline: two points a bucket at most.
 CHART_BUCKETS = 300
@@ -101,8 +103,9 @@ def _svg_chart(title, steps, values, held=False):
 
 
 def _held_outline(steps, values, buckets):
-    """At most about 2 * buckets of the changes, keeping each bucket's
-    lowest and highest (a level line between changes needs no more)."""
+    """At most about 2 * buckets of the points, keeping each bucket's
+    lowest and highest: what a chart a few hundred pixels wide can show,
+    of a line through every point or of a level line between changes."""
     if len(steps) <= 2 * buckets:
         return steps, values
     edges = np.linspace(0, len(steps), buckets + 1).astype(int)
@@ -152,7 +155,7 @@ class _Interrupts:
     @classmethod
     def handle(cls, signum, frame):
         for view in list(cls.views):
-            view._stop.set()
+            view._halt()
         # Inside a cell, as Python's default handler does; an idle kernel
         # has nothing to raise into.
         if _executing():
@@ -332,7 +335,7 @@ def _view_class(widgets):
             """Stops the run after its current chunk of steps and shows the
             world as it then is: what world.series and world.picture() give."""
             with self._state:
-                self._stop.set()
+                self._halt()
                 self._join()
                 self._show(charts=True)
 
@@ -375,7 +378,7 @@ def _view_class(widgets):
         def close(self):
             """Stops the run and closes the view's widgets; the world stays
             as it is, and usable."""
-            self._stop.set()
+            self._halt()
             self._join()
             _Interrupts.views.discard(self)
             for widget in (self.image, self.step_label, self.free_chart, self.measure_choice,
@@ -386,6 +389,12 @@ def _view_class(widgets):
             super().close()
 
         # --- the threads ----------------------------------------------------
+
+        def _halt(self):
+            """Ends the stepping thread's play: at the end of its current
+            stretch of steps (about 20 ms) at the latest."""
+            self._stop.set()
+            self.world._world.hold()
 
         def _join(self):
             for thread in (self._stepper, self._drawer):
@@ -399,22 +408,17 @@ def _view_class(widgets):
                     # As the window's start: one more step, then off again.
                     world.step()
                     return
-                started, made, chunk = time.monotonic(), 0, 1
+                started, made = time.monotonic(), 0
                 rate = self._rate
                 while not self._stop.is_set():
                     if self._rate != rate:
                         started, made, rate = time.monotonic(), 0, self._rate
                     if rate is None:
-                        begin = time.monotonic()
-                        if world.run(chunk):
+                        # Steps with the interpreter's lock left alone until
+                        # the run ends or a pause, an interrupt or another
+                        # speed holds it.
+                        if world._world.play():
                             return
-                        took = time.monotonic() - begin
-                        # Chunks of about CHUNK_SECONDS, however fast the
-                        # steps are.
-                        if took < CHUNK_SECONDS / 2:
-                            chunk *= 2
-                        elif took > 2 * CHUNK_SECONDS and chunk > 1:
-                            chunk //= 2
                         continue
                     # Steps come in batches of about 5 ms of the pace, not
                     # one wake-up a step.
@@ -449,7 +453,7 @@ def _view_class(widgets):
         def _show(self, charts=False, final=False):
             """Shows the world as it is now: one read of one moment."""
             with self._drawing:
-                steps, free, aggregated, ended, png, outline, changes = self.world._world.frame(CHART_BUCKETS)
+                steps, free, aggregated, ended, png, outline, changes = self.world._world.frame()
                 if steps != self._shown_step or final or charts:
                     self.image.value = png
                     self.step_label.value = str(steps)
@@ -457,7 +461,7 @@ def _view_class(widgets):
                 self._shown_step = steps
                 if charts or final:
                     self._chart_at = time.monotonic()
-                    self.free_chart.value = _svg_chart("free agents", *outline)
+                    self.free_chart.value = _svg_chart("free agents", *_held_outline(*outline, CHART_BUCKETS))
                     change_steps, change_values = changes
                     column = _MEASURE_COLUMNS.index(MEASURES[self.measure_choice.value])
                     values = change_values[:, column] if len(change_steps) else np.zeros(0)
@@ -477,7 +481,7 @@ def _view_class(widgets):
             error = threshold_error(text)
             if error is not None:
                 self._set_error(error)
-                self._stop.set()
+                self._halt()
                 return False
             if text != self.world._world.threshold_text:
                 self.world.threshold = text
@@ -489,7 +493,10 @@ def _view_class(widgets):
             self._apply_threshold()
 
         def _speed_changed(self):
+            fastest = self._rate is None
             self._rate = SPEEDS[self.speed.value]
+            if fastest and self.playing:
+                self.world._world.hold()
 
     _classes["view"] = LiveView
     return LiveView

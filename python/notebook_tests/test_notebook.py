@@ -31,9 +31,17 @@ import numpy as np
 import dla
 world = dla.World(agents=2000, threshold=-1, seed=3)
 view = dla.explore(world)
+view.speed.value = {speed!r}
 view.play()
 while world.step_count < 20:
     time.sleep(0.01)
+# Another speed while it plays, and back: it plays on.
+view.speed.value = "10 steps per second" if {speed!r} == "Fastest" else "Fastest"
+time.sleep(0.05)
+view.speed.value = {speed!r}
+made = world.step_count
+time.sleep(0.3)
+assert view.playing and world.step_count > made
 """
 # After an interrupt the threads end within a chunk of steps; the loop is
 # bounded so that a thread that never ends fails the test.
@@ -63,9 +71,10 @@ raise AssertionError("not interrupted")
 """
 
 
+@pytest.mark.parametrize("speed", ["Full", "Fastest"])
 @pytest.mark.parametrize("busy", [False, True], ids=["idle kernel", "busy cell"])
-def test_interrupting_the_kernel_stops_the_view(tmp_path, busy):
-    notebook = code(SETUP, BUSY, STOPPED, STOPPED)
+def test_interrupting_the_kernel_stops_the_view(tmp_path, busy, speed):
+    notebook = code(SETUP.format(speed=speed), BUSY, STOPPED, STOPPED)
     runner = client(notebook, tmp_path)
     with runner.setup_kernel():
         runner.execute_cell(notebook.cells[0], 0)

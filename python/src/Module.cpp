@@ -31,6 +31,8 @@ PYBIND11_MODULE(_core, m) {
       .def_static("unpickle", &W::Unpickle, py::arg("state"))
       .def("step", &W::Step, py::arg("n"))
       .def("run", &W::Run, py::arg("steps"))
+      .def("play", &W::Play)
+      .def("hold", &W::Hold)
       .def("new_setup", &W::NewSetup, py::arg("agents"))
       .def_property_readonly("step_count", &W::StepCount)
       .def_property_readonly("free_agents", &W::FreeAgents)
@@ -49,7 +51,7 @@ PYBIND11_MODULE(_core, m) {
       .def("measure", &W::Measure)
       .def("sizes", &W::Sizes)
       .def_property_readonly("measures_series", &W::MeasuresSeries)
-      .def("frame", &W::Frame, py::arg("buckets"));
+      .def("frame", &W::Frame);
 
   // What the window's error display shows for a threshold text at its next
   // tick: none for a text it takes.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "OutputFile.h"
 #include "PngWriter.h"
 #include "Render.h"
+#include "RunDefaults.h"
 #include "TextColumns.h"
 #include "TWorldState.h"
 #include "UsageError.h"
@@ -39,6 +41,9 @@ TRun::TSettings Settings(std::optional<std::uint32_t> seed) {
   TRun::TSettings settings;
   settings.Seed = seed;
   settings.KeepMeasures = true;
+  // A live view's chart reads the bounded outline, kept as the steps come,
+  // never the whole series: a run played for hours costs the same a frame.
+  settings.OutlineBuckets = RunDefaults.OutlineBuckets;
   return settings;
 }
 
@@ -167,36 +172,51 @@ std::unique_lock<std::mutex> TPyWorld::ReaderLock() const {
   return lock;
 }
 
+bool TPyWorld::StepStretch(std::int64_t& made, std::int64_t steps, bool untilEnd, std::int64_t& between,
+                           const std::atomic<bool>* held) {
+  while (readersWaiting_.load() > 0) std::this_thread::yield();
+  const std::lock_guard lock(mutex_);
+  const Clock::time_point end = Clock::now() + Stretch;
+  for (;;) {
+    const Clock::time_point start = Clock::now();
+    for (std::int64_t k = 0; k < between && made < steps; ++k, ++made) {
+      if ((untilEnd && run_.Ended()) || run_.Steps() == TRun::LastStep) return true;
+      run_.Step();
+    }
+    const Clock::time_point now = Clock::now();
+    if (made == steps || now >= end || (held != nullptr && held->load())) return false;
+    // Steps between two looks at the clock: doubled while a stretch of
+    // them is quick, so that a small world does not pay for the clock at
+    // every step and a big one looks after every step.
+    if (now - start < std::chrono::microseconds(500)) between = std::min<std::int64_t>(2 * between, 1 << 20);
+  }
+}
+
 void TPyWorld::StepFor(std::int64_t steps, bool untilEnd) {
-  // Steps between two looks at the clock: doubled while a stretch of them
-  // is quick, so that a small world does not pay for the clock at every
-  // step and a big one looks after every step.
   std::int64_t between = 1;
   for (std::int64_t made = 0; made < steps;) {
     bool done = false;
     {
       py::gil_scoped_release released;
-      while (readersWaiting_.load() > 0) std::this_thread::yield();
-      const std::lock_guard lock(mutex_);
-      const Clock::time_point end = Clock::now() + Stretch;
-      for (;;) {
-        const Clock::time_point start = Clock::now();
-        for (std::int64_t k = 0; k < between && made < steps; ++k, ++made) {
-          if ((untilEnd && run_.Ended()) || run_.Steps() == TRun::LastStep) {
-            done = true;
-            break;
-          }
-          run_.Step();
-        }
-        const Clock::time_point now = Clock::now();
-        if (done || made == steps || now >= end) break;
-        if (now - start < std::chrono::microseconds(500)) between = std::min<std::int64_t>(2 * between, 1 << 20);
-      }
+      done = StepStretch(made, steps, untilEnd, between, nullptr);
     }
     if (PyErr_CheckSignals() != 0) throw py::error_already_set();
     if (done) return;
   }
 }
+
+bool TPyWorld::Play() {
+  {
+    py::gil_scoped_release released;
+    std::int64_t made = 0, between = 1;
+    const std::int64_t steps = std::numeric_limits<std::int64_t>::max();
+    while (!held_.exchange(false) && !StepStretch(made, steps, true, between, &held_)) {
+    }
+  }
+  return Ended();
+}
+
+void TPyWorld::Hold() { held_.store(true); }
 
 std::optional<std::int32_t> TPyWorld::Step(std::int64_t n) {
   if (n < 0) Refuse("n must be 0 or more, got " + std::to_string(n));
@@ -365,8 +385,7 @@ py::object TPyWorld::MeasuresSeries() const {
   return py::module_::import("pandas").attr("DataFrame")(frame);
 }
 
-py::tuple TPyWorld::Frame(std::int64_t buckets) const {
-  if (buckets < 1) Refuse("buckets must be 1 or more, got " + std::to_string(buckets));
+py::tuple TPyWorld::Frame() const {
   struct TFrame {
     std::int32_t Steps, Free, Aggregated;
     bool Ended;
@@ -374,28 +393,14 @@ py::tuple TPyWorld::Frame(std::int64_t buckets) const {
     std::vector<std::int32_t> OutlineSteps, OutlineValues, ChangeSteps;
     std::vector<double> ChangeValues;
   };
-  TFrame frame = Locked([buckets](const TRun& run) {
+  TFrame frame = Locked([](const TRun& run) {
     const TWorld& world = run.World();
     TFrame kept{run.Steps(), run.FreeAgents(), world.AggregatedCells(), run.Ended(),
                 TCanvas(world.DrawingWidth(), world.DrawingHeight()), {}, {}, {}, {}};
     Render(world, kept.Picture);
-    const auto count = static_cast<std::int64_t>(run.Series().Count());
-    const std::int64_t width = std::max<std::int64_t>(1, (count + buckets - 1) / buckets);
-    // Per bucket the lowest and the highest point, in step order.
-    std::int64_t k = 0;
-    std::int32_t lowStep = 0, low = 0, highStep = 0, high = 0;
-    run.Series().ForEach([&](std::int32_t step, std::int32_t value) {
-      if (k % width == 0 || value < low) lowStep = step, low = value;
-      if (k % width == 0 || value > high) highStep = step, high = value;
-      if (++k % width == 0 || k == count) {
-        const bool lowFirst = lowStep <= highStep;
-        kept.OutlineSteps.push_back(lowFirst ? lowStep : highStep);
-        kept.OutlineValues.push_back(lowFirst ? low : high);
-        if (lowStep != highStep) {
-          kept.OutlineSteps.push_back(lowFirst ? highStep : lowStep);
-          kept.OutlineValues.push_back(lowFirst ? high : low);
-        }
-      }
+    run.Series().ForEachOutlinePoint([&kept](std::int32_t step, std::int32_t value) {
+      kept.OutlineSteps.push_back(step);
+      kept.OutlineValues.push_back(value);
     });
     run.MeasuresSeries().ForEachChange([&kept](std::int32_t step, const TMeasureValues& values) {
       kept.ChangeSteps.push_back(step);

@@ -53,6 +53,15 @@ class TPyWorld {
   // the words of max_steps), ending with the run's end; returns whether it
   // has ended. Ctrl-C as for Step.
   bool Run(const pybind11::int_& steps);
+  // For a thread of a live view: steps until the run ends or until Hold()
+  // is called from any thread, with the interpreter's lock released the
+  // whole time (a return to Python between stretches of steps would make
+  // the steps wait for whichever thread holds it); readers still get the
+  // world between stretches of about 20 ms. Returns whether the run has
+  // ended. A Hold() made while nothing plays ends the next Play() at once.
+  // No Ctrl-C is looked for: the caller's thread is not the main one.
+  bool Play();
+  void Hold();
 
   // The window's "new Setup": the series emptied, step 0, `agents` new
   // agents (checked as World's agents are), every cell open, placed from
@@ -96,12 +105,12 @@ class TPyWorld {
   // count, free agents, aggregated cells, ended, the picture as the PNG
   // bytes of dla-batch --picture, the free agents' outline as (steps,
   // values) int32 arrays, the measures where they changed as (steps int32,
-  // values float64 (changes, MeasureColumns))). The outline keeps the
-  // lowest and the highest point of each of at most `buckets` runs of
-  // consecutive steps (every point while there are no more than buckets),
-  // so a chart of any run costs the same; buckets >= 1. The picture is
-  // encoded with the world unlocked, the interpreter's lock released.
-  pybind11::tuple Frame(std::int64_t buckets) const;
+  // values float64 (changes, MeasureColumns))). The outline is the series'
+  // bounded one (TFreeAgentsSeries::ForEachOutlinePoint, at most twice
+  // RunDefaults.OutlineBuckets points), so a frame of any run costs the
+  // same. The picture is encoded with the world unlocked, the interpreter's
+  // lock released.
+  pybind11::tuple Frame() const;
 
  private:
   explicit TPyWorld(TRun run);
@@ -130,10 +139,19 @@ class TPyWorld {
   // stretches of about 20 ms with the interpreter's lock released, looking
   // for a Ctrl-C between them.
   void StepFor(std::int64_t steps, bool untilEnd);
+  // One stretch of StepFor, the interpreter's lock released by the caller:
+  // steps until `made` reaches `steps`, the run ends (where untilEnd) or
+  // its last step, about 20 ms pass, or held (if given) is set. between:
+  // steps between two looks at the clock, kept from stretch to stretch.
+  // Returns whether the run can make no more steps.
+  bool StepStretch(std::int64_t& made, std::int64_t steps, bool untilEnd, std::int64_t& between,
+                   const std::atomic<bool>* held);
 
   mutable std::mutex mutex_;
   // Readers between asking for the world's lock and holding it.
   mutable std::atomic<int> readersWaiting_{0};
+  // Set by Hold(), taken back by the Play() it ends.
+  std::atomic<bool> held_{false};
   TRun run_;
 };
 
