@@ -92,6 +92,40 @@ void TFreeAgents::Add(std::uint32_t index, const TAgent& agent, std::uint32_t ce
   addedSteps_.push_back({agent.DX, agent.DY});
 }
 
+#ifdef DLA_LANES
+// For each set of lanes (bit i for lane i), the lanes in increasing order.
+struct TLaneLists {
+  std::uint32_t lanes[256][8];
+};
+constexpr TLaneLists MakeLaneLists() noexcept {
+  TLaneLists lists{};
+  for (unsigned set = 0; set < 256; ++set) {
+    unsigned n = 0;
+    for (unsigned lane = 0; lane < 8; ++lane) {
+      if ((set >> lane) & 1u) lists.lanes[set][n++] = lane;
+    }
+  }
+  return lists;
+}
+constexpr TLaneLists LaneLists = MakeLaneLists();
+// The same for four 64-bit values held as eight 32-bit lanes: for each set
+// of values (bit i for value i), the lanes of those values in order.
+constexpr TLaneLists MakePairLists() noexcept {
+  TLaneLists lists{};
+  for (unsigned set = 0; set < 16; ++set) {
+    unsigned n = 0;
+    for (unsigned value = 0; value < 4; ++value) {
+      if ((set >> value) & 1u) {
+        lists.lanes[set][n++] = 2 * value;
+        lists.lanes[set][n++] = 2 * value + 1;
+      }
+    }
+  }
+  return lists;
+}
+constexpr TLaneLists PairLists = MakePairLists();
+#endif
+
 namespace {
 
 // Shifts down the runs of `values` between the slots listed, in increasing
@@ -114,33 +148,85 @@ void Compact(std::vector<T>& values, const std::vector<std::uint32_t>& slots) {
   values.resize(kept);
 }
 
+#ifdef DLA_LANES
+// Compact for 32- and 64-bit values, eight at a time from `first` (the
+// first slot listed): each group's kept values closed up by permutations and
+// stored over what has been read, as the crowded lists are made; the last
+// few one by one. keep[g]: the lanes of group g that stay (bit i: value
+// first + 8 g + i). Where hundreds of agents stop in a step, the runs
+// between them are a few values long, and closing them up value by value
+// took the largest share of the step.
+template <typename T>
+DLA_LANES_TARGET void CompactEights(std::vector<T>& values, std::size_t first, const std::vector<std::uint8_t>& keep) {
+  static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+  using L = TLanes;
+  T* const data = values.data();
+  const std::size_t groups = (values.size() - first) / 8;
+  std::size_t kept = first;
+  // A store ends at most where the next values to read start, since no
+  // more has been kept than read.
+  for (std::size_t g = 0; g < groups; ++g) {
+    const unsigned lanes = keep[g];
+    if constexpr (sizeof(T) == 4) {
+      L::Permute(L::Load(data + first + 8 * g), L::Load(LaneLists.lanes[lanes])).Store(data + kept);
+      kept += static_cast<std::size_t>(__builtin_popcount(lanes));
+    } else {
+      for (unsigned half = 0; half < 2; ++half) {
+        const unsigned four = (lanes >> (4 * half)) & 15u;
+        L::Permute(L::Load(data + first + 8 * g + 4 * half), L::Load(PairLists.lanes[four])).Store(data + kept);
+        kept += static_cast<std::size_t>(__builtin_popcount(four));
+      }
+    }
+  }
+  for (std::size_t j = first + 8 * groups; j < values.size(); ++j) {
+    if ((keep[(j - first) / 8] >> ((j - first) % 8)) & 1u) data[kept++] = data[j];
+  }
+  values.resize(kept);
+}
+#endif
+
 }  // namespace
 
 void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots, TStepThreads* threads) {
   if (slots.empty()) return;
   constexpr int Arrays = 7;
-  const auto compact = [&](int array) {
+#ifdef DLA_LANES
+  const bool lanes = HasLanes();
+  if (lanes) {
+    const std::size_t first = slots.front();
+    keepLanes_.assign((Count() - first + 7) / 8, 0xFF);
+    for (const std::uint32_t slot : slots) {
+      keepLanes_[(slot - first) / 8] &= static_cast<std::uint8_t>(~(1u << ((slot - first) % 8)));
+    }
+  }
+  const auto compact = [&](auto& values) {
+    return lanes ? CompactEights(values, slots.front(), keepLanes_) : Compact(values, slots);
+  };
+#else
+  const auto compact = [&](auto& values) { return Compact(values, slots); };
+#endif
+  const auto compactArray = [&](int array) {
     switch (array) {
-      case 0: return Compact(index_, slots);
-      case 1: return Compact(radius_, slots);
-      case 2: return Compact(heading_, slots);
-      case 3: return Compact(turn_, slots);
-      case 4: return Compact(column_, slots);
-      case 5: return Compact(row_, slots);
-      default: return Compact(cell_, slots);
+      case 0: return compact(index_);
+      case 1: return compact(radius_);
+      case 2: return compact(heading_);
+      case 3: return compact(turn_);
+      case 4: return compact(column_);
+      case 5: return compact(row_);
+      default: return compact(cell_);
     }
   };
 #ifdef DLA_SHARED_STEP
   if (threads != nullptr) {
     threads->Run([&](int t) {
-      for (int array = t; array < Arrays; array += threads->Count()) compact(array);
+      for (int array = t; array < Arrays; array += threads->Count()) compactArray(array);
     });
     return;
   }
 #else
   (void)threads;
 #endif
-  for (int array = 0; array < Arrays; ++array) compact(array);
+  for (int array = 0; array < Arrays; ++array) compactArray(array);
 }
 
 std::size_t TFreeAgents::ListCrowded(const std::int32_t* states, std::uint16_t threshold,
@@ -188,22 +274,6 @@ std::size_t TFreeAgents::ListCrowdedRange(const std::int32_t* states, std::uint1
 }
 
 #ifdef DLA_LANES
-// For each set of lanes (bit i for lane i), the lanes in increasing order.
-struct TLaneLists {
-  std::uint32_t lanes[256][8];
-};
-constexpr TLaneLists MakeLaneLists() noexcept {
-  TLaneLists lists{};
-  for (unsigned set = 0; set < 256; ++set) {
-    unsigned n = 0;
-    for (unsigned lane = 0; lane < 8; ++lane) {
-      if ((set >> lane) & 1u) lists.lanes[set][n++] = lane;
-    }
-  }
-  return lists;
-}
-constexpr TLaneLists LaneLists = MakeLaneLists();
-
 // Eight blocks at a time, each as three rows of four counts read at once
 // (the fourth masked off) round the cell to the left of the agent's, the
 // blocks of agents i and i + 4 in the two halves of one set of lanes.

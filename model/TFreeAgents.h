@@ -152,6 +152,8 @@ class TFreeAgents {
   std::vector<std::int32_t> column_;
   std::vector<std::int32_t> row_;
   std::vector<std::uint32_t> cell_;
+  // Remove's scratch: the lanes of each group of eight that stay.
+  std::vector<std::uint8_t> keepLanes_;
   // By slot, the step vectors that Add was given; empty from the first Move.
   std::vector<TStepVector> addedSteps_;
   // Moves since every t was last set from its heading.
