@@ -110,8 +110,11 @@ constexpr TLaneLists MakeLaneLists() noexcept {
 constexpr TLaneLists LaneLists = MakeLaneLists();
 // The same for four 64-bit values held as eight 32-bit lanes: for each set
 // of values (bit i for value i), the lanes of those values in order.
-constexpr TLaneLists MakePairLists() noexcept {
-  TLaneLists lists{};
+struct TPairLists {
+  std::uint32_t lanes[16][8];
+};
+constexpr TPairLists MakePairLists() noexcept {
+  TPairLists lists{};
   for (unsigned set = 0; set < 16; ++set) {
     unsigned n = 0;
     for (unsigned value = 0; value < 4; ++value) {
@@ -123,7 +126,7 @@ constexpr TLaneLists MakePairLists() noexcept {
   }
   return lists;
 }
-constexpr TLaneLists PairLists = MakePairLists();
+constexpr TPairLists PairLists = MakePairLists();
 #endif
 
 namespace {
