@@ -93,40 +93,28 @@ void TFreeAgents::Add(std::uint32_t index, const TAgent& agent, std::uint32_t ce
 }
 
 #ifdef DLA_LANES
-// For each set of lanes (bit i for lane i), the lanes in increasing order.
+// For each set of `Values` values that fill eight 32-bit lanes (bit i for
+// value i), the lanes of those values in increasing order.
+template <unsigned Values>
 struct TLaneLists {
-  std::uint32_t lanes[256][8];
+  std::uint32_t lanes[1u << Values][8];
 };
-constexpr TLaneLists MakeLaneLists() noexcept {
-  TLaneLists lists{};
-  for (unsigned set = 0; set < 256; ++set) {
+template <unsigned Values>
+constexpr TLaneLists<Values> MakeLaneLists() noexcept {
+  constexpr unsigned width = 8 / Values;
+  TLaneLists<Values> lists{};
+  for (unsigned set = 0; set < (1u << Values); ++set) {
     unsigned n = 0;
-    for (unsigned lane = 0; lane < 8; ++lane) {
-      if ((set >> lane) & 1u) lists.lanes[set][n++] = lane;
+    for (unsigned value = 0; value < Values; ++value) {
+      if (((set >> value) & 1u) == 0) continue;
+      for (unsigned k = 0; k < width; ++k) lists.lanes[set][n++] = width * value + k;
     }
   }
   return lists;
 }
-constexpr TLaneLists LaneLists = MakeLaneLists();
-// The same for four 64-bit values held as eight 32-bit lanes: for each set
-// of values (bit i for value i), the lanes of those values in order.
-struct TPairLists {
-  std::uint32_t lanes[16][8];
-};
-constexpr TPairLists MakePairLists() noexcept {
-  TPairLists lists{};
-  for (unsigned set = 0; set < 16; ++set) {
-    unsigned n = 0;
-    for (unsigned value = 0; value < 4; ++value) {
-      if ((set >> value) & 1u) {
-        lists.lanes[set][n++] = 2 * value;
-        lists.lanes[set][n++] = 2 * value + 1;
-      }
-    }
-  }
-  return lists;
-}
-constexpr TPairLists PairLists = MakePairLists();
+// Eight 32-bit values; four 64-bit ones.
+constexpr TLaneLists<8> LaneLists = MakeLaneLists<8>();
+constexpr TLaneLists<4> PairLists = MakeLaneLists<4>();
 #endif
 
 namespace {
