@@ -471,13 +471,12 @@ void TFreeAgents::Move(TRandom& random, std::int32_t* states, const std::uint64_
     for (std::size_t j = 0; j < count; ++j) turn_[j] = TurnOf(heading_[j]);
     movesSinceExact_ = 1;
   }
-  const std::uint32_t seed = random.Seed();
 #ifndef DLA_SHARED_STEP
   (void)threads;
 #else
   if (threads != nullptr) return MoveShared(random, aggregated, *threads);
 #endif
-  std::uint32_t s = seed;
+  std::uint32_t s = random.Seed();
   MoveRange<true>(0, count, s, states, aggregated);
   random.Reseed(s);
 }
