@@ -5,6 +5,9 @@
 #include <QImage>
 #include <QTemporaryFile>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <optional>
 #include <stdexcept>
@@ -130,6 +133,12 @@ void TMovieRecorder::StopAndWait(int msecs) {
 void TMovieRecorder::Ended(int exitCode, QProcess::ExitStatus status) {
   const QString reason = QString::fromLocal8Bit(encoder_->readAllStandardError()).trimmed();
   encoder_.release()->deleteLater();
+#ifdef __GLIBC__
+  // The frames queued for a slow encoder took megabytes that the allocator
+  // would otherwise keep for good: a window that records now and then
+  // would hold the most its busiest recording ever needed.
+  malloc_trim(0);
+#endif
   if (status != QProcess::NormalExit || exitCode != 0) {
     Fail(reason.isEmpty() ? QStringLiteral("The movie encoder failed (exit status %1)").arg(exitCode)
                           : reason.section(QLatin1Char('\n'), -1));
