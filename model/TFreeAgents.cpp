@@ -119,12 +119,14 @@ constexpr TLaneLists<4> PairLists = MakeLaneLists<4>();
 
 namespace {
 
+// Runs of values from this length on are moved whole.
+constexpr std::size_t LongRun = 64;
+
 // Shifts down the runs of `values` between the slots listed, in increasing
 // order: a long run at once, a short one value by value, which saves the
 // calls.
 template <typename T>
 void Compact(std::vector<T>& values, const std::vector<std::uint32_t>& slots) {
-  constexpr std::size_t LongRun = 64;
   std::size_t kept = slots.front();
   for (std::size_t i = 0; i < slots.size(); ++i) {
     const std::size_t from = slots[i] + 1, to = i + 1 < slots.size() ? slots[i + 1] : values.size();
@@ -182,7 +184,8 @@ void TFreeAgents::Remove(const std::vector<std::uint32_t>& slots, TStepThreads* 
   if (slots.empty()) return;
   constexpr int Arrays = 7;
 #ifdef DLA_LANES
-  const bool lanes = HasLanes();
+  // Where the runs between the slots are long, moving them whole is faster.
+  const bool lanes = HasLanes() && slots.size() * LongRun > Count() - slots.front();
   if (lanes) {
     const std::size_t first = slots.front();
     keepLanes_.assign((Count() - first + 7) / 8, 0xFF);
