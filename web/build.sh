@@ -22,7 +22,11 @@ mkdir -p "$OUT/js" "$OUT/vendor"
 # WebAssembly's own exceptions cost nothing on the step's path (emscripten's
 # JavaScript exceptions route every call that may throw through JavaScript).
 # -msimd128: the step's eight-lane paths (model/TLanes.h) in WebAssembly
-# SIMD, which every browser the page asks for has.
+# SIMD, which every browser the page asks for has; so have they the bulk
+# memory operations (-mbulk-memory): memmove and memset become one
+# instruction each instead of a loop of compiled code, and the removal of
+# stopped agents moves the arrays' long runs with memmove, which makes the
+# default run's step about a fifth faster.
 # Compiled at -O2 (at -Os the step runs at half the speed), two files at a
 # time, and linked at -Os, which makes the engine and its loader about
 # 13 KB smaller at the same speed. No file system and no Node: the page
@@ -33,7 +37,7 @@ SOURCES=("$ROOT"/model/*.cpp
   "$ROOT/tools/services/text/CsvWriter.cpp" "$ROOT/tools/services/text/SeriesCsv.cpp"
   "$ROOT/tools/services/text/MeasuresCsv.cpp" "$ROOT/tools/services/text/MeasureText.cpp"
   "$ROOT/tools/services/cli/DrawingSize.cpp" "$ROOT"/web/src/*.cpp)
-FLAGS=(-std=c++20 -msimd128 -fwasm-exceptions)
+FLAGS=(-std=c++20 -msimd128 -mbulk-memory -fwasm-exceptions)
 printf '%s\n' "${SOURCES[@]}" | xargs -P 2 -I{} sh -c \
   'em++ "$@" -c "{}" -o "'"$OBJ"'/$(basename "{}" .cpp).o"' em++ "${FLAGS[@]}" -O2 \
   -Wall -Wextra -Wpedantic -Werror \
