@@ -303,10 +303,21 @@ struct TLanes {
     const __m256i odd = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(x.v, 32), f), c);
     return {_mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA)};
 #else
-    const v128_t f = wasm_u32x4_splat(factor), c = wasm_u64x2_splat(addend);
+    // The product as a sum of shifts, one per set bit of the factor (two for
+    // the turn's 5): emscripten's compiler makes the widening multiply a
+    // full 64-bit one, which the browsers form of three multiplies and
+    // their carries.
+    const v128_t c = wasm_u64x2_splat(addend);
+    const auto times = [&](v128_t wide) {
+      v128_t sum = c;
+      for (std::uint32_t f = factor, bit = 0; f != 0; f >>= 1, ++bit) {
+        if ((f & 1) != 0) sum = wasm_i64x2_add(sum, wasm_i64x2_shl(wide, bit));
+      }
+      return sum;
+    };
     const auto half = [&](v128_t h) {
-      return wasm_i32x4_shuffle(wasm_i64x2_add(wasm_u64x2_extmul_low_u32x4(h, f), c),
-                                wasm_i64x2_add(wasm_u64x2_extmul_high_u32x4(h, f), c), 1, 3, 5, 7);
+      return wasm_i32x4_shuffle(times(wasm_u64x2_extend_low_u32x4(h)), times(wasm_u64x2_extend_high_u32x4(h)), 1, 3,
+                                5, 7);
     };
     return {half(x.lo), half(x.hi)};
 #endif
