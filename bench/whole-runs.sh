@@ -15,6 +15,7 @@ trap 'rm -rf "$work"' EXIT
 
 cases=("$@")
 if [ ${#cases[@]} -eq 0 ]; then
+  # shellcheck disable=SC2054 # commas inside each case
   cases=(404x404,2000 1500x1500,10000 6000x6000,100000,20000 6000x6000,1000000
          12000x12000,1000000 12000x12000,10000000)
 fi
