@@ -25,16 +25,18 @@ for c in "${cases[@]}"; do
   IFS=, read -r size agents steps <<<"$c"
   for threads in 1 2; do
     started=$(date +%s%N)
-    /usr/bin/time -f "%M" -o "$work/time" "$BATCH" --seed 12345 --size "$size" --agents "$agents" \
-      --threads "$threads" ${steps:+--steps "$steps"} >"$work/series.csv" 2>"$work/err"
+    if ! /usr/bin/time -f "%M" -o "$work/time" "$BATCH" --seed 12345 --size "$size" --agents "$agents" \
+      --threads "$threads" ${steps:+--steps "$steps"} >"$work/series.csv" 2>"$work/err"; then
+      cat "$work/err" >&2
+      exit 1
+    fi
     ended=$(date +%s%N)
     read -r kib <"$work/time"
-    seconds=$(awk -v a="$started" -v b="$ended" 'BEGIN { print (b - a) / 1e9 }')
     # The series: "step,free_agents", a line per step.
     read -r made agent_steps last < <(awk -F, 'NR > 1 { n++; s += $2; f = $2 } END { print n, s, f }' \
       "$work/series.csv")
-    awk -v a="$size" -v n="$agents" -v m="$made" -v f="$last" -v t="$threads" -v s="$seconds" \
+    awk -v a="$size" -v n="$agents" -v m="$made" -v f="$last" -v t="$threads" -v ns="$((ended - started))" \
         -v k="$kib" -v as="$agent_steps" 'BEGIN {
-      printf "| %s | %d | %d | %d | %d | %.3f s | %.0f MiB | %.1f |\n", a, n, m, f, t, s, k / 1024, s * 1e9 / as }'
+      printf "| %s | %d | %d | %d | %d | %.3f s | %.0f MiB | %.1f |\n", a, n, m, f, t, ns / 1e9, k / 1024, ns / as }'
   done
 done
