@@ -26,15 +26,15 @@ void RunSteps(benchmark::State& state) {
   const auto first = static_cast<std::int32_t>(state.range(3));
   const auto last = static_cast<std::int32_t>(state.range(4));
   const bool endsThere = state.range(5) != 0;
-  const auto Threshold = static_cast<std::uint16_t>(state.range(6));
+  const auto threshold = static_cast<std::uint16_t>(state.range(6));
   dla::TWorld world(side, side, dla::FixedSeed(dla::bench::WindowSeed));
   world.CreateAgents(agents);
   dla::TCanvas canvas = renders ? dla::TCanvas(side, side) : dla::TCanvas();
-  while (world.StepCount() < first - 1) world.RunStep(Threshold);
+  while (world.StepCount() < first - 1) world.RunStep(threshold);
   dla::StepResult result;
   std::int64_t agentSteps = 0;
   for (auto _ : state) {
-    result = world.RunStep(Threshold);
+    result = world.RunStep(threshold);
     agentSteps += result.FreeAgents;
     if (renders) {
       dla::Render(world, canvas);
