@@ -364,6 +364,7 @@ class PageTest(unittest.TestCase):
         WebDriverWait(self.driver, 5).until(lambda d: self.js("return p.stepCount()") > stood)
         # The run went on as the batch run did: the failed ticks changed nothing.
         self.click("B_stop")
+        self.js("return p.sync()")
         self.assert_shows_batch_run(5, 1, "6", self.js("return p.stepCount()"))
 
     def test_bad_url_parameter_keeps_the_page_still(self):
@@ -476,6 +477,9 @@ class PageTest(unittest.TestCase):
             [True, 0])
         WebDriverWait(self.driver, 5).until(lambda d: self.js("return p.chartPoints()") > 0)
         self.click("B_stop")
+        # Steps already under way when the stop reaches the worker are shown
+        # with its reply: the label settles once a later reply is in.
+        self.js("return p.sync()")
         label = self.driver.find_element(By.ID, "lbl_Steps").text
         self.click("B_setup")
         self.assertEqual(self.js("return p.csv().then((csv) => [p.chartPoints(), csv, p.stepCount()])"),
