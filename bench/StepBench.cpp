@@ -10,8 +10,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <initializer_list>
+#include <limits>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "Render.h"
 #include "StepWindows.h"
@@ -51,35 +53,26 @@ void RunSteps(benchmark::State& state) {
 
 // Arguments: area side, agents, whether the picture is rendered after every
 // step (1) or never (0), first and last step timed, whether the run ends at
-// the last step, and the threshold (the windows' own, 6).
-const std::vector<std::string> ArgNames = {"side", "agents", "renders", "from", "to", "ends", "threshold"};
-
-void Window(benchmark::internal::Benchmark* b, std::int64_t side, std::int64_t agents,
-            std::int64_t first, std::int64_t last, bool ends) {
-  for (const std::int64_t renders : {1, 0}) {
-    b->Args({side, agents, renders, first, last, ends ? 1 : 0, dla::bench::WindowThreshold});
-  }
-}
-
-void Register(const char* name, std::int64_t side, std::int64_t agents, std::int64_t first,
-              std::int64_t last, bool ends) {
+// the last step, and the threshold.
+void Register(const char* name, const dla::bench::StepWindow& w, std::uint16_t threshold,
+              std::initializer_list<std::int64_t> renders) {
   auto* b = benchmark::RegisterBenchmark(name, RunSteps);
-  b->ArgNames(ArgNames);
-  Window(b, side, agents, first, last, ends);
-  b->Iterations(last - first + 1)->Unit(benchmark::kMicrosecond);
+  b->ArgNames({"side", "agents", "renders", "from", "to", "ends", "threshold"});
+  for (const std::int64_t r : renders) b->Args({w.side, w.agents, r, w.first, w.last, w.ends ? 1 : 0, threshold});
+  b->Iterations(w.last - w.first + 1)->Unit(benchmark::kMicrosecond);
 }
 
 const bool registered = [] {
   for (const dla::bench::StepWindow& w : dla::bench::StepWindows) {
-    Register(w.regime, w.side, w.agents, w.first, w.last, w.ends);
+    Register(w.regime, w, dla::bench::WindowThreshold, {1, 0});
+    // The crowded area's early steps with a threshold that no block
+    // reaches: the same agents on the same lattice move, register and have
+    // their blocks summed, but none stops, so the difference from `early`
+    // is what the stopping agents and their aggregates cost.
+    if (std::string_view(w.regime) == "early" && w.side == 404 && w.agents == 10000) {
+      Register("early_unstopped", w, std::numeric_limits<std::uint16_t>::max(), {0});
+    }
   }
-  // The crowded area's early steps with a threshold that no block reaches:
-  // the same agents on the same lattice move, register and have their blocks
-  // summed, but none stops, so the difference from `early` is what the
-  // stopping agents and their aggregates cost.
-  auto* unstopped = benchmark::RegisterBenchmark("early_unstopped", RunSteps);
-  unstopped->ArgNames(ArgNames);
-  unstopped->Args({404, 10000, 0, 1, 10, 0, 65535})->Iterations(10)->Unit(benchmark::kMicrosecond);
   return true;
 }();
 
