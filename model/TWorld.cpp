@@ -262,29 +262,31 @@ void TWorld::TestFree(std::uint16_t threshold, TStepThreads* threads) {
   // Only the agents in crowded blocks can stop; the rest keep moving.
   const std::size_t crowded = free_.ListCrowded(lattice_.States(), threshold, crowded_, threads);
   stopped_.clear();
+  const std::uint64_t* const aggregated = lattice_.AggregatedBits();
+  const std::int32_t* const states = lattice_.States();
+  const std::int32_t step = stepCount_ + 1;
   for (std::size_t i = 0; i < crowded; ++i) {
     const std::uint32_t j = crowded_[i] & ~TFreeAgents::SumOverThreshold;
     const bool over = (crowded_[i] & TFreeAgents::SumOverThreshold) != 0;
     const std::uint32_t index = cells[j];
     if (shades[index] != 0) {
       // Aggregated before this step, or in it by an agent earlier in the
-      // list: only the latter stops the agent.
-      if (const std::uint32_t place = youngPlace_[index]; place != 0) {
-        ++young_[place - 1].agents;
-        stopped_.push_back(j);
-      }
+      // list (shaded, its bit not set yet): only the latter stops the agent.
+      if (!TLattice::IsAggregated(aggregated, index)) stopped_.push_back(j);
       continue;
     }
     if (over || threshold < lattice_.BlockSum(free_.Column(j), free_.Row(j))) {
-      lattice_.Aggregate(index);
+      lattice_.Shade(index);
       newAggregates_.push_back(index);
-      young_.push_back({index, 1, stepCount_ + 1});
-      youngPlace_[index] = static_cast<std::uint32_t>(young_.size());
-      ++aggregatedCells_;
+      // The agents in a cell share its block, so every free agent that
+      // registered in it stops here: this one, the first in the list, and
+      // those after it. Its State, open until now, counts them.
+      young_.push_back({index, states[index], step});
       stopped_.push_back(j);
     }
   }
-  for (const std::uint32_t index : newAggregates_) youngPlace_[index] = 0;
+  for (const std::uint32_t index : newAggregates_) lattice_.Aggregate(index);
+  aggregatedCells_ += static_cast<std::int32_t>(newAggregates_.size());
   if (stopped_.empty()) return;
   // The stopped agents never move again: their entries are final.
   const std::uint32_t* const indexes = free_.Indexes();

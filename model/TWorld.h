@@ -280,8 +280,8 @@ class TWorld {
   std::vector<TStuckCell> young_;
   std::vector<TStuckCell> old_;
   std::int64_t lowestOld_ = 0;
-  // By cell: 1 + the place in young_ of the cell's entry while TestFree or
-  // SortOut gathers the agents that stop or stand there; 0 otherwise.
+  // By cell: 1 + the place in young_ of the cell's entry while SortOut
+  // gathers the stuck agents that stand there; 0 otherwise.
   std::vector<std::uint32_t> youngPlace_;
   // Set when agents are set by hand, or placed after anything but
   // ResetCells: the cells that agents registered in may hold none now, so
