@@ -177,6 +177,13 @@ void TWorld::SortOut(std::vector<TAgent> agents) {
   }
   for (const TStuckCell& stuck : young_) youngPlace_[stuck.cell] = 0;
   stuck_ = std::move(agents);
+  // Room for every agent to stop, from here: lists grown step by step were
+  // copied and touched anew in the first steps of every crowded run, and
+  // a world made after another reuses the memory that one freed.
+  young_.reserve(stuck_.size());
+  old_.reserve(stuck_.size());
+  stopped_.reserve(free_.Count());
+  newAggregates_.reserve(free_.Count());
 }
 
 std::vector<TAgent> TWorld::CopyAgents() const {
