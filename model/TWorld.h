@@ -37,7 +37,9 @@
 //     held back. A stuck agent is written once, when it stops.
 //  4. Which cells aggregate depends only on the States fixed by the
 //     registrations, so every block can be summed before any is tested and
-//     the order they are tested in does not show.
+//     the order they are tested in does not show. The agents in a cell share
+//     its block: where an open cell aggregates, all its free agents stop, as
+//     many as its State counts.
 // To change a rule: change the literal step in the tests first, then the
 // fast step, and run the bit-for-bit comparison and the pinned digests; a
 // rule that breaks an invariant above must also change the bookkeeping that
