@@ -107,6 +107,7 @@ const bool registered = [] {
       b->ArgNames({"window", "side", "agents", "from", "to"});
       b->Args({static_cast<std::int64_t>(i), w.side, w.agents, w.first, w.last});
       b->Iterations(w.last - w.first + 1)->Unit(benchmark::kMicrosecond);
+      dla::bench::ReportFastest(b);
     }
   }
   return true;

@@ -60,6 +60,7 @@ void Register(const char* name, const dla::bench::StepWindow& w, std::uint16_t t
   b->ArgNames({"side", "agents", "renders", "from", "to", "ends", "threshold"});
   for (const std::int64_t r : renders) b->Args({w.side, w.agents, r, w.first, w.last, w.ends ? 1 : 0, threshold});
   b->Iterations(w.last - w.first + 1)->Unit(benchmark::kMicrosecond);
+  dla::bench::ReportFastest(b);
 }
 
 const bool registered = [] {

@@ -6,7 +6,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace dla::bench {
 
@@ -34,6 +36,13 @@ inline constexpr StepWindow StepWindows[] = {
     {"whole", 1500, 10000, 1, 26670, true},   {"early", 1500, 2000, 1, 100, false},
     {"late", 1500, 2000, 10001, 10100, false}, {"whole", 1500, 2000, 1, 20000, false},
 };
+
+// Adds the fastest repetition to the aggregates that --benchmark_repetitions
+// reports: on a shared machine whose pace changes from minute to minute the
+// median of a few repetitions moves by more than a change to the step does.
+inline void ReportFastest(benchmark::internal::Benchmark* b) {
+  b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+}
 
 // Reports agentSteps, the free agents moved over the window: agent_steps on
 // average per step, per_agent_step as CPU time per free agent.
