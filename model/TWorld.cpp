@@ -116,6 +116,16 @@ inline std::int32_t Counted(std::int32_t state, std::int64_t count) noexcept {
   return static_cast<std::int32_t>(std::min<std::int64_t>(state + count, Int32Max));
 }
 
+// The step at whose registration a young cell, whose State is `state` after
+// the registrations of step `step`, has surely gone over the threshold: it
+// gains one a step at least. Where it has more agents it goes over sooner,
+// but it waits for the cells made before it all the same. Every step after
+// it counts no further than the last one.
+inline std::int32_t DueStep(std::int32_t step, std::int32_t state, std::uint16_t threshold) noexcept {
+  return static_cast<std::int32_t>(
+      std::min<std::int64_t>(std::int64_t{step} + std::max<std::int32_t>(threshold - state, 0) + 1, Int32Max));
+}
+
 }  // namespace
 
 void TWorld::SetAgents(const std::vector<TAgent>& agents) {
@@ -155,6 +165,7 @@ void TWorld::SortOut(std::vector<TAgent> agents) {
   free_.Clear(agents.size());
   stuckAgents_ = 0;
   young_.clear();
+  youngFirst_ = 0;
   old_.clear();
   const auto columns = static_cast<std::size_t>(GridColumns());
   for (std::size_t k = 0; k < agents.size(); ++k) {
@@ -168,8 +179,7 @@ void TWorld::SortOut(std::vector<TAgent> agents) {
     ++stuckAgents_;
     std::uint32_t& place = youngPlace_[index];
     if (place == 0) {
-      // A young cell's `since` counts only once it is old, and is set then;
-      // stepCount_ + 1 would overflow in a world saved at the last step.
+      // Due at the first step, which knows the threshold.
       young_.push_back({index, 0, stepCount_});
       place = static_cast<std::uint32_t>(young_.size());
     }
@@ -222,6 +232,12 @@ void TWorld::SetThreads(int n, std::size_t minimumFreeAgents, std::size_t minimu
 int TWorld::Threads() const noexcept { return threads_.Count; }
 
 void TWorld::RegisterFree(std::uint16_t threshold, TStepThreads* threads) {
+  // The cells gone old stay before youngFirst_ until the room for this
+  // step's new ones runs short: moving the rest down costs a copy of them.
+  if (youngFirst_ != 0 && young_.size() + free_.Count() > young_.capacity()) {
+    young_.erase(young_.begin(), young_.begin() + static_cast<std::ptrdiff_t>(youngFirst_));
+    youngFirst_ = 0;
+  }
   if (threshold >= lowestOld_ && !old_.empty()) {
     // A higher threshold than the old cells were sorted by: those not above
     // it are counted every step again.
@@ -233,7 +249,7 @@ void TWorld::RegisterFree(std::uint16_t threshold, TStepThreads* threads) {
         lowestOld_ = std::min<std::int64_t>(lowestOld_, state);
         return false;
       }
-      young_.push_back(stuck);
+      young_.push_back({stuck.cell, stuck.agents, DueStep(stepCount_, state, threshold)});
       return true;
     });
   }
@@ -249,18 +265,28 @@ void TWorld::RegisterFree(std::uint16_t threshold, TStepThreads* threads) {
 #endif
   }
   // The young cells' stuck agents' registrations, a cell at a time:
-  // saturating counts come out alike in any order. A cell whose State now
-  // exceeds the threshold is held back from here on.
+  // saturating counts come out alike in any order.
+  const std::size_t young = young_.size();
+  for (std::size_t k = youngFirst_; k < young; ++k) {
+    std::int32_t& state = states[young_[k].cell];
+    state = Counted(state, young_[k].agents);
+  }
+  // The cells due, which came first, are held back from here on, unless
+  // the threshold has risen above their State since they came: those are
+  // due again later. A cell that went over the threshold before it was due
+  // was counted exactly till then, which is never wrong.
   const std::int32_t step = stepCount_ + 1;
-  std::erase_if(young_, [&](TStuckCell& stuck) {
-    std::int32_t& state = states[stuck.cell];
-    state = Counted(state, stuck.agents);
-    if (state <= threshold) return false;
+  for (; youngFirst_ < young && young_[youngFirst_].since <= step; ++youngFirst_) {
+    TStuckCell stuck = young_[youngFirst_];
+    const std::int32_t state = states[stuck.cell];
+    if (state <= threshold) {
+      young_.push_back({stuck.cell, stuck.agents, DueStep(step, state, threshold)});
+      continue;
+    }
     stuck.since = step;
     old_.push_back(stuck);
     lowestOld_ = old_.size() == 1 ? state : std::min<std::int64_t>(lowestOld_, state);
-    return true;
-  });
+  }
 }
 
 void TWorld::TestFree(std::uint16_t threshold, TStepThreads* threads) {
@@ -288,7 +314,7 @@ void TWorld::TestFree(std::uint16_t threshold, TStepThreads* threads) {
       // The agents in a cell share its block, so every free agent that
       // registered in it stops here: this one, the first in the list, and
       // those after it. Its State, open until now, counts them.
-      young_.push_back({index, states[index], step});
+      young_.push_back({index, states[index], DueStep(step, states[index], threshold)});
       stopped_.push_back(j);
     }
   }

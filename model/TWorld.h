@@ -32,7 +32,7 @@
 //     restoring constructor refuse any other), so a step visits only the
 //     free agents and adds one registration per stuck agent to its cell
 //     (States saturate alike in any order), a cell at a time; to a cell
-//     whose State already exceeds the threshold not at all: any block that
+//     whose State is known to exceed the threshold not at all: any block that
 //     holds it exceeds the threshold anyway, and a read adds what the step
 //     held back. A stuck agent is written once, when it stops.
 //  4. Which cells aggregate depends only on the States fixed by the
@@ -209,8 +209,9 @@ class TWorld {
 
  private:
   // The stuck agents that stand in one aggregated cell and register there
-  // once a step for ever: `agents` of them in `cell`, whose State counts
-  // their registrations up to step `since`.
+  // once a step for ever: `agents` of them in `cell`. An old cell's State
+  // counts their registrations up to step `since`; a young cell's counts
+  // them all, and `since` is the step from which it may be old.
   struct TStuckCell {
     std::uint32_t cell;
     std::int32_t agents;
@@ -275,11 +276,16 @@ class TWorld {
   // The cells of the stuck agents, each cell once, all aggregated: their
   // States are never cleared and each gains its agents' registrations every
   // step without a visit to the agents: added every step to the cells of
-  // young_, whose States may not exceed the threshold yet, and held back
-  // for those of old_, whose States already exceed it (they exceeded
-  // lowestOld_ - 1 when they came there), so that every block that holds
-  // one exceeds it too, whatever is added.
+  // young_ from youngFirst_ on, whose States may not exceed the threshold
+  // yet, and held back for those of old_, whose States already exceed it
+  // (they exceeded lowestOld_ - 1 when they came there), so that every
+  // block that holds one exceeds it too, whatever is added. A young cell
+  // goes old once it is due: the cells come in the order they are due, but
+  // for those whose agents go over the threshold sooner, which wait for
+  // the ones before them, so the step takes out cells from the front only
+  // and no cell's State is checked before it.
   std::vector<TStuckCell> young_;
+  std::size_t youngFirst_ = 0;
   std::vector<TStuckCell> old_;
   std::int64_t lowestOld_ = 0;
   // By cell: 1 + the place in young_ of the cell's entry while SortOut
