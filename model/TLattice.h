@@ -64,10 +64,6 @@ class TLattice {
     shade_[index] = 255;
     aggregated_[index / 64] |= std::uint64_t{1} << (index % 64);
   }
-  // The first half of Aggregate(index), for a pass that must tell the
-  // cells it aggregates from those aggregated before it: the shade at once,
-  // the bit (IsAggregated) by Aggregate(index) after the pass.
-  void Shade(std::size_t index) noexcept { shade_[index] = 255; }
   // Every cell open with State 0.
   void Clear() noexcept;
 
