@@ -116,6 +116,12 @@ inline std::int32_t Counted(std::int32_t state, std::int64_t count) noexcept {
   return static_cast<std::int32_t>(std::min<std::int64_t>(state + count, Int32Max));
 }
 
+// The same for a count of one cell's agents (both >= 0), in 32 bits.
+inline std::int32_t Counted(std::int32_t state, std::int32_t count) noexcept {
+  std::int32_t sum;
+  return __builtin_add_overflow(state, count, &sum) ? Int32Max : sum;
+}
+
 // The step at whose registration a young cell, whose State is `state` after
 // the registrations of step `step`, has surely gone over the threshold: it
 // gains one a step at least. Where it has more agents it goes over sooner,
@@ -267,6 +273,7 @@ void TWorld::RegisterFree(std::uint16_t threshold, TStepThreads* threads) {
   // The young cells' stuck agents' registrations, a cell at a time:
   // saturating counts come out alike in any order.
   const std::size_t young = young_.size();
+#pragma GCC unroll 4
   for (std::size_t k = youngFirst_; k < young; ++k) {
     std::int32_t& state = states[young_[k].cell];
     state = Counted(state, young_[k].agents);
