@@ -88,6 +88,15 @@ TEST(Step, AggregatedCellsKeepCountingAndCatchNeighbours) {
   EXPECT_EQ(CellGrid(world)[11][10].NeighbourSum, 29);
   EXPECT_EQ(CellGrid(world)[11][10].Shade, 255);
   EXPECT_EQ(world.CopyAgents().back().Moving, 0);
+  // Counts saturate rather than wrap, whether added every step (the first
+  // after a load) or held back and caught up when read.
+  TWorldState state = world.State();
+  state.States[static_cast<std::size_t>(10 * world.GridColumns() + 10)] = 2147483647 - 3;
+  TWorld loaded(state);
+  for (int i = 0; i < 6; ++i) {
+    loaded.RunStep(6);
+    ASSERT_EQ(CellGrid(loaded)[10][10].State(), 2147483647) << "step " << loaded.StepCount();
+  }
 }
 
 TEST(Step, NeighbourhoodWrapsRoundTheTorus) {
