@@ -185,7 +185,9 @@ void TWorld::SortOut(std::vector<TAgent> agents) {
     ++stuckAgents_;
     std::uint32_t& place = youngPlace_[index];
     if (place == 0) {
-      // Due at the first step, which knows the threshold.
+      // Due at the first step, which knows the threshold: stepCount_,
+      // since stepCount_ + 1 would overflow in a world saved at the last
+      // step.
       young_.push_back({index, 0, stepCount_});
       place = static_cast<std::uint32_t>(young_.size());
     }
