@@ -22,7 +22,7 @@ void SharedStep(benchmark::State& state) {
   const auto minimum = static_cast<std::size_t>(state.range(3));
   dla::TWorld world(side, side, dla::FixedSeed(dla::bench::WindowSeed));
   world.CreateAgents(agents);
-  world.SetThreads(threads, minimum, minimum);
+  world.SetThreads(threads, minimum, minimum, true);
   for (int warm = 0; warm < 3; ++warm) world.RunStep(dla::bench::WindowThreshold);
   std::int64_t agentSteps = 0;
   for (auto _ : state) agentSteps += world.RunStep(dla::bench::WindowThreshold).FreeAgents;

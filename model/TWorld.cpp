@@ -3,6 +3,7 @@
 #include "TWorldState.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -169,6 +170,8 @@ void TWorld::SortOut(std::vector<TAgent> agents) {
   // The States whole again before old_ goes.
   CatchUpOldCells();
   free_.Clear(agents.size());
+  // Another population may share out otherwise.
+  threads_.Choice.Restart();
   stuckAgents_ = 0;
   young_.clear();
   youngFirst_ = 0;
@@ -227,7 +230,7 @@ void TWorld::CatchUpOldCells() noexcept {
   }
 }
 
-void TWorld::SetThreads(int n, std::size_t minimumFreeAgents, std::size_t minimumCells) {
+void TWorld::SetThreads(int n, std::size_t minimumFreeAgents, std::size_t minimumCells, bool always) {
   if (n < 1 || n > 256) {
     throw std::invalid_argument("a step shares out among 1 to 256 threads, not " + std::to_string(n));
   }
@@ -235,6 +238,8 @@ void TWorld::SetThreads(int n, std::size_t minimumFreeAgents, std::size_t minimu
   threads_.Count = n;
   threads_.MinimumFreeAgents = minimumFreeAgents;
   threads_.MinimumCells = minimumCells;
+  threads_.Always = always;
+  threads_.Choice.Restart();
 }
 
 int TWorld::Threads() const noexcept { return threads_.Count; }
@@ -366,15 +371,24 @@ StepResult TWorld::RunStep(std::uint16_t threshold) {
   const auto freeAgents = static_cast<std::int32_t>(free_.Count());
   TStepThreads* threads = nullptr;
 #ifdef DLA_SHARED_STEP
-  if (threads_.Count > 1 && free_.Count() >= threads_.MinimumFreeAgents &&
-      lattice_.CellCount() >= threads_.MinimumCells) {
+  const bool mayShare = threads_.Count > 1 && free_.Count() >= threads_.MinimumFreeAgents &&
+                        lattice_.CellCount() >= threads_.MinimumCells;
+  const bool timed = mayShare && !threads_.Always;
+  if (mayShare && (threads_.Always || threads_.Choice.Shared())) {
     if (!threads_.Pool) threads_.Pool = std::make_unique<TStepThreads>(threads_.Count);
     threads = threads_.Pool.get();
   }
+  const auto start = timed ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
 #endif
   free_.Move(random_, lattice_.States(), lattice_.AggregatedBits(), threads);
   RegisterFree(threshold, threads);
   TestFree(threshold, threads);
+#ifdef DLA_SHARED_STEP
+  if (timed) {
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    threads_.Choice.Record(took.count(), static_cast<std::size_t>(freeAgents));
+  }
+#endif
   ++stepCount_;
   lastChange_ = TChange::Stepped;
   return {freeAgents, freeAgents > 0, stepCount_};

@@ -58,6 +58,7 @@
 #include "TLattice.h"
 #include "TRandom.h"
 #include "TStepThreads.h"
+#include "TThreadChoice.h"
 #include "agenten.h"
 
 namespace dla {
@@ -188,7 +189,9 @@ class TWorld {
   // on memory (measured: a 6000 x 6000 drawing area, 4 million cells, from
   // 5,000 agents on; on 3000 x 3000, a million cells, a shared step took
   // longer at any number of agents); elsewhere the step is made on the
-  // caller's thread. The result is the same to the bit for every n.
+  // caller's thread. Even there, unless `always`, the steps that may share
+  // do so only while timing says it is faster on this machine
+  // (TThreadChoice). The result is the same to the bit for every n.
   // Throws std::invalid_argument, changing nothing, for n outside [1, 256],
   // std::system_error when threads cannot be started (a copy of the world
   // starts its own at its first step that shares out, which may throw
@@ -196,7 +199,7 @@ class TWorld {
   static constexpr std::size_t DefaultMinimumFreeAgents = 4096;
   static constexpr std::size_t DefaultMinimumCells = std::size_t{1} << 21;
   void SetThreads(int n, std::size_t minimumFreeAgents = DefaultMinimumFreeAgents,
-                  std::size_t minimumCells = DefaultMinimumCells);
+                  std::size_t minimumCells = DefaultMinimumCells, bool always = false);
   int Threads() const noexcept;
 
   // The seed that the last PlaceAgents seeding left, before its first draw:
@@ -240,15 +243,22 @@ class TWorld {
     int Count = 1;
     std::size_t MinimumFreeAgents = DefaultMinimumFreeAgents;
     std::size_t MinimumCells = DefaultMinimumCells;
+    bool Always = false;
+    TThreadChoice Choice;
     std::unique_ptr<TStepThreads> Pool;
     TThreads() = default;
     TThreads(const TThreads& other)
-        : Count(other.Count), MinimumFreeAgents(other.MinimumFreeAgents), MinimumCells(other.MinimumCells) {}
+        : Count(other.Count),
+          MinimumFreeAgents(other.MinimumFreeAgents),
+          MinimumCells(other.MinimumCells),
+          Always(other.Always) {}
     TThreads& operator=(const TThreads& other) {
       if (this != &other) {
         Count = other.Count;
         MinimumFreeAgents = other.MinimumFreeAgents;
         MinimumCells = other.MinimumCells;
+        Always = other.Always;
+        Choice.Restart();
         Pool.reset();
       }
       return *this;

@@ -9,6 +9,7 @@
 #include "ReferenceRules.h"
 #include "Render.h"
 #include "SeedHelpers.h"
+#include "TThreadChoice.h"
 #include "TWorld.h"
 #include "TWorldState.h"
 
@@ -227,9 +228,11 @@ TEST(World, WorldsStepIndependently) {
     Run expected;
     while (step(one, expected, cases[i].threshold) && one.StepCount() < SharedSteps) {}
     finish(one, expected);
-    for (const int n : {2, 3, 7}) {
+    // Two threads left to the timed choice share, then not, in its trial.
+    const std::pair<int, bool> ways[] = {{2, true}, {3, true}, {7, true}, {2, false}};
+    for (const auto& [n, always] : ways) {
       TWorld world = make(cases[i]);
-      world.SetThreads(n, 0, 0);
+      world.SetThreads(n, 0, 0, always);
       Run shared;
       while (step(world, shared, cases[i].threshold) && world.StepCount() < SharedSteps) {}
       finish(world, shared);
@@ -237,7 +240,8 @@ TEST(World, WorldsStepIndependently) {
       const auto firstApart = [](const auto& a, const auto& b) {
         return std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
       };
-      EXPECT_TRUE(shared == expected) << "seed " << cases[i].seed << " on " << n << " threads: "
+      EXPECT_TRUE(shared == expected) << "seed " << cases[i].seed << " on " << n << " threads"
+                                      << (always ? "" : ", timed") << ": "
                                       << shared.series.size() << " steps, not " << expected.series.size()
                                       << "; series apart at " << firstApart(shared.series, expected.series)
                                       << ", states at " << firstApart(shared.states, expected.states)
@@ -249,7 +253,7 @@ TEST(World, WorldsStepIndependently) {
   // that they may step at the same time.
   {
     TWorld original = make(cases[3]);
-    original.SetThreads(2, 0, 0);
+    original.SetThreads(2, 0, 0, true);
     std::vector<TWorld> copies(2, original);
     std::vector<std::jthread> threads;
     Run copied[2];
@@ -288,6 +292,43 @@ TEST(World, WorldsStepIndependently) {
   }
   EXPECT_EQ(pictures[0], pictures[1]);
   EXPECT_EQ(states[0], states[1]);
+}
+
+// The trial's faster way per free agent is kept for the rest of the period,
+// whatever the steps after the trial take, and every period tries again: a
+// way that has become the slower one is left.
+TEST(World, ThreadChoiceKeepsTheFasterWayForAPeriod) {
+  struct Case {
+    double alone, shared;      // seconds per free agent
+    std::size_t sharedAgents;  // free agents in a shared step (1,000 alone)
+    bool expected;
+  };
+  const Case cases[] = {{2e-9, 1e-9, 1000, true},
+                        {1e-9, 2e-9, 1000, false},
+                        // Longer shared steps that moved more agents each.
+                        {1e-9, 0.8e-9, 2000, true}};
+  for (const Case& c : cases) {
+    TThreadChoice choice;
+    for (int period = 0; period < 2; ++period) {
+      // The second period finds the ways' times the other way round.
+      const double alone = period == 0 ? c.alone : c.shared, shared = period == 0 ? c.shared : c.alone;
+      const bool expected = period == 0 ? c.expected : !c.expected;
+      int wrong = 0;
+      for (int k = 0; k < TThreadChoice::TrialPeriod; ++k) {
+        const bool shares = choice.Shared();
+        wrong += shares != (k < TThreadChoice::TrialSteps ? k < TThreadChoice::TrialSteps / 2 : expected);
+        const std::size_t agents = shares ? c.sharedAgents : 1000;
+        // Each way's first step is slow (a thread started, memory fetched
+        // from the other caches); after the trial the times favour the way
+        // not chosen.
+        const bool first = k == 0 || k == TThreadChoice::TrialSteps / 2;
+        const double perAgent = k < TThreadChoice::TrialSteps ? (shares ? shared : alone) * (first ? 100.0 : 1.0)
+                                                              : (shares == expected ? 1.0 : 0.0);
+        choice.Record(perAgent * static_cast<double>(agents), agents);
+      }
+      EXPECT_EQ(wrong, 0) << "period " << period << ", alone " << alone << ", shared " << shared;
+    }
+  }
 }
 
 }  // namespace
