@@ -95,7 +95,8 @@ class World:
     threads one step is shared among, 1 to 256, or 0 for one per processor
     (as dla-batch --threads); the run is the same to the bit for any number,
     and a step is made on one thread anyway on a lattice under 2,097,152 cells
-    or with fewer than 4,096 free agents, where sharing it does not pay.
+    or with fewer than 4,096 free agents, where sharing it does not pay, and
+    elsewhere only while timing says sharing is faster on this machine.
 
     ``World(..., seed=s).run(k)`` makes the run of ``dla-batch --seed s
     --steps k`` with the same arguments: ``series`` is its standard output,
