@@ -34,6 +34,8 @@ SEEDS = [1, 12345, 2026, 77, 31337]
 # only milliseconds, so a single one is at the mercy of the scheduler); the
 # table gives the median and spread of these minima over seeds and rounds.
 REPEATS = 7
+# dla-batch's runs and empty runs (--steps 0) averaged for a native step.
+NATIVE_PAIRS = 40
 
 
 def spread(values, unit="", digits=1):
@@ -41,7 +43,7 @@ def spread(values, unit="", digits=1):
             f"({min(values):.{digits}f}–{max(values):.{digits}f})")
 
 
-def native_step_us(batch, seed, threshold="6", steps=None, extra=()):
+def native_step_us(batch, seed, threshold="6", steps_wanted=None, extra=()):
     """Microseconds a step of dla-batch's run (to its end without steps), and
     its steps."""
     def wall(most):
@@ -50,9 +52,16 @@ def native_step_us(batch, seed, threshold="6", steps=None, extra=()):
                               *(["--steps", str(most)] if most is not None else [])],
                              check=True, capture_output=True).stdout
         return time.perf_counter() - start, out.count(b"\n") - 1
-    empty = min(wall(0)[0] for _ in range(REPEATS))
-    seconds, steps = min(wall(steps) for _ in range(REPEATS))
-    return (seconds - empty) / steps * 1e6, steps
+    # A whole default run takes about a millisecond, less than a process's
+    # start varies by on a machine whose first touch of a page is slow, so
+    # the least of a few of each could come out negative: the mean of many
+    # pairs, taken in turn, keeps the start's spread out of the difference.
+    empty, full, steps = [], [], None
+    for _ in range(NATIVE_PAIRS):
+        empty.append(wall(0)[0])
+        seconds, steps = wall(steps_wanted)
+        full.append(seconds)
+    return (statistics.fmean(full) - statistics.fmean(empty)) / steps * 1e6, steps
 
 
 def main():
