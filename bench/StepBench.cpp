@@ -8,7 +8,8 @@
 // setup, so that the timed steps find the memory their lists grow into
 // already touched: the system's first touch of a page is paid once per
 // world, and on some virtual machines it costs 10 us, more than a crowded
-// step (early_first_touch keeps it, page_faults counts it per step). agent_steps counts the free agents a step moves, on average;
+// step (early_first_touch keeps it, page_faults counts it per step).
+// agent_steps counts the free agents a step moves, on average;
 // per_agent_step is the CPU time over all of them, the figure that
 // floor_bench's draw chain bounds from below.
 #include <benchmark/benchmark.h>

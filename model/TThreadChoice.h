@@ -3,7 +3,7 @@
 // on the machine at hand. How much sharing pays depends on how fast the
 // processors hand memory to each other more than on the world's size: on
 // one 2-core VM two threads took half the time of one on a 6000 x 6000
-// drawing area with 100,000 agents, on another 1.7 times as long. A step's
+// drawing area with 100,000 agents, on another twice as long. A step's
 // result never depends on the choice, only its time.
 //
 // The steps that may share run in periods of TrialPeriod: a period's first
