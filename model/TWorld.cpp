@@ -170,7 +170,7 @@ void TWorld::SortOut(std::vector<TAgent> agents) {
   // The States whole again before old_ goes.
   CatchUpOldCells();
   free_.Clear(agents.size());
-  // Another population may share out otherwise.
+  // A new population is timed anew: the trial's times were another's.
   threads_.Choice.Restart();
   stuckAgents_ = 0;
   young_.clear();
